@@ -1,0 +1,142 @@
+#include "app/CChargerDlg.h"
+
+#include <QContextMenuEvent>
+#include <QIcon>
+#include <QLabel>
+#include <QListWidget>
+#include <QMenu>
+
+#include "app/CAboutDlg.h"
+#include "app/Templates.h"
+#include "charge/Sound.h"
+#include "controls/CGifPicture.h"
+#include "controls/CSkinButton.h"
+#include "hardware/Converter.h"
+#include "platform/Resources.h"
+
+namespace {
+constexpr int kIdleGif = 198;
+constexpr int kSysCommandMask = 0xFFF0;
+
+struct ButtonSkin {
+    int id;
+    const char* tooltip;
+    int normal, down, over, disabled, focus, mask;
+};
+// Large caption buttons share one skin; the four pack buttons each carry their picture.
+constexpr ButtonSkin kMainButtonSkins[] = {
+    {IDOK, "Start / Stop", 146, 149, 150, 0, 151, 148},
+    {IDC_PROPERTIES, "Charge Properties", 146, 149, 150, 0, 151, 148},
+    {IDC_NEW_PACK, "Create a New Pack", 171, 168, 172, 0, 169, 174},
+    {IDC_DELETE_PACK, "Delete a Pack", 178, 176, 179, 0, 177, 174},
+    {IDC_SAVE_PACK, "Save Current Properties", 187, 185, 188, 0, 186, 174},
+    {IDC_PACK_INFO, "View and Edit Pack Information", 191, 189, 193, 0, 190, 174},
+};
+}  // namespace
+
+CChargerDlg::CChargerDlg(QWidget* parent)
+    : CDialog(MainDialogTemplate(), parent), m_playWave(&PlayWaveData) {
+    m_strPacks.fill("0");
+    m_stcPackName = Item<QLabel>(IDC_PACK_NAME);
+    m_btnPackInfo = SkinButton(IDC_PACK_INFO);
+    m_btnSavePack = SkinButton(IDC_SAVE_PACK);
+    m_btnDeletePack = SkinButton(IDC_DELETE_PACK);
+    m_btnNewPack = SkinButton(IDC_NEW_PACK);
+    m_stcCellsLabel = Item<QLabel>(IDC_LABEL_CELLS);
+    m_stcCells = Item<QLabel>(IDC_VALUE_CELLS);
+    m_stcMah = Item<QLabel>(IDC_MAH);
+    m_btnProperties = SkinButton(IDC_PROPERTIES);
+    m_picture = Item<CGifPicture>(IDC_PICTURE);
+    m_stcDelayLabel = Item<QLabel>(IDC_LABEL_DELAY);
+    m_stcSensitivityLabel = Item<QLabel>(IDC_LABEL_SENSITIVITY);
+    m_stcThresholdLabel = Item<QLabel>(IDC_LABEL_THRESHOLD);
+    m_stcBatteryTypeLabel = Item<QLabel>(IDC_LABEL_BATTERY_TYPE);
+    m_stcChargeTypeLabel = Item<QLabel>(IDC_LABEL_CHARGE_TYPE);
+    m_stcSensitivity = Item<QLabel>(IDC_VALUE_SENSITIVITY);
+    m_stcDelay = Item<QLabel>(IDC_VALUE_DELAY);
+    m_stcThreshold = Item<QLabel>(IDC_VALUE_THRESHOLD);
+    m_stcBatteryType = Item<QLabel>(IDC_VALUE_BATTERY_TYPE);
+    m_stcChargeType = Item<QLabel>(IDC_VALUE_CHARGE_TYPE);
+    m_stcMaxVolts = Item<QLabel>(IDC_MAX_VOLTS);
+    m_stcSeconds = Item<QLabel>(IDC_SECONDS);
+    m_stcHours = Item<QLabel>(IDC_HOURS);
+    m_stcMinutes = Item<QLabel>(IDC_MINUTES);
+    m_stcCurrent = Item<QLabel>(IDC_AMPS);
+    m_btnStart = SkinButton(IDOK);
+    m_stcVolts = Item<QLabel>(IDC_VOLTS);
+    m_lstPacks = Item<QListWidget>(IDC_PACK_LIST);
+}
+
+CChargerDlg::~CChargerDlg() = default;
+
+bool CChargerDlg::OnInitDialog() {
+    CDialog::OnInitDialog();
+    m_bCharging = 0;
+    // Before anything else touches the port: the charger is off while no cycle runs.
+    ChargerOff();
+    RefreshSettingsSummary();
+
+    setWindowIcon(QIcon(ResourcePath("icon", IDR_MAINFRAME)));
+    if (m_picture->Load(kIdleGif, "GIF")) {
+        m_picture->Draw();
+    }
+    for (const ButtonSkin& skin : kMainButtonSkins) {
+        CSkinButton* button = SkinButton(skin.id);
+        button->SetTextColor(0);
+        button->SetToolTipText(skin.tooltip);
+        button->SetSkin(skin.normal, skin.down, skin.over, skin.disabled, skin.focus, skin.mask, 0,
+                        0, 0);
+    }
+    FillPackList();
+    return true;
+}
+
+void CChargerDlg::OnClose() {
+    ChargerOff();
+    CDialog::OnOK();
+}
+
+void CChargerDlg::OnCancel() {
+    // Escape ends the program like the close box does; the charger must not stay on.
+    ChargerOff();
+    CDialog::OnCancel();
+}
+
+void CChargerDlg::OnCommand(int id) {
+    switch (id) {
+        case IDC_PROPERTIES:
+            OnProperties();
+            break;
+        case IDC_PICTURE:
+            OnAboutClick();
+            break;
+        default:
+            break;
+    }
+}
+
+void CChargerDlg::OnSysCommand(int id) {
+    if ((id & kSysCommandMask) == IDM_ABOUTBOX) {
+        CAboutDlg about(this);
+        about.DoModal();
+    }
+}
+
+void CChargerDlg::OnAboutClick() {
+    CAboutDlg about(this);
+    about.DoModal();
+}
+
+void CChargerDlg::contextMenuEvent(QContextMenuEvent* event) {
+    // The window manager owns the title bar's menu here, so the About item lives in the
+    // window's context menu (right click, or the menu key).
+    QString text = LoadResString(IDS_ABOUTBOX);
+    if (text.isEmpty()) {
+        return;
+    }
+    QMenu menu(this);
+    QAction* about = menu.addAction(text);
+    if (menu.exec(event->globalPos()) == about) {
+        OnSysCommand(IDM_ABOUTBOX);
+    }
+}

@@ -1,0 +1,104 @@
+#pragma once
+// The main window: displays of the running charge, the charge properties summary, the pack
+// list and the buttons. Its member functions live with the subsystem they belong to
+// (charge/ for the cycle, settings/ for the summary, packs/ for the list).
+
+#include <QString>
+#include <array>
+
+#include "charge/SampleHistory.h"
+#include "platform/CDialog.h"
+#include "settings/ChargeSettings.h"
+
+class CGifPicture;
+class CSkinButton;
+class QLabel;
+class QListWidget;
+
+inline constexpr int kPackSlots = 40;
+
+class CChargerDlg : public CDialog {
+    Q_OBJECT
+public:
+    explicit CChargerDlg(QWidget* parent = nullptr);
+    ~CChargerDlg() override;
+
+    bool OnInitDialog() override;
+    void OnOK() override;  // Start / Stop
+    void OnCancel() override;
+    void OnClose() override;
+    void OnTimer(int id) override;
+    void OnCommand(int id) override;
+
+    void OnSysCommand(int id);
+    void OnAboutClick();
+    void OnProperties();
+
+    // Charge cycle.
+    void StartCycle();
+    void StopCycle();
+    void MeasurementTick();
+    void ClockTick();
+    void EndCycle(bool disconnected);
+    void AbandonCycle();
+    void ShowChargeMah();
+    int WriteChargeLog();
+    int PlayWaveResource(const char* name);
+
+    // Settings.
+    void LoadChargeSettings();
+    void RefreshSettingsSummary();
+
+    // Packs.
+    void ReloadPackNames();
+    int FindPackSlot(const QString& name) const;
+    void FillPackList();
+    int AddPackName(const QString& name);
+    void UpdatePackRecord();
+
+    QString m_strPackName = "None";
+    int m_nSelected = 0;
+    std::array<QString, kPackSlots> m_strPacks;
+    int m_bCharging = 0;
+    ChargeSettings m_settings;
+
+    // The running cycle's samples and its ampere-second total.
+    SampleHistory m_history;
+    float ampSecondTotal = 0.0f;
+    // Plays the end sound; tests count the calls in its place.
+    int (*m_playWave)(const QByteArray& data);
+    // The folder the CSV logs go to ($HOME/KVC410 Output).
+    static QString OutputFolder();
+
+    QLabel* m_stcPackName;
+    CSkinButton* m_btnPackInfo;
+    CSkinButton* m_btnSavePack;
+    CSkinButton* m_btnDeletePack;
+    CSkinButton* m_btnNewPack;
+    QLabel* m_stcCellsLabel;
+    QLabel* m_stcCells;
+    QLabel* m_stcMah;
+    CSkinButton* m_btnProperties;
+    CGifPicture* m_picture;
+    QLabel* m_stcDelayLabel;
+    QLabel* m_stcSensitivityLabel;
+    QLabel* m_stcThresholdLabel;
+    QLabel* m_stcBatteryTypeLabel;
+    QLabel* m_stcChargeTypeLabel;
+    QLabel* m_stcSensitivity;
+    QLabel* m_stcDelay;
+    QLabel* m_stcThreshold;
+    QLabel* m_stcBatteryType;
+    QLabel* m_stcChargeType;
+    QLabel* m_stcMaxVolts;
+    QLabel* m_stcSeconds;
+    QLabel* m_stcHours;
+    QLabel* m_stcMinutes;
+    QLabel* m_stcCurrent;
+    CSkinButton* m_btnStart;
+    QLabel* m_stcVolts;
+    QListWidget* m_lstPacks;
+
+protected:
+    void contextMenuEvent(QContextMenuEvent* event) override;
+};

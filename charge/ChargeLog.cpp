@@ -1,0 +1,44 @@
+#include "charge/ChargeLog.h"
+
+#include "charge/SampleHistory.h"
+#include "hardware/Measure.h"
+#include "settings/ChargeSettings.h"
+
+std::string ChargeLogFileName(const std::string& packName, const LocalTime& time) {
+    std::string name = packName;
+    for (char& c : name) {
+        unsigned char u = static_cast<unsigned char>(c);
+        if (c == '/' || c == '\\' || u < 0x20 || u == 0x7F) {
+            c = '_';
+        }
+    }
+    return name + " " + std::to_string(time.month) + "-" + std::to_string(time.day) + "-" +
+           std::to_string(time.year) + " " + TwoDigits(time.hour) + "-" + TwoDigits(time.minute) +
+           ".csv";
+}
+
+std::string LogNumber(float value) {
+    float magnitude = value < 0 ? -value : value;
+    size_t index = (magnitude < kTwoDigitLimit ? 4 : 5) + (value < 0 ? 1 : 0);
+    return DeleteChars(FormatF(value), index, 4);
+}
+
+std::string BuildChargeLog(const ChargeSample* head) {
+    if (head == nullptr) {
+        return std::string();
+    }
+    std::string text = "Total Seconds, Voltage, Current, Charge Duration\r\n";
+    int total = head->seconds + (head->minutes + head->hours * 60) * 60;
+    for (const ChargeSample* s = head; s != nullptr; s = s->next, --total) {
+        text += std::to_string(total);
+        text += ", ";
+        text += LogNumber(s->voltage);
+        text += ", ";
+        text += LogNumber(s->current);
+        text += ", ";
+        text += std::to_string(s->hours) + ":" + std::to_string(s->minutes) + ":" +
+                std::to_string(s->seconds);
+        text += "\r\n";
+    }
+    return text;
+}

@@ -1,0 +1,226 @@
+// The charge cycle of the main window: Start and Stop, the measurement and clock ticks, and the
+// end of a cycle.
+
+#include <unistd.h>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <cstdio>
+
+#include "app/CChargerDlg.h"
+#include "app/Templates.h"
+#include "charge/ChargeLog.h"
+#include "charge/CycleTexts.h"
+#include "controls/CGifPicture.h"
+#include "controls/CSkinButton.h"
+#include "hardware/Converter.h"
+#include "hardware/Measure.h"
+#include "packs/CConfirmDlg.h"
+#include "platform/Resources.h"
+
+namespace {
+constexpr int kMeasurementTimer = 1;
+constexpr int kClockTimer = 2;
+constexpr int kTickMilliseconds = 1000;
+constexpr int kChargingGif = 197;
+constexpr int kIdleGif = 198;
+const char* const kEndPicture = "nomove.gif";
+const char* const kStart = "Start";
+const char* const kStop = "Stop";
+const char* const kNoPack = "None";
+
+std::string Text(const QLabel* label) {
+    return label->text().toStdString();
+}
+void SetText(QLabel* label, const std::string& text) {
+    label->setText(QString::fromStdString(text));
+}
+}  // namespace
+
+void CChargerDlg::OnOK() {
+    m_bCharging = m_btnStart->text() == kStart ? 0 : 1;
+    if (m_btnStart->text() == kStart) {
+        StartCycle();
+    } else {
+        StopCycle();
+    }
+}
+
+void CChargerDlg::StartCycle() {
+    m_btnStart->setText(kStop);
+    SetTimer(kMeasurementTimer, kTickMilliseconds);
+    SetTimer(kClockTimer, kTickMilliseconds);
+    m_stcSeconds->setText("00");
+    m_stcMinutes->setText("00");
+    m_stcHours->setText("00");
+    m_picture->UnLoad();
+    if (m_picture->Load(kChargingGif, "GIF")) {
+        m_picture->Draw();
+    }
+    m_bCharging = 1;
+    ampSecondTotal = 0.0f;
+    // Nothing goes to the port here: the first measurement switches the charger on.
+}
+
+void CChargerDlg::StopCycle() {
+    m_btnStart->setText(kStart);
+    KillTimer(kMeasurementTimer);
+    KillTimer(kClockTimer);
+    ChargerOff();
+    m_picture->Stop();
+    m_picture->UnLoad();
+    if (m_picture->Load(kIdleGif, "GIF")) {
+        m_picture->Draw();
+    }
+    if (m_strPackName != kNoPack) {
+        CConfirmDlg confirm(this);
+        confirm.m_strMessage = "Save charge information to the selected profile?";
+        if (confirm.DoModal() == IDOK) {
+            UpdatePackRecord();
+            if (m_settings.exportCsv == 1) {
+                WriteChargeLog();
+            }
+        }
+    }
+    m_history.FreeSamples();
+    m_bCharging = 0;
+}
+
+void CChargerDlg::AbandonCycle() {
+    // A sample that could not be stored: the history can no longer judge the end of the charge,
+    // so the cycle stops as a manual stop does, without asking to store a broken record.
+    m_btnStart->setText(kStart);
+    KillTimer(kMeasurementTimer);
+    KillTimer(kClockTimer);
+    ChargerOff();
+    m_picture->Stop();
+    m_picture->UnLoad();
+    if (m_picture->Load(kIdleGif, "GIF")) {
+        m_picture->Draw();
+    }
+    m_history.FreeSamples();
+    m_bCharging = 0;
+}
+
+void CChargerDlg::OnTimer(int id) {
+    if (id == kMeasurementTimer) {
+        MeasurementTick();
+    } else if (id == kClockTimer) {
+        ClockTick();
+    }
+}
+
+void CChargerDlg::MeasurementTick() {
+    const std::string seconds = Text(m_stcSeconds);
+    const std::string minutes = Text(m_stcMinutes);
+    const std::string hours = Text(m_stcHours);
+    std::string voltText;
+    std::string currText;
+    float volts = 0.0f;
+    float amps = 0.0f;
+    Measure(voltText, currText, volts, amps);
+    if (!m_history.AddSample(volts, amps, seconds, minutes, hours, m_settings.delay,
+                             m_settings.chargeType)) {
+        AbandonCycle();
+        return;
+    }
+    const std::string previous = Text(m_stcVolts);
+    SetText(m_stcVolts, voltText);
+    SetText(m_stcCurrent, currText);
+
+    bool disconnected = false;
+    if (InDisconnectionWindow(seconds, minutes, hours)) {
+        switch (CheckDisconnection(voltText)) {
+            case Disconnection::Charger:
+                SetText(m_stcVolts, previous + kChargerDisconnected);
+                disconnected = true;
+                break;
+            case Disconnection::Battery:
+                SetText(m_stcVolts, previous + kBatteryDisconnected);
+                disconnected = true;
+                break;
+            case Disconnection::None:
+                break;
+        }
+    }
+    SetText(m_stcMaxVolts, FormatMaxVoltage(m_history.peakVoltage));
+
+    const ChargeSettings& s = m_settings;
+    if (m_history.IsChargeComplete(seconds, minutes, hours, s.timedSeconds, s.timedMinutes,
+                                   s.timedHours, s.sensitivity, s.delay, s.threshold,
+                                   s.chargeType) ||
+        disconnected) {
+        EndCycle(disconnected);
+    }
+}
+
+void CChargerDlg::EndCycle(bool disconnected) {
+    m_btnStart->setText(kStart);
+    KillTimer(kMeasurementTimer);
+    KillTimer(kClockTimer);
+    ChargerOff();
+    m_bCharging = 0;
+    if (m_settings.exportCsv == 1) {
+        WriteChargeLog();
+    }
+    UpdatePackRecord();
+    m_history.FreeSamples();
+    m_picture->Stop();
+    m_picture->UnLoad();
+    // Looked up in the current folder, which is the log folder once a log has been written.
+    m_picture->Load(QString(kEndPicture));
+    m_picture->Draw();
+    if (!disconnected) {
+        PlayWaveResource("Cool");
+    }
+}
+
+void CChargerDlg::ClockTick() {
+    std::string seconds = Text(m_stcSeconds);
+    std::string minutes = Text(m_stcMinutes);
+    std::string hours = Text(m_stcHours);
+    TickClock(seconds, minutes, hours);
+    SetText(m_stcSeconds, seconds);
+    SetText(m_stcMinutes, minutes);
+    SetText(m_stcHours, hours);
+    ShowChargeMah();
+}
+
+void CChargerDlg::ShowChargeMah() {
+    if (m_history.sampleHead == nullptr) {
+        return;
+    }
+    ampSecondTotal = ampSecondTotal + m_history.sampleHead->current;
+    double mah = ampSecondTotal * kMahPerAmpSecond;
+    SetText(m_stcMah, FormatMah(mah));
+}
+
+QString CChargerDlg::OutputFolder() {
+    return QDir::homePath() + "/KVC410 Output/";
+}
+
+int CChargerDlg::WriteChargeLog() {
+    const std::string name = ChargeLogFileName(m_strPackName.toStdString(), GetLocalTime());
+    const QString folder = OutputFolder();
+    QDir().mkpath(folder);
+    // The log folder becomes the current folder, where the end picture is looked up next.
+    if (chdir(QFile::encodeName(folder).constData()) != 0) {
+        // Ignored: the file then goes to whatever the current folder is.
+    }
+    std::FILE* file = std::fopen(name.c_str(), "w");
+    if (file == nullptr) {
+        return 0;
+    }
+    const std::string text = BuildChargeLog(m_history.sampleHead);
+    std::fputs(text.c_str(), file);
+    std::fclose(file);
+    return 1;
+}
+
+int CChargerDlg::PlayWaveResource(const char* name) {
+    QFile resource(ResourcePath("wave", QString(name)));
+    if (!resource.open(QIODevice::ReadOnly)) {
+        return 0;
+    }
+    return m_playWave(resource.readAll());
+}

@@ -1,0 +1,64 @@
+#include "hardware/Measure.h"
+
+#include <cstdio>
+
+#include "hardware/Converter.h"
+
+namespace {
+constexpr int kConversions = 10;
+constexpr float kConversionsPerInput = 5.0f;
+}  // namespace
+
+std::string FormatF(double value) {
+    char text[400];
+    std::snprintf(text, sizeof text, "%f", value);
+    return text;
+}
+
+std::string DeleteChars(std::string text, size_t index, size_t count) {
+    if (index < text.size()) {
+        text.erase(index, count);
+    }
+    return text;
+}
+
+std::string CutTwoDecimals(float value) {
+    return DeleteChars(FormatF(value), value < kTwoDigitLimit ? 4 : 5, 4);
+}
+
+void ReadRawPair(float& evenMean, float& oddMean) {
+    float evenSum = 0.0f;
+    float oddSum = 0.0f;
+    for (int i = 1; i <= kConversions; ++i) {
+        int count = ReadConverter();
+        if (i % 2 == 1) {
+            oddSum += static_cast<float>(count);
+        } else {
+            evenSum += static_cast<float>(count);
+        }
+    }
+    evenMean = evenSum / kConversionsPerInput;
+    oddMean = oddSum / kConversionsPerInput;
+}
+
+void Measure(std::string& voltText, std::string& currText, float& volts, float& amps) {
+    float evenMean = 0.0f;
+    float oddMean = 0.0f;
+    ReadRawPair(evenMean, oddMean);
+    float va = evenMean * kVoltsPerCount - kCountOffsetVolts;
+    float vb = oddMean * kVoltsPerCount - kCountOffsetVolts;
+    // The two inputs are the ends of the current-sense resistor: the higher one is the battery
+    // side as the display shows it, their difference the current.
+    if (va > vb) {
+        amps = (va - vb) * kAmpsPerVolt;
+        volts = va;
+    } else {
+        amps = (vb - va) * kAmpsPerVolt;
+        volts = vb;
+    }
+    voltText = CutTwoDecimals(volts);
+    if (volts < kZeroLimit) {
+        voltText = "0.00";
+    }
+    currText = CutTwoDecimals(amps);
+}

@@ -1,0 +1,43 @@
+#include "packs/CConfirmDlg.h"
+
+#include "controls/CSkinButton.h"
+
+namespace {
+constexpr int IDC_MESSAGE = 1083;
+
+const DialogTemplate& ConfirmTemplate() {
+    using C = ControlClass;
+    static const DialogTemplate tmpl{
+        163,
+        "",
+        119,
+        66,
+        {
+            {IDOK, C::Button, "OK", 7, 45, 50, 14, BS_DEFPUSHBUTTON | WS_TABSTOP},
+            {IDCANCEL, C::Button, "Cancel", 62, 45, 50, 14, BS_PUSHBUTTON | WS_TABSTOP},
+            {IDC_MESSAGE, C::Static, "Error", 7, 7, 105, 36, SS_CENTER, "Message"},
+        },
+    };
+    return tmpl;
+}
+}  // namespace
+
+CConfirmDlg::CConfirmDlg(QWidget* parent)
+    : CDialog(ConfirmTemplate(), parent),
+      m_btnOK(SkinButton(IDOK)),
+      m_btnCancel(SkinButton(IDCANCEL)) {}
+
+void CConfirmDlg::DoDataExchange(CDataExchange* pDX) {
+    DDX_Text(pDX, IDC_MESSAGE, m_strMessage);
+}
+
+bool CConfirmDlg::OnInitDialog() {
+    CDialog::OnInitDialog();
+    m_btnOK->SetTextColor(0);
+    m_btnOK->SetToolTipText("Ok");
+    m_btnOK->SetSkin(146, 149, 150, 0, 151, 148, 0, 0, 0);
+    m_btnCancel->SetTextColor(0);
+    m_btnCancel->SetToolTipText("Cancel");
+    m_btnCancel->SetSkin(146, 149, 150, 0, 151, 148, 0, 0, 0);
+    return true;
+}

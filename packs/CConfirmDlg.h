@@ -1,0 +1,20 @@
+#pragma once
+// The program's own message box: a message, OK and Cancel. DoModal gives IDOK or IDCANCEL.
+
+#include "platform/CDialog.h"
+
+class CSkinButton;
+
+class CConfirmDlg : public CDialog {
+    Q_OBJECT
+public:
+    explicit CConfirmDlg(QWidget* parent = nullptr);
+    bool OnInitDialog() override;
+
+    CSkinButton* m_btnOK;
+    CSkinButton* m_btnCancel;
+    QString m_strMessage;
+
+protected:
+    void DoDataExchange(CDataExchange* pDX) override;
+};

@@ -1,0 +1,99 @@
+#pragma once
+// A small dialog framework over QDialog: dialogs built from templates, controls by id, timers
+// that call OnTimer(id), modal runs that return IDOK or IDCANCEL, and data exchange with the
+// validation messages users know from such dialogs.
+
+#include <QDialog>
+#include <QString>
+#include <map>
+
+#include "platform/DialogTemplate.h"
+
+class CDialog;
+class CSkinButton;
+class QTimer;
+
+class CDataExchange {
+public:
+    CDataExchange(CDialog* dialog, bool saveAndValidate)
+        : m_pDlgWnd(dialog), m_bSaveAndValidate(saveAndValidate) {}
+    // Shows the message, focuses the field last exchanged and marks the exchange failed; every
+    // later exchange step of this pass does nothing.
+    void Fail(const QString& message);
+
+    CDialog* m_pDlgWnd;
+    bool m_bSaveAndValidate;
+    bool m_bFailed = false;
+    int m_idLastControl = 0;
+};
+
+// Whole numbers: "Please enter an integer." when the text is not one.
+void DDX_Text(CDataExchange* pDX, int id, int& value);
+// Text, unchanged in both directions.
+void DDX_Text(CDataExchange* pDX, int id, QString& value);
+void DDV_MinMaxInt(CDataExchange* pDX, int value, int minValue, int maxValue);
+void DDV_MaxChars(CDataExchange* pDX, const QString& value, int maxChars);
+
+// Parses a whole number the way the data exchange does: blanks before it are allowed, nothing
+// after it, and it must fit 32 bits.
+bool ParseWholeNumber(const QString& text, int& value);
+
+class CDialog : public QDialog {
+    Q_OBJECT
+public:
+    explicit CDialog(const DialogTemplate& tmpl, QWidget* parent = nullptr);
+    ~CDialog() override;
+
+    // Runs OnInitDialog (once) and the dialog's own event loop; returns what EndDialog gave.
+    int DoModal();
+    // Runs OnInitDialog without showing the dialog, for the main window and for tests.
+    void Initialise();
+    void EndDialog(int result);
+
+    QWidget* GetDlgItem(int id) const;
+    template <class T>
+    T* Item(int id) const {
+        return qobject_cast<T*>(GetDlgItem(id));
+    }
+    CSkinButton* SkinButton(int id) const;
+    QString GetDlgItemText(int id) const;
+    void SetDlgItemText(int id, const QString& text);
+    void CheckDlgButton(int id, int check);
+    int IsDlgButtonChecked(int id) const;
+
+    bool SetTimer(int id, int milliseconds);
+    bool KillTimer(int id);
+    bool HasTimer(int id) const;
+
+    bool UpdateData(bool saveAndValidate = true);
+
+    // Dialog units to pixels with the dialog font's average character size.
+    QRect MapDialogRect(int x, int y, int cx, int cy) const;
+
+    virtual bool OnInitDialog();
+    virtual void OnOK();
+    virtual void OnCancel();
+    // The close box; by default the same as Cancel.
+    virtual void OnClose();
+    virtual void OnTimer(int id);
+    // A command from a control other than OK and Cancel (button clicks, picture clicks).
+    virtual void OnCommand(int id);
+
+    static QFont DialogFont();
+    static QFont TextFont();
+
+protected:
+    virtual void DoDataExchange(CDataExchange* pDX);
+    void reject() override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void BuildControls(const DialogTemplate& tmpl);
+    QWidget* CreateControl(const ControlTemplate& ct);
+
+    std::map<int, QWidget*> m_controls;
+    std::map<int, QTimer*> m_timers;
+    int m_baseX = 6;
+    int m_baseY = 13;
+    bool m_bInitialised = false;
+};

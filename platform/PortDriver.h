@@ -1,0 +1,44 @@
+#pragma once
+// The two port operations the program calls, and the one place that decides which driver
+// carries them out: a real parallel port, or the simulated charger box.
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+inline constexpr uint32_t kDataPort = 888;     // 0x378, data register of the first port
+inline constexpr uint32_t kStatusPort = 889;   // 0x379, status register
+inline constexpr uint32_t kControlPort = 890;  // 0x37A, control register
+inline constexpr uint8_t kChargerOff = 255;    // any other data value means "charging"
+
+class PortDriver {
+public:
+    virtual ~PortDriver() = default;
+    virtual void Write(uint32_t port, uint8_t value) = 0;
+    virtual uint8_t Read(uint32_t port) = 0;
+    // Writes kChargerOff to the data register using async-signal-safe calls only; the signal
+    // handlers rely on it.
+    virtual void EmergencyOff() noexcept = 0;
+    virtual std::string Description() const = 0;
+    virtual bool IsSimulated() const { return false; }
+};
+
+// Installs the driver every port access goes through. The previous one is returned so that
+// tests can restore it.
+std::unique_ptr<PortDriver> InstallPortDriver(std::unique_ptr<PortDriver> driver);
+PortDriver* InstalledPortDriver();
+
+// Once latched (a terminating signal arrived), the data register only ever receives
+// kChargerOff: a measurement tick that still runs before the program quits cannot switch the
+// charger back on. Async-signal-safe.
+void LatchChargerOff() noexcept;
+bool IsChargerOffLatched() noexcept;
+void ResetChargerOffLatchForTests() noexcept;
+
+void DlPortWritePortUchar(uint32_t port, uint8_t value);
+uint8_t DlPortReadPortUchar(uint32_t port);
+
+// Appends every access of the wrapped driver to a file, one line each ("W 888 4", "R 889 64"),
+// for people debugging their box. Returns nullptr and sets error when the file cannot be opened.
+std::unique_ptr<PortDriver> MakeTracingPortDriver(std::unique_ptr<PortDriver> inner,
+                                                  const std::string& path, std::string& error);

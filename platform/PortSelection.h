@@ -1,0 +1,21 @@
+#pragma once
+// Which port the program drives, from KVC410_PORT:
+//   unset or "auto"   /dev/parport0 when it exists, else the simulated charger box
+//   "sim[:k=v,...]"   the simulated charger box with options
+//   "/dev/parportN"   that port through ppdev
+//   "io:0x378"        direct port I/O (root only)
+// KVC410_PORT_TRACE=FILE appends every port access to FILE.
+
+#include <memory>
+#include <string>
+
+#include "platform/PortDriver.h"
+
+struct PortChoice {
+    std::unique_ptr<PortDriver> driver;
+    std::string error;  // set when no driver could be opened; says what to do
+};
+
+PortChoice OpenPortFromSpec(const char* spec, const char* tracePath,
+                            const std::string& autoDevice = "/dev/parport0");
+PortChoice OpenPortFromEnvironment();

@@ -1,0 +1,104 @@
+#include "platform/Profile.h"
+
+#include <sys/statvfs.h>
+
+#include <QDir>
+#include <QFileInfo>
+
+#include "platform/Messages.h"
+
+namespace {
+std::unique_ptr<Profile> g_profile;
+
+QString KeyPath(const QString& section, const QString& key) {
+    return section + '/' + key;
+}
+}  // namespace
+
+std::unique_ptr<Profile> Profile::ForUser() {
+    QSettings probe(QSettings::IniFormat, QSettings::UserScope, "Quillmark", "KVC410");
+    return std::make_unique<Profile>(probe.fileName());
+}
+
+Profile::Profile(const QString& iniPath) : m_settings(iniPath, QSettings::IniFormat) {
+    m_reporter = [](const QString& message) { ShowWarning(nullptr, message); };
+}
+
+void Profile::SetFailureReporter(std::function<void(const QString&)> reporter) {
+    m_reporter = std::move(reporter);
+}
+
+int Profile::GetProfileInt(const QString& section, const QString& key, int defaultValue) {
+    QVariant v = m_settings.value(KeyPath(section, key));
+    if (!v.isValid()) {
+        return defaultValue;
+    }
+    bool ok = false;
+    int value = v.toString().trimmed().toInt(&ok);
+    return ok ? value : defaultValue;
+}
+
+bool Profile::WriteProfileInt(const QString& section, const QString& key, int value) {
+    m_settings.setValue(KeyPath(section, key), value);
+    return Commit();
+}
+
+QString Profile::GetProfileString(const QString& section, const QString& key,
+                                  const QString& defaultValue) {
+    QVariant v = m_settings.value(KeyPath(section, key));
+    return v.isValid() ? v.toString() : defaultValue;
+}
+
+bool Profile::WriteProfileString(const QString& section, const QString& key, const QString& value) {
+    m_settings.setValue(KeyPath(section, key), value);
+    return Commit();
+}
+
+bool Profile::Commit() {
+    // QSettings writes through a temporary file that replaces the old one, so a crash leaves
+    // either the old or the new profile, never half of one.
+    m_settings.sync();
+    if (m_settings.status() == QSettings::NoError) {
+        return true;
+    }
+    if (!m_bFailureReported && m_reporter) {
+        m_bFailureReported = true;
+        m_reporter(DescribeFailure());
+    }
+    return false;
+}
+
+QString Profile::DescribeFailure() const {
+    QFileInfo file(m_settings.fileName());
+    QString folder = file.absolutePath();
+    QString why;
+    struct statvfs fs {};
+    if (!QFileInfo(folder).exists() && !QDir().mkpath(folder)) {
+        why = QString("the folder %1 does not exist and cannot be created.").arg(folder);
+    } else if (!QFileInfo(folder).isWritable()) {
+        why = QString("the folder %1 is read-only.").arg(folder);
+    } else if (file.exists() && !file.isWritable()) {
+        why = "the file is read-only.";
+    } else if (statvfs(folder.toLocal8Bit().constData(), &fs) == 0 && fs.f_bavail == 0) {
+        why = "the disk is full.";
+    } else {
+        why = "the file could not be written.";
+    }
+    return QString(
+               "KVC410 could not save your settings and packs to %1, because %2\n\n"
+               "The program goes on, but changes made from now on will be lost when it is "
+               "closed. Free the disk or fix the permissions to keep them.")
+        .arg(file.absoluteFilePath(), why);
+}
+
+Profile& AppProfile() {
+    if (!g_profile) {
+        g_profile = Profile::ForUser();
+    }
+    return *g_profile;
+}
+
+std::unique_ptr<Profile> SetAppProfile(std::unique_ptr<Profile> profile) {
+    std::swap(g_profile, profile);
+    return profile;
+}

@@ -1,0 +1,41 @@
+#pragma once
+// The per-user application profile: sections of integer and string values in an INI file.
+// Every write is on disk (atomically) when the call returns; a write that cannot be saved is
+// reported once, in plain words, and the program goes on with the value kept in memory.
+
+#include <QSettings>
+#include <QString>
+#include <functional>
+#include <memory>
+
+class Profile {
+public:
+    // The profile of organisation "Quillmark", application "KVC410", in the user's config folder.
+    static std::unique_ptr<Profile> ForUser();
+    // A profile in the given INI file (tests).
+    explicit Profile(const QString& iniPath);
+
+    int GetProfileInt(const QString& section, const QString& key, int defaultValue);
+    bool WriteProfileInt(const QString& section, const QString& key, int value);
+    QString GetProfileString(const QString& section, const QString& key,
+                             const QString& defaultValue);
+    bool WriteProfileString(const QString& section, const QString& key, const QString& value);
+
+    QString FileName() const { return m_settings.fileName(); }
+
+    // Who tells the user that the profile could not be saved. Called at most once per profile.
+    void SetFailureReporter(std::function<void(const QString& message)> reporter);
+
+private:
+    bool Commit();
+    QString DescribeFailure() const;
+
+    QSettings m_settings;
+    std::function<void(const QString&)> m_reporter;
+    bool m_bFailureReported = false;
+};
+
+// The program's profile, set up at start-up (the registry key of the original program).
+Profile& AppProfile();
+// Replaces the program's profile; returns the previous one.
+std::unique_ptr<Profile> SetAppProfile(std::unique_ptr<Profile> profile);

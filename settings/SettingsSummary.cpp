@@ -1,0 +1,59 @@
+// The "Charge Properties" panel of the main window.
+
+#include <QLabel>
+
+#include "app/CChargerDlg.h"
+#include "platform/Profile.h"
+#include "settings/ChargeSettingsStore.h"
+
+void CChargerDlg::LoadChargeSettings() {
+    Profile& profile = AppProfile();
+    m_settings = ReadChargeSettings(profile, kMainWindowDefaults);
+    m_nSelected = profile.GetProfileInt(kPropertiesSection, kKeyLastSelected, 0);
+    m_strPackName = profile.GetProfileString(kPropertiesSection, kKeyPackName, "None");
+}
+
+void CChargerDlg::RefreshSettingsSummary() {
+    LoadChargeSettings();
+    // While a cycle runs the panel keeps naming the pack being charged.
+    if (m_bCharging == 0) {
+        m_stcPackName->setText(m_strPackName);
+    }
+    const ChargeSettings& s = m_settings;
+    if (s.chargeType == kPeakCharge) {
+        m_stcBatteryTypeLabel->setText("Battery Type");
+        m_stcThresholdLabel->setText("Threshold Voltage");
+        m_stcDelayLabel->setText("Peak Detect Delay");
+        m_stcSensitivityLabel->setText(" Sensitivity");
+        m_stcCellsLabel->setText("Number of Cells");
+        m_stcChargeType->setText("Peak Charge");
+        switch (s.batteryType) {
+            case kBatteryNiCd:
+                m_stcBatteryType->setText("Nickel Cadmium (Ni-Cd)");
+                break;
+            case kBatteryNiMH:
+                m_stcBatteryType->setText("Nickel Metal Hydride (Ni-MH)");
+                break;
+            case kBatteryCustom:
+                m_stcBatteryType->setText("Custom");
+                break;
+            default:
+                break;
+        }
+        m_stcThreshold->setText(QString::fromStdString(FormatThreshold(s.threshold)) + " volts");
+        m_stcDelay->setText(QString::number(s.delay) + " sec");
+        m_stcSensitivity->setText(QString::number(s.sensitivity) + " sec");
+        m_stcCells->setText(QString::number(s.cells));
+    } else {
+        m_stcChargeType->setText("Timed Charge");
+        m_stcBatteryTypeLabel->setText("Cut Off");
+        m_stcBatteryType->setText(
+            QString::fromStdString(FormatDuration(s.timedHours, s.timedMinutes, s.timedSeconds)));
+        for (QLabel* label :
+             {m_stcThreshold, m_stcDelay, m_stcSensitivity, m_stcCells, m_stcThresholdLabel,
+              m_stcDelayLabel, m_stcSensitivityLabel, m_stcCellsLabel}) {
+            label->setText(QString());
+        }
+    }
+}
+void CChargerDlg::OnProperties() {}

@@ -1,0 +1,90 @@
+#pragma once
+// Shared helpers of the tests: a profile in a temporary folder, a port that records, the
+// simulated box installed as the port, and answers to modal dialogs.
+
+#include <QString>
+#include <QTemporaryDir>
+#include <functional>
+#include <memory>
+#include <ostream>
+#include <vector>
+
+#include "hardware/SimulatedChargerBox.h"
+#include "platform/PortDriver.h"
+#include "platform/Profile.h"
+
+class QWidget;
+
+// Readable QString values in test failures.
+inline void PrintTo(const QString& text, std::ostream* out) {
+    *out << '"' << text.toStdString() << '"';
+}
+
+// The program's profile is a fresh INI file for the life of this object.
+class ProfileSandbox {
+public:
+    ProfileSandbox();
+    ~ProfileSandbox();
+    Profile& profile() { return AppProfile(); }
+    QString Path() const { return m_dir.path() + "/KVC410.ini"; }
+    QString Folder() const { return m_dir.path(); }
+    // Whatever a failed write reported.
+    std::vector<QString> failures;
+
+private:
+    QTemporaryDir m_dir;
+    std::unique_ptr<Profile> m_previous;
+};
+
+struct PortAccess {
+    char kind;  // 'W' or 'R'
+    uint32_t port;
+    uint8_t value;
+    bool operator==(const PortAccess&) const = default;
+};
+
+// Records every access; status reads answer from a queue (then 0).
+class RecordingPort final : public PortDriver {
+public:
+    void Write(uint32_t port, uint8_t value) override;
+    uint8_t Read(uint32_t port) override;
+    void EmergencyOff() noexcept override { Write(kDataPort, kChargerOff); }
+    std::string Description() const override { return "recording"; }
+
+    // Queues the sixteen status bytes through which the converter delivers count.
+    void QueueConversion(int count);
+    std::vector<PortAccess> accesses;
+    std::vector<uint8_t> statusQueue;
+    size_t nextStatus = 0;
+    uint8_t data = 0;
+};
+
+// Installs a driver as the program's port for the life of this object.
+template <class Driver>
+class PortSandbox {
+public:
+    template <class... Args>
+    explicit PortSandbox(Args&&... args) {
+        auto driver = std::make_unique<Driver>(std::forward<Args>(args)...);
+        m_driver = driver.get();
+        m_previous = InstallPortDriver(std::move(driver));
+        ResetChargerOffLatchForTests();
+    }
+    ~PortSandbox() {
+        InstallPortDriver(std::move(m_previous));
+        ResetChargerOffLatchForTests();
+    }
+    Driver& operator*() { return *m_driver; }
+    Driver* operator->() { return m_driver; }
+
+private:
+    Driver* m_driver;
+    std::unique_ptr<PortDriver> m_previous;
+};
+
+SimOptions SteppedSim(SimOptions options = {});
+
+// Runs action on the next modal dialog that opens, from the event loop that dialog runs.
+void WhenModalOpens(std::function<void(QWidget*)> action);
+// Clicks the button with this text in the active modal dialog (OK of a message box).
+void ClickButtonWithText(QWidget* dialog, const QString& text);

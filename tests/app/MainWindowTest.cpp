@@ -1,0 +1,177 @@
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
+#include <QLabel>
+#include <QListWidget>
+#include <QtTest/QTest>
+
+#include "app/CAboutDlg.h"
+#include "app/CChargerDlg.h"
+#include "app/Templates.h"
+#include "controls/CGifPicture.h"
+#include "tests/TestSupport.h"
+
+namespace {
+
+TEST(MainWindow, EveryControlSitsAtItsRectangleWithItsCaption) {
+    ProfileSandbox profile;
+    PortSandbox<RecordingPort> port;
+    CChargerDlg dlg;
+    struct Case {
+        int id;
+        int x, y, cx, cy;
+        const char* caption;
+    };
+    const Case cases[] = {
+        {1, 260, 13, 50, 14, "Start"},
+        {1001, 13, 22, 55, 23, "0.00"},
+        {1004, 12, 54, 56, 8, "0.00"},
+        {1005, 60, 86, 8, 8, "00"},
+        {1006, 40, 86, 9, 8, "00"},
+        {1007, 23, 86, 10, 8, "00"},
+        {1008, 39, 114, 29, 9, "0.00"},
+        {1031, 260, 31, 50, 14, "Properties"},
+        {1041, 121, 44, 44, 17, "Charge Type"},
+        {1042, 121, 66, 44, 17, "Battery Type"},
+        {1043, 121, 110, 44, 17, "Threshold Voltage"},
+        {1044, 121, 132, 44, 17, "Delay"},
+        {1045, 121, 154, 44, 17, "Sensitivity"},
+        {1036, 173, 44, 49, 17, "A1"},
+        {1037, 173, 66, 49, 17, "A2"},
+        {1038, 173, 110, 49, 17, "A3"},
+        {1039, 173, 132, 49, 17, "A4"},
+        {1040, 173, 154, 49, 17, "A5"},
+        {1062, 279, 54, 25, 27, ""},
+        {1067, 19, 152, 49, 9, "0.0"},
+        {1074, 121, 88, 44, 17, "Number of Cells"},
+        {1073, 173, 88, 49, 17, "A6"},
+        {1075, 230, 91, 80, 64, ""},
+        {1078, 229, 159, 18, 14, ""},
+        {1080, 250, 159, 18, 14, ""},
+        {1084, 271, 159, 18, 14, ""},
+        {1085, 292, 159, 18, 14, ""},
+        {1046, 173, 22, 49, 17, "A7"},
+    };
+    for (const Case& c : cases) {
+        QWidget* w = dlg.GetDlgItem(c.id);
+        ASSERT_NE(w, nullptr) << c.id;
+        EXPECT_EQ(w->geometry(), dlg.MapDialogRect(c.x, c.y, c.cx, c.cy)) << c.id;
+        EXPECT_EQ(dlg.GetDlgItemText(c.id), c.caption) << c.id;
+    }
+    EXPECT_EQ(dlg.windowTitle(), "Quillmark Charger");
+    EXPECT_EQ(dlg.size(), dlg.MapDialogRect(0, 0, 317, 182).size());
+    // The labels without an id are there too, right-aligned numbers and all.
+    QStringList texts;
+    for (QLabel* label : dlg.findChildren<QLabel*>()) {
+        texts << label->text();
+    }
+    for (const char* text :
+         {"Volts", "Amps", "Time", "Maximum", "Voltage", "mAH", "Battery Name"}) {
+        EXPECT_TRUE(texts.contains(text)) << text;
+    }
+    EXPECT_TRUE(dlg.Item<QLabel>(1001)->alignment() & Qt::AlignRight);
+}
+
+TEST(MainWindow, InitialisationSwitchesOffFirstAndShowsTheStoredState) {
+    ProfileSandbox profile;
+    profile.profile().WriteProfileString("Packs", "0", "Zebra");
+    profile.profile().WriteProfileString("Packs", "1", "0");
+    profile.profile().WriteProfileString("Packs", "7", "alpha");
+    profile.profile().WriteProfileString("Packs", "12", "Mid");
+    profile.profile().WriteProfileInt("Properties", "LastSelected", 1);
+    PortSandbox<RecordingPort> port;
+    CChargerDlg dlg;
+    dlg.Initialise();
+    ASSERT_FALSE(port->accesses.empty());
+    EXPECT_EQ(port->accesses.front(), (PortAccess{'W', kDataPort, 255}));
+    EXPECT_EQ(port->data, 255);
+    EXPECT_EQ(dlg.m_bCharging, 0);
+
+    struct Shown {
+        int id;
+        const char* text;
+    };
+    for (const Shown& s : {Shown{1046, "None"}, Shown{1036, "Peak Charge"},
+                           Shown{1037, "Nickel Metal Hydride (Ni-MH)"}, Shown{1073, "8"},
+                           Shown{1038, "0.08 volts"}, Shown{1039, "10 sec"}, Shown{1040, "10 sec"},
+                           Shown{1044, "Peak Detect Delay"}, Shown{1045, " Sensitivity"}}) {
+        EXPECT_EQ(dlg.GetDlgItemText(s.id), s.text) << s.id;
+    }
+    QStringList names;
+    for (int i = 0; i < dlg.m_lstPacks->count(); ++i) {
+        names << dlg.m_lstPacks->item(i)->text();
+    }
+    EXPECT_EQ(names, (QStringList{"alpha", "Mid", "Zebra"}));
+    EXPECT_EQ(dlg.m_lstPacks->currentRow(), 1);  // a list position, not a slot
+}
+
+TEST(MainWindow, AboutBoxFromTheMenuCommandAndThePicture) {
+    ProfileSandbox profile;
+    PortSandbox<RecordingPort> port;
+    CChargerDlg dlg;
+    dlg.Initialise();
+    struct Case {
+        int command;
+        bool opens;
+    };
+    for (const Case& c : {Case{16, true}, Case{17, true}, Case{31, true}, Case{15, false},
+                          Case{32, false}, Case{0xF060, false}}) {
+        bool opened = false;
+        if (c.opens) {
+            WhenModalOpens([&](QWidget* w) {
+                opened =
+                    qobject_cast<CAboutDlg*>(w) != nullptr && w->windowTitle() == "About KVC410";
+                ClickButtonWithText(w, "OK");
+            });
+        }
+        dlg.OnSysCommand(c.command);
+        EXPECT_EQ(opened, c.opens) << c.command;
+    }
+    bool opened = false;
+    WhenModalOpens([&](QWidget* w) {
+        opened = qobject_cast<CAboutDlg*>(w) != nullptr;
+        QTest::keyClick(w, Qt::Key_Escape);
+    });
+    dlg.show();
+    QTest::mouseClick(dlg.m_picture, Qt::LeftButton);
+    EXPECT_TRUE(opened);
+}
+
+TEST(MainWindow, ClosingOrEscapeSwitchesTheChargerOff) {
+    for (bool viaEscape : {false, true}) {
+        ProfileSandbox profile;
+        PortSandbox<RecordingPort> port;
+        CChargerDlg dlg;
+        dlg.Initialise();
+        dlg.show();
+        port->data = 0;  // as during a charge
+        if (viaEscape) {
+            QTest::keyClick(&dlg, Qt::Key_Escape);
+        } else {
+            dlg.close();
+        }
+        EXPECT_EQ(port->data, 255) << viaEscape;
+        EXPECT_FALSE(dlg.isVisible()) << viaEscape;
+    }
+}
+
+TEST(MainWindow, EveryControlCanBeReachedAndIsNamed) {
+    ProfileSandbox profile;
+    PortSandbox<RecordingPort> port;
+    CChargerDlg dlg;
+    dlg.Initialise();
+    for (QWidget* w : dlg.findChildren<QWidget*>()) {
+        if (w->focusPolicy() & Qt::TabFocus) {
+            QString name = w->accessibleName();
+            EXPECT_FALSE(name.isEmpty()) << w->metaObject()->className() << " " << w->geometry().x()
+                                         << "," << w->geometry().y();
+        }
+    }
+    for (int id : {1, 1031, 1062, 1075, 1078, 1080, 1084, 1085}) {
+        EXPECT_TRUE(dlg.GetDlgItem(id)->focusPolicy() & Qt::TabFocus) << id;
+    }
+    EXPECT_EQ(dlg.GetDlgItem(1078)->accessibleName(), "Create a New Pack");
+    EXPECT_EQ(dlg.GetDlgItem(1062)->accessibleName(), "Status");
+}
+
+}  // namespace

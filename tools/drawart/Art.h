@@ -1,0 +1,4 @@
+#pragma once
+#include <QString>
+
+bool DrawAll(const QString& res);
