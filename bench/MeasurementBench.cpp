@@ -18,5 +18,3 @@ static void BM_MeasureThroughSimulatedBox(benchmark::State& state) {
     InstallPortDriver(std::move(previous));
 }
 BENCHMARK(BM_MeasureThroughSimulatedBox)->Unit(benchmark::kMicrosecond);
-
-BENCHMARK_MAIN();

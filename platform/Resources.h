@@ -4,9 +4,6 @@
 
 #include <QString>
 
-inline QString ResourcePath(const char* type, int id) {
-    return QString(":/%1/%2").arg(type).arg(id);
-}
-inline QString ResourcePath(const char* type, const QString& name) {
-    return QString(":/%1/%2").arg(type, name.toUpper());
-}
+QString ResourcePath(const char* type, int id);
+// Resource names compare without regard to case; they are stored in capitals.
+QString ResourcePath(const char* type, const QString& name);

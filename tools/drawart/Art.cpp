@@ -7,7 +7,10 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QRadialGradient>
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
+#include <vector>
 
 namespace {
 
@@ -97,10 +100,77 @@ bool DrawLogo(const QString& res) {
     return Save(logo, res + "/bitmap/199.bmp", "BMP");
 }
 
+// The end-of-charge chime: three soft bell tones rising (C6, E6, G6), each with a few
+// inharmonic partials and an exponential fade, PCM 16 bit, 2 channels, 22050 Hz, 1.94 s.
+bool DrawChime(const QString& res) {
+    constexpr int kRate = 22050;
+    constexpr int kFrames = 42777;  // 1.94 s
+    constexpr double kPi = 3.14159265358979323846;
+    struct Note {
+        double start, frequency, pan;
+    };
+    const Note notes[] = {{0.00, 1046.50, 0.35}, {0.16, 1318.51, 0.5}, {0.32, 1567.98, 0.65}};
+    const double partials[][2] = {{1.0, 1.0}, {2.76, 0.32}, {5.40, 0.12}, {0.5, 0.18}};
+    std::vector<double> left(kFrames), right(kFrames);
+    for (const Note& n : notes) {
+        for (int i = 0; i < kFrames; ++i) {
+            double t = static_cast<double>(i) / kRate - n.start;
+            if (t < 0) {
+                continue;
+            }
+            double attack = std::min(1.0, t / 0.004);
+            double v = 0;
+            for (const auto& p : partials) {
+                double decay = std::exp(-t * (2.2 + 1.6 * p[0]));
+                v += p[1] * decay * std::sin(2 * kPi * n.frequency * p[0] * t);
+            }
+            v *= attack * 0.22;
+            left[i] += v * (1.0 - n.pan) * 2;
+            right[i] += v * n.pan * 2;
+        }
+    }
+    QByteArray data;
+    auto put16 = [&data](int v) {
+        data.append(static_cast<char>(v & 0xFF));
+        data.append(static_cast<char>((v >> 8) & 0xFF));
+    };
+    auto put32 = [&data](uint32_t v) {
+        for (int k = 0; k < 4; ++k) {
+            data.append(static_cast<char>((v >> (8 * k)) & 0xFF));
+        }
+    };
+    const uint32_t bytes = kFrames * 4;
+    data.append("RIFF");
+    put32(36 + bytes);
+    data.append("WAVEfmt ");
+    put32(16);
+    put16(1);  // PCM
+    put16(2);
+    put32(kRate);
+    put32(kRate * 4);
+    put16(4);
+    put16(16);
+    data.append("data");
+    put32(bytes);
+    for (int i = 0; i < kFrames; ++i) {
+        // A short fade at the very end, so the sound stops without a click.
+        double tail = std::min(1.0, (kFrames - i) / 400.0);
+        put16(static_cast<int>(std::lround(std::clamp(left[i] * tail, -1.0, 1.0) * 32000)));
+        put16(static_cast<int>(std::lround(std::clamp(right[i] * tail, -1.0, 1.0) * 32000)));
+    }
+    QFile file(res + "/wave/COOL.wav");
+    if (!file.open(QIODevice::WriteOnly) || file.write(data) != data.size()) {
+        std::fprintf(stderr, "drawart: cannot write the chime\n");
+        return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 bool DrawAll(const QString& res) {
     bool ok = DrawIcon(res);
     ok = DrawLogo(res) && ok;
+    ok = DrawChime(res) && ok;
     return ok;
 }

@@ -1,0 +1,56 @@
+// A two-hour charge fast-forwarded through the real main window (offscreen), ticks called as
+// the timers would call them.
+
+#include <benchmark/benchmark.h>
+
+#include <QApplication>
+#include <QTemporaryDir>
+
+#include "app/CChargerDlg.h"
+#include "hardware/SimulatedChargerBox.h"
+#include "platform/Profile.h"
+
+namespace {
+
+int NoSound(const QByteArray&) {
+    return 0;
+}
+
+static void BM_TwoHourChargeThroughTheWindow(benchmark::State& state) {
+    for (auto _ : state) {
+        state.PauseTiming();
+        SimOptions options;
+        options.steppedTime = true;
+        options.capacityMah = 4000;
+        auto previous = InstallPortDriver(std::make_unique<SimulatedChargerBox>(options));
+        auto* box = static_cast<SimulatedChargerBox*>(InstalledPortDriver());
+        CChargerDlg dlg;
+        dlg.m_playWave = &NoSound;
+        dlg.Initialise();
+        state.ResumeTiming();
+        dlg.OnOK();
+        for (int second = 0; second < 2 * 3600; ++second) {
+            box->AdvanceSeconds(1.0);
+            dlg.OnTimer(1);
+            dlg.OnTimer(2);
+        }
+        dlg.OnOK();
+        state.PauseTiming();
+        InstallPortDriver(std::move(previous));
+        state.ResumeTiming();
+    }
+}
+BENCHMARK(BM_TwoHourChargeThroughTheWindow)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    QTemporaryDir dir;
+    SetAppProfile(std::make_unique<Profile>(dir.path() + "/KVC410.ini"));
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

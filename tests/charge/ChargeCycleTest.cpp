@@ -1,0 +1,246 @@
+// Whole charge cycles through the real main window, the simulated box stepped one second per
+// tick.
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QListWidget>
+
+#include "app/CChargerDlg.h"
+#include "app/Templates.h"
+#include "controls/CSkinButton.h"
+#include "packs/CConfirmDlg.h"
+#include "platform/LocalClock.h"
+#include "settings/ChargeSettingsStore.h"
+#include "tests/TestSupport.h"
+
+namespace {
+
+int g_sounds = 0;
+int CountSound(const QByteArray& data) {
+    EXPECT_FALSE(data.isEmpty());
+    ++g_sounds;
+    return 1;
+}
+
+const LocalTime kLogTime{2026, 3, 27, 14, 5};
+
+class Rig {
+public:
+    Rig(SimOptions options, const ChargeSettings& settings) : box(SteppedSim(options)) {
+        StoreChargeSettings(profile.profile(), settings);
+        g_sounds = 0;
+        SetLocalTimeForTests(&kLogTime);
+        QDir(CChargerDlg::OutputFolder()).removeRecursively();
+        dlg.m_playWave = &CountSound;
+        dlg.Initialise();
+    }
+    ~Rig() { SetLocalTimeForTests(nullptr); }
+
+    // One second of a running cycle: the measurement tick, then the clock tick.
+    void Second() {
+        box->AdvanceSeconds(1.0);
+        ++seconds;
+        dlg.OnTimer(1);
+        if (dlg.HasTimer(2)) {
+            dlg.OnTimer(2);
+        }
+    }
+    // Runs until the cycle ends by itself or the limit passes; returns whether it ended.
+    bool RunUntilEnd(int limitSeconds) {
+        while (dlg.m_bCharging && seconds < limitSeconds) {
+            Second();
+        }
+        return dlg.m_bCharging == 0;
+    }
+    QString Text(int id) { return dlg.GetDlgItemText(id); }
+    QString Clock() { return Text(IDC_HOURS) + ":" + Text(IDC_MINUTES) + ":" + Text(IDC_SECONDS); }
+    QStringList LogLines(const QString& pack = "None") {
+        QFile file(CChargerDlg::OutputFolder() + pack + " 3-27-2026 14-05.csv");
+        if (!file.open(QIODevice::ReadOnly)) {
+            return {};
+        }
+        return QString(file.readAll()).split("\r\n", Qt::SkipEmptyParts);
+    }
+
+    ProfileSandbox profile;
+    PortSandbox<SimulatedChargerBox> box;
+    CChargerDlg dlg;
+    int seconds = 0;
+};
+
+ChargeSettings Peak(int batteryType, int threshold, int sensitivity, int exportCsv = 1) {
+    return ChargeSettings{0, 0, 0, batteryType, 1, threshold, 10, sensitivity, 8, exportCsv};
+}
+
+TEST(ChargeCycle, PacksFromEmptyEndByThemselvesAfterThePeak) {
+    struct Case {
+        const char* name;
+        SimOptions options;
+        ChargeSettings settings;
+        double peakFraction;  // where this chemistry's voltage peaks
+    };
+    const Case cases[] = {
+        {"8-cell Ni-MH 2000 mAh at 1 A",
+         {.chemistry = Chemistry::NiMH, .cells = 8, .capacityMah = 2000, .currentA = 1.0},
+         Peak(2, 8, 10),
+         1.071},
+        {"8-cell Ni-Cd 2000 mAh at 1 A",
+         {.chemistry = Chemistry::NiCd, .cells = 8, .capacityMah = 2000, .currentA = 1.0},
+         Peak(1, 10, 15),
+         1.05},
+        {"6-cell Ni-Cd 700 mAh at 0.7 A",
+         {.chemistry = Chemistry::NiCd, .cells = 6, .capacityMah = 700, .currentA = 0.7},
+         Peak(1, 8, 15),
+         1.05},
+    };
+    for (const Case& c : cases) {
+        Rig rig(c.options, c.settings);
+        rig.dlg.OnOK();
+        EXPECT_EQ(rig.dlg.m_btnStart->text(), "Stop");
+        ASSERT_TRUE(rig.RunUntilEnd(5 * 3600)) << c.name;
+        const double soc = rig.box->StateOfChargePercent();
+        EXPECT_GT(soc, 100.0 * c.peakFraction) << c.name;
+        EXPECT_LT(soc, 130.0) << c.name;
+        EXPECT_EQ(rig.box->DataRegister(), 255) << c.name;
+        EXPECT_EQ(rig.dlg.m_btnStart->text(), "Start") << c.name;
+        EXPECT_NEAR(rig.Text(IDC_MAH).toDouble(), rig.box->DeliveredMah(),
+                    rig.box->DeliveredMah() * 0.01)
+            << c.name;
+        EXPECT_EQ(g_sounds, 1) << c.name;
+        QStringList lines = rig.LogLines();
+        ASSERT_EQ(lines.size(), rig.seconds + 1) << c.name;  // header and one line a second
+        EXPECT_EQ(lines[0], "Total Seconds, Voltage, Current, Charge Duration");
+        EXPECT_TRUE(lines[1].startsWith(QString::number(rig.seconds - 1) + ", ")) << c.name;
+        EXPECT_TRUE(lines.last().startsWith("0, ")) << c.name;
+        // The end picture is looked up in the log folder, which is now the current one.
+        EXPECT_EQ(QDir::currentPath() + "/",
+                  QDir(CChargerDlg::OutputFolder()).absolutePath() + "/");
+    }
+}
+
+TEST(ChargeCycle, TimedChargeEndsAtItsTime) {
+    Rig rig({}, ChargeSettings{0, 1, 30, 2, 2, 8, 10, 10, 8, 0});
+    rig.dlg.OnOK();
+    ASSERT_TRUE(rig.RunUntilEnd(600));
+    EXPECT_EQ(rig.Clock(), "00:01:30");
+    EXPECT_EQ(rig.box->DataRegister(), 255);
+    EXPECT_EQ(g_sounds, 1);
+    EXPECT_TRUE(rig.LogLines().isEmpty());  // export off
+}
+
+TEST(ChargeCycle, AMissingChargerOrBatteryEndsTheCycleSilently) {
+    struct Case {
+        BoxFault fault;
+        const char* shown;
+    };
+    const Case cases[] = {
+        {BoxFault::NoCharger, "24.42\nCharger           Disconnected"},
+        {BoxFault::NoBattery, "19.99\nBattery            Disconnected"},
+    };
+    for (const Case& c : cases) {
+        Rig rig({.fault = c.fault, .noiseCounts = 0}, Peak(2, 8, 10, 0));
+        rig.dlg.OnOK();
+        ASSERT_TRUE(rig.RunUntilEnd(120));
+        EXPECT_EQ(rig.Clock(), "00:00:03");
+        EXPECT_EQ(rig.Text(IDC_VOLTS), c.shown);
+        EXPECT_EQ(rig.box->DataRegister(), 255);
+        EXPECT_EQ(g_sounds, 0);
+    }
+}
+
+TEST(ChargeCycle, APackPulledAfterTheFirstMinuteKeepsTheCycleRunning) {
+    // Past the first minute nothing judges a missing pack: the voltage jumps to the charger's
+    // open-circuit level, stays above the peak limit, and the cycle runs on until stopped.
+    Rig rig({.removeMinute = 20}, Peak(2, 8, 10, 0));
+    rig.dlg.OnOK();
+    EXPECT_FALSE(rig.RunUntilEnd(50 * 60));
+    EXPECT_EQ(rig.Clock(), "00:50:00");
+    EXPECT_NEAR(rig.Text(IDC_VOLTS).toDouble(), 20.0, 0.05);
+    EXPECT_EQ(rig.Text(IDC_AMPS), "0.00");
+    EXPECT_NEAR(rig.box->DeliveredMah(), 1000.0 / 3, 1.0);
+    EXPECT_NEAR(rig.Text(IDC_MAH).toDouble(), 1000.0 / 3, 1000.0 / 3 * 0.01);
+    EXPECT_NE(rig.box->DataRegister(), 255);
+    rig.dlg.OnOK();
+    EXPECT_EQ(rig.box->DataRegister(), 255);
+}
+
+TEST(ChargeCycle, StopByHandSwitchesOffAtOnce) {
+    Rig rig({}, Peak(2, 8, 10, 1));
+    rig.dlg.OnOK();
+    for (int i = 0; i < 30; ++i) {
+        rig.Second();
+    }
+    EXPECT_EQ(rig.box->DataRegister(), 0);
+    rig.dlg.OnOK();  // no pack: no question
+    EXPECT_EQ(rig.box->DataRegister(), 255);
+    EXPECT_EQ(rig.dlg.m_bCharging, 0);
+    EXPECT_EQ(rig.dlg.m_history.sampleHead, nullptr);
+    EXPECT_FALSE(rig.dlg.HasTimer(1));
+    EXPECT_FALSE(rig.dlg.HasTimer(2));
+    EXPECT_EQ(g_sounds, 0);
+    EXPECT_TRUE(rig.LogLines().isEmpty());
+    // The displays keep their last texts; the next Start resets the clock.
+    EXPECT_EQ(rig.Clock(), "00:00:30");
+    rig.dlg.OnOK();
+    EXPECT_EQ(rig.Clock(), "00:00:00");
+}
+
+TEST(ChargeCycle, StopWithACurrentPackAsksBeforeStoring) {
+    for (bool confirm : {true, false}) {
+        Rig rig({}, Peak(2, 8, 10, 1));
+        rig.profile.profile().WriteProfileString("Properties", "PackName", "AA Pack");
+        rig.dlg.RefreshSettingsSummary();
+        rig.dlg.OnOK();
+        for (int i = 0; i < 5; ++i) {
+            rig.Second();
+        }
+        QString asked;
+        WhenModalOpens([&](QWidget* w) {
+            auto* dlg = qobject_cast<CConfirmDlg*>(w);
+            ASSERT_NE(dlg, nullptr);
+            asked = dlg->GetDlgItemText(1083);
+            // The charger is already off while the question is open.
+            EXPECT_EQ(rig.box->DataRegister(), 255);
+            ClickButtonWithText(w, confirm ? "OK" : "Cancel");
+        });
+        rig.dlg.OnOK();
+        EXPECT_EQ(asked, "Save charge information to the selected profile?");
+        EXPECT_EQ(rig.LogLines("AA Pack").size(), confirm ? 6 : 0) << confirm;
+        EXPECT_EQ(rig.dlg.m_history.sampleHead, nullptr);
+        EXPECT_EQ(rig.dlg.m_bCharging, 0);
+    }
+}
+
+TEST(ChargeCycle, ASampleThatCannotBeStoredStopsTheCharge) {
+    Rig rig({}, Peak(2, 8, 10, 1));
+    rig.profile.profile().WriteProfileString("Properties", "PackName", "AA Pack");
+    rig.dlg.RefreshSettingsSummary();
+    rig.dlg.OnOK();
+    for (int i = 0; i < 5; ++i) {
+        rig.Second();
+    }
+    rig.dlg.m_history.SetAllocator([]() -> ChargeSample* { return nullptr; });
+    rig.Second();  // no question may open here: a modal dialog would hang the test
+    EXPECT_EQ(rig.dlg.m_bCharging, 0);
+    EXPECT_EQ(rig.box->DataRegister(), 255);
+    EXPECT_EQ(rig.dlg.m_btnStart->text(), "Start");
+    EXPECT_TRUE(rig.LogLines("AA Pack").isEmpty());
+    EXPECT_EQ(g_sounds, 0);
+}
+
+TEST(ChargeCycle, TheFirstClockTickBeforeAnySampleLeavesMahAlone) {
+    Rig rig({}, Peak(2, 8, 10, 0));
+    rig.dlg.SetDlgItemText(IDC_MAH, "123.4");
+    rig.dlg.OnOK();
+    rig.dlg.OnTimer(2);
+    EXPECT_EQ(rig.Text(IDC_MAH), "123.4");
+    EXPECT_EQ(rig.Clock(), "00:00:01");
+    rig.dlg.OnTimer(7);  // any other timer does nothing
+    EXPECT_EQ(rig.Clock(), "00:00:01");
+    rig.dlg.OnOK();
+}
+
+}  // namespace
