@@ -21,9 +21,16 @@ CUpDown::CUpDown(QWidget* parent)
     connect(m_down, &QToolButton::clicked, this, [this] { StepBy(-1); });
 }
 
-void CUpDown::SetBuddy(QLineEdit* buddy) {
+void CUpDown::SetBuddy(QLineEdit* buddy, bool alignRight) {
     m_buddy = buddy;
     m_buddy->installEventFilter(this);
+    if (alignRight) {
+        // The arrows take the right end of the edit, which gives up that much of its width.
+        QRect edit = buddy->geometry();
+        int arrows = width();
+        buddy->setGeometry(edit.x(), edit.y(), edit.width() - arrows, edit.height());
+        setGeometry(edit.right() + 1 - arrows, edit.y(), arrows, edit.height());
+    }
 }
 
 void CUpDown::SetRange(int lower, int upper) {

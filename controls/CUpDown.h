@@ -13,7 +13,7 @@ class CUpDown : public QWidget {
 public:
     explicit CUpDown(QWidget* parent = nullptr);
 
-    void SetBuddy(QLineEdit* buddy);
+    void SetBuddy(QLineEdit* buddy, bool alignRight = false);
     QLineEdit* Buddy() const { return m_buddy; }
     void SetRange(int lower, int upper);
     // Moves to pos (kept in range) and writes it into the buddy.

@@ -11,6 +11,7 @@
 #include <QMessageBox>
 #include <QRadioButton>
 #include <QRegularExpression>
+#include <QSignalBlocker>
 #include <QSlider>
 #include <QTimer>
 
@@ -199,7 +200,7 @@ void CDialog::BuildControls(const DialogTemplate& tmpl) {
         if (auto* upDown = qobject_cast<CUpDown*>(w)) {
             // An up-down attaches itself to the edit just before it.
             if (auto* buddy = qobject_cast<QLineEdit*>(previous)) {
-                upDown->SetBuddy(buddy);
+                upDown->SetBuddy(buddy, (ct.style & UDS_ALIGNRIGHT) != 0);
             }
         }
         previous = w;
@@ -275,6 +276,8 @@ QWidget* CDialog::CreateControl(const ControlTemplate& ct) {
         case ControlClass::Edit: {
             auto* edit = new QLineEdit(caption, this);
             edit->setFocusPolicy(Qt::StrongFocus);
+            // Typing and text set from code alike, as the change notification always was.
+            connect(edit, &QLineEdit::textChanged, this, [this, id] { OnEditChange(id); });
             return edit;
         }
         case ControlClass::ListBox: {
@@ -287,6 +290,10 @@ QWidget* CDialog::CreateControl(const ControlTemplate& ct) {
             auto* slider = new QSlider(Qt::Horizontal, this);
             slider->setTickPosition(QSlider::NoTicks);
             slider->setFocusPolicy(Qt::StrongFocus);
+            // Only the user's moves notify (keys, clicks, drags and the end of a drag); a
+            // position set from code does not.
+            connect(slider, &QSlider::actionTriggered, this, [this, id] { OnHScroll(id); });
+            connect(slider, &QSlider::sliderReleased, this, [this, id] { OnHScroll(id); });
             return slider;
         }
         case ControlClass::UpDown:
@@ -415,6 +422,27 @@ void CDialog::OnClose() {
 }
 void CDialog::OnTimer(int) {}
 void CDialog::OnCommand(int) {}
+void CDialog::OnHScroll(int) {}
+void CDialog::OnEditChange(int) {}
+
+int CDialog::GetTrackBarPos(int id) const {
+    auto* slider = Item<QSlider>(id);
+    return slider ? slider->sliderPosition() : 0;
+}
+
+void CDialog::SetTrackBarPos(int id, int pos) {
+    if (auto* slider = Item<QSlider>(id)) {
+        QSignalBlocker quiet(slider);
+        slider->setValue(pos);
+    }
+}
+
+void CDialog::SetTrackBarRange(int id, int minimum, int maximum) {
+    if (auto* slider = Item<QSlider>(id)) {
+        QSignalBlocker quiet(slider);
+        slider->setRange(minimum, maximum);
+    }
+}
 
 void CDialog::Initialise() {
     if (!m_bInitialised) {

@@ -78,6 +78,16 @@ public:
     virtual void OnTimer(int id);
     // A command from a control other than OK and Cancel (button clicks, picture clicks).
     virtual void OnCommand(int id);
+    // A track bar moved by the user.
+    virtual void OnHScroll(int id);
+    // The text of an edit changed, by typing or from code.
+    virtual void OnEditChange(int id);
+
+    // Track bars: the position as the user left it; setting it or its range from code raises no
+    // notification.
+    int GetTrackBarPos(int id) const;
+    void SetTrackBarPos(int id, int pos);
+    void SetTrackBarRange(int id, int minimum, int maximum);
 
     static QFont DialogFont();
     static QFont TextFont();

@@ -56,4 +56,3 @@ void CChargerDlg::RefreshSettingsSummary() {
         }
     }
 }
-void CChargerDlg::OnProperties() {}
