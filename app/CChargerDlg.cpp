@@ -3,8 +3,8 @@
 #include <QContextMenuEvent>
 #include <QIcon>
 #include <QLabel>
-#include <QListWidget>
 #include <QMenu>
+#include "controls/CListBox.h"
 
 #include "app/CAboutDlg.h"
 #include "app/Templates.h"
@@ -64,7 +64,7 @@ CChargerDlg::CChargerDlg(QWidget* parent)
     m_stcCurrent = Item<QLabel>(IDC_AMPS);
     m_btnStart = SkinButton(IDOK);
     m_stcVolts = Item<QLabel>(IDC_VOLTS);
-    m_lstPacks = Item<QListWidget>(IDC_PACK_LIST);
+    m_lstPacks = Item<CListBox>(IDC_PACK_LIST);
 }
 
 CChargerDlg::~CChargerDlg() = default;
@@ -109,6 +109,18 @@ void CChargerDlg::OnCommand(int id) {
             break;
         case IDC_PICTURE:
             OnAboutClick();
+            break;
+        case IDC_NEW_PACK:
+            OnNewPack();
+            break;
+        case IDC_DELETE_PACK:
+            OnDeletePack();
+            break;
+        case IDC_SAVE_PACK:
+            OnSavePackProperties();
+            break;
+        case IDC_PACK_INFO:
+            OnPackInfo();
             break;
         default:
             break;

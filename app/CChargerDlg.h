@@ -7,15 +7,14 @@
 #include <array>
 
 #include "charge/SampleHistory.h"
+#include "packs/PackStore.h"
 #include "platform/CDialog.h"
 #include "settings/ChargeSettings.h"
 
 class CGifPicture;
 class CSkinButton;
 class QLabel;
-class QListWidget;
-
-inline constexpr int kPackSlots = 40;
+class CListBox;
 
 class CChargerDlg : public CDialog {
     Q_OBJECT
@@ -53,12 +52,19 @@ public:
     void ReloadPackNames();
     int FindPackSlot(const QString& name) const;
     void FillPackList();
-    int AddPackName(const QString& name);
+    QString EncodePackProperties() const;
+    bool DecodePackProperties(const QString& text);
+    void OnSelChange(int id) override;
+    void OnSelchangePackList();
+    void OnNewPack();
+    void OnDeletePack();
+    void OnSavePackProperties();
+    void OnPackInfo();
     void UpdatePackRecord();
 
     QString m_strPackName = "None";
     int m_nSelected = 0;
-    std::array<QString, kPackSlots> m_strPacks;
+    PackNames m_strPacks;
     int m_bCharging = 0;
     ChargeSettings m_settings;
 
@@ -97,7 +103,12 @@ public:
     QLabel* m_stcCurrent;
     CSkinButton* m_btnStart;
     QLabel* m_stcVolts;
-    QListWidget* m_lstPacks;
+    CListBox* m_lstPacks;
+
+private:
+    void MakePackCurrent(int position);
+    bool SelectedPackSlot(int& position, QString& text, int& slot);
+    void ShowNotice(const QString& message);
 
 protected:
     void contextMenuEvent(QContextMenuEvent* event) override;

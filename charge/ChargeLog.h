@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "platform/LocalClock.h"
+#include "platform/LocalTime.h"
 
 struct ChargeSample;
 

@@ -27,7 +27,6 @@ constexpr int kIdleGif = 198;
 const char* const kEndPicture = "nomove.gif";
 const char* const kStart = "Start";
 const char* const kStop = "Stop";
-const char* const kNoPack = "None";
 
 std::string Text(const QLabel* label) {
     return label->text().toStdString();

@@ -1,54 +1,237 @@
-// The pack list of the main window.
+// The pack list of the main window: selecting, creating, deleting and saving packs, the Pack
+// Information dialog, and the record of a charge's end.
 
-#include <QListWidget>
+#include <QLabel>
 
 #include "app/CChargerDlg.h"
-#include "packs/PackOrder.h"
+#include "app/Templates.h"
+#include "controls/CListBox.h"
+#include "packs/CConfirmDlg.h"
+#include "packs/CNewPackDlg.h"
+#include "packs/CPackInfoDlg.h"
+#include "packs/PackFormats.h"
+#include "platform/LocalTime.h"
 #include "platform/Profile.h"
+#include "settings/ChargeSettingsStore.h"
 
 namespace {
-const char* const kPacksSection = "Packs";
-const char* const kEmptySlot = "0";
+const char* const kIllegalCharacters = "\\/:*?\"<>|";
+const char* const kIllegalName =
+    "That pack already exists or you have entered an illegal pack name. \\ / : * ? \" < > | are "
+    "illegal characters.";
+
+Profile& P() {
+    return AppProfile();
+}
 }  // namespace
 
 void CChargerDlg::ReloadPackNames() {
-    Profile& profile = AppProfile();
-    for (int n = 0; n < kPackSlots; ++n) {
-        m_strPacks[n] = profile.GetProfileString(kPacksSection, QString::number(n), kEmptySlot);
-    }
+    ::ReloadPackNames(P(), m_strPacks);
 }
 
 int CChargerDlg::FindPackSlot(const QString& name) const {
-    int slot = -1;
-    for (int n = 0; n < kPackSlots; ++n) {
-        if (m_strPacks[n] == name) {
-            slot = n;
-        }
-    }
-    return slot;
-}
-
-int CChargerDlg::AddPackName(const QString& name) {
-    // After every entry that sorts before or equal to it, as a sorted list box adds.
-    int row = 0;
-    while (row < m_lstPacks->count() && !PackNameLess(name, m_lstPacks->item(row)->text())) {
-        ++row;
-    }
-    m_lstPacks->insertItem(row, name);
-    return row;
+    return ::FindPackSlot(m_strPacks, name);
 }
 
 void CChargerDlg::FillPackList() {
     ReloadPackNames();
-    m_lstPacks->clear();
+    m_lstPacks->ResetContent();
     for (const QString& name : m_strPacks) {
         if (name != kEmptySlot) {
-            AddPackName(name);
+            m_lstPacks->AddString(name);
         }
     }
-    if (m_nSelected >= 0 && m_nSelected < m_lstPacks->count()) {
-        m_lstPacks->setCurrentRow(m_nSelected);
+    m_lstPacks->SetCurSel(m_nSelected);
+}
+
+QString CChargerDlg::EncodePackProperties() const {
+    return QString::fromStdString(::EncodePackProperties(m_settings));
+}
+
+bool CChargerDlg::DecodePackProperties(const QString& text) {
+    std::optional<ChargeSettings> settings = ParsePackProperties(text.toStdString());
+    if (!settings) {
+        return false;
+    }
+    m_settings = *settings;
+    StoreChargeSettings(P(), m_settings);
+    return true;
+}
+
+void CChargerDlg::ShowNotice(const QString& message) {
+    CConfirmDlg notice(this);
+    notice.m_strMessage = message;
+    notice.DoModal();
+}
+
+void CChargerDlg::OnSelChange(int id) {
+    if (id == IDC_PACK_LIST) {
+        OnSelchangePackList();
     }
 }
 
-void CChargerDlg::UpdatePackRecord() {}
+void CChargerDlg::OnSelchangePackList() {
+    ReloadPackNames();
+    const int p = m_lstPacks->GetCurSel();
+    if (p == m_nSelected || p < 0) {
+        // A second click on the selected entry deselects it; the charge properties stay.
+        m_lstPacks->SetCurSel(-1);
+        m_nSelected = -1;
+        P().WriteProfileInt(kPropertiesSection, kKeyLastSelected, -1);
+        if (m_bCharging == 0) {
+            m_stcPackName->setText(kNoPack);
+            P().WriteProfileString(kPropertiesSection, kKeyPackName, kNoPack);
+            m_strPackName = kNoPack;
+        }
+        return;
+    }
+    MakePackCurrent(p);
+}
+
+void CChargerDlg::MakePackCurrent(int position) {
+    m_nSelected = position;
+    P().WriteProfileInt(kPropertiesSection, kKeyLastSelected, position);
+    const QString text = m_lstPacks->GetText(position);
+    // A running charge keeps its pack and its properties.
+    if (m_bCharging) {
+        return;
+    }
+    const int slot = FindPackSlot(text);
+    if (slot < 0) {
+        // The list no longer matches the profile (changed by another program): show what is
+        // stored, and load nothing.
+        FillPackList();
+        return;
+    }
+    const QString properties = P().GetProfileString(kPacksSection, SlotKey(slot) + "i", "1");
+    const QString name = P().GetProfileString(kPacksSection, SlotKey(slot), kNoPack);
+    P().WriteProfileString(kPropertiesSection, kKeyPackName, name);
+    m_strPackName = name;
+    if (!DecodePackProperties(properties)) {
+        ShowNotice("The stored charge properties of the pack " + name +
+                   " are damaged. The current charge properties stay; save them into the pack to "
+                   "repair it.");
+    }
+    RefreshSettingsSummary();
+}
+
+void CChargerDlg::OnNewPack() {
+    ReloadPackNames();
+    CNewPackDlg dlg(this);
+    if (dlg.DoModal() != IDOK) {
+        return;
+    }
+    const QString name = dlg.GetName();
+    bool refused = name == kEmptySlot || name.isEmpty() || name == kNoPack ||
+                   std::find(m_strPacks.begin(), m_strPacks.end(), name) != m_strPacks.end();
+    for (const char* c = kIllegalCharacters; *c != '\0' && !refused; ++c) {
+        refused = name.contains(QChar(*c));
+    }
+    if (refused) {
+        ShowNotice(kIllegalName);
+        return;
+    }
+    for (int n = 0; n < kPackSlotCount; ++n) {
+        if (m_strPacks[n] == kEmptySlot) {
+            m_strPacks[n] = name;
+            P().WriteProfileString(kPacksSection, SlotKey(n), name);
+            P().WriteProfileString(kPacksSection, SlotKey(n) + "i", EncodePackProperties());
+            m_lstPacks->AddString(name);
+            break;
+        }
+    }
+    ReloadPackNames();
+    for (int q = 0; q < m_lstPacks->GetCount(); ++q) {
+        if (m_lstPacks->GetText(q) == name) {
+            m_lstPacks->SetCurSel(q);
+            MakePackCurrent(q);
+            P().WriteProfileInt(kPropertiesSection, kKeyLastSelected, q);
+            return;
+        }
+    }
+}
+
+bool CChargerDlg::SelectedPackSlot(int& position, QString& text, int& slot) {
+    position = m_lstPacks->GetCurSel();
+    if (position < 0 || m_lstPacks->GetCount() == 0) {
+        return false;
+    }
+    text = m_lstPacks->GetText(position);
+    ReloadPackNames();
+    slot = FindPackSlot(text);
+    if (slot < 0) {
+        // Nothing may be written outside the 40 slots: show what the profile holds instead.
+        FillPackList();
+        return false;
+    }
+    return true;
+}
+
+void CChargerDlg::OnDeletePack() {
+    int p = 0;
+    int slot = 0;
+    QString text;
+    if (!SelectedPackSlot(p, text, slot)) {
+        return;
+    }
+    CConfirmDlg confirm(this);
+    confirm.m_strMessage = "Are you sure you want to delete   " + text + "?";
+    if (confirm.DoModal() != IDOK) {
+        return;
+    }
+    P().WriteProfileString(kPacksSection, SlotKey(slot), kEmptySlot);
+    P().WriteProfileString(kPacksSection, SlotKey(slot) + "j", kNoRecord);
+    m_lstPacks->DeleteString(p);
+    m_lstPacks->SetCurSel(0);
+    P().WriteProfileInt(kPropertiesSection, kKeyLastSelected, 0);
+    if (text == m_strPackName) {
+        m_strPackName = kNoPack;
+        m_stcPackName->setText(kNoPack);
+        P().WriteProfileString(kPropertiesSection, kKeyPackName, kNoPack);
+    }
+}
+
+void CChargerDlg::OnSavePackProperties() {
+    int p = 0;
+    int slot = 0;
+    QString text;
+    if (!SelectedPackSlot(p, text, slot)) {
+        return;
+    }
+    CConfirmDlg confirm(this);
+    confirm.m_strMessage = "Save current charger properties to " + text;
+    if (confirm.DoModal() == IDOK) {
+        P().WriteProfileString(kPacksSection, SlotKey(slot) + "i", EncodePackProperties());
+    }
+}
+
+void CChargerDlg::OnPackInfo() {
+    int p = 0;
+    int slot = 0;
+    QString text;
+    if (!SelectedPackSlot(p, text, slot)) {
+        return;
+    }
+    CPackInfoDlg info(this);
+    info.m_strSlot = SlotKey(slot);
+    info.DoModal();
+    FillPackList();
+}
+
+void CChargerDlg::UpdatePackRecord() {
+    if (m_strPackName == kNoPack || m_lstPacks->GetCount() <= 0) {
+        return;
+    }
+    ReloadPackNames();
+    const int slot = FindPackSlot(m_strPackName);
+    if (slot < 0) {
+        // The current pack was renamed or deleted elsewhere: there is no slot to record into.
+        return;
+    }
+    const std::string previous = ReadRecord(P(), SlotKey(slot)).toStdString();
+    const std::string record =
+        BuildPackRecord(m_stcVolts->text().toStdString(), m_stcMah->text().toStdString(),
+                        m_stcHours->text().toStdString(), m_stcMinutes->text().toStdString(),
+                        m_stcSeconds->text().toStdString(), GetLocalTime(), previous);
+    P().WriteProfileString(kPacksSection, SlotKey(slot) + "j", QString::fromStdString(record));
+}

@@ -16,6 +16,7 @@
 #include <QTimer>
 
 #include "controls/CGifPicture.h"
+#include "controls/CListBox.h"
 #include "controls/CSkinButton.h"
 #include "controls/CUpDown.h"
 #include "platform/Messages.h"
@@ -281,9 +282,10 @@ QWidget* CDialog::CreateControl(const ControlTemplate& ct) {
             return edit;
         }
         case ControlClass::ListBox: {
-            auto* list = new QListWidget(this);
+            auto* list = new CListBox(this);
             list->setFocusPolicy(Qt::StrongFocus);
             list->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+            connect(list, &CListBox::selChange, this, [this, id] { OnSelChange(id); });
             return list;
         }
         case ControlClass::TrackBar: {
@@ -423,6 +425,7 @@ void CDialog::OnClose() {
 void CDialog::OnTimer(int) {}
 void CDialog::OnCommand(int) {}
 void CDialog::OnHScroll(int) {}
+void CDialog::OnSelChange(int) {}
 void CDialog::OnEditChange(int) {}
 
 int CDialog::GetTrackBarPos(int id) const {

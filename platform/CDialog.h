@@ -78,6 +78,8 @@ public:
     virtual void OnTimer(int id);
     // A command from a control other than OK and Cancel (button clicks, picture clicks).
     virtual void OnCommand(int id);
+    // The user selected an entry of a list box.
+    virtual void OnSelChange(int id);
     // A track bar moved by the user.
     virtual void OnHScroll(int id);
     // The text of an edit changed, by typing or from code.

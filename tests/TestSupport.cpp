@@ -4,8 +4,11 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QElapsedTimer>
+#include <QPointer>
 #include <QTimer>
 #include <QtTest/QTest>
+#include <memory>
 
 ProfileSandbox::ProfileSandbox() {
     auto profile = std::make_unique<Profile>(Path());
@@ -49,13 +52,22 @@ SimOptions SteppedSim(SimOptions options) {
 }
 
 void WhenModalOpens(std::function<void(QWidget*)> action) {
+    // The dialog to answer is the next one to open on top of whatever is open now.
+    QPointer<QWidget> already = QApplication::activeModalWidget();
     auto* timer = new QTimer;
     timer->setInterval(0);
-    QObject::connect(timer, &QTimer::timeout, [timer, action] {
-        if (QWidget* modal = QApplication::activeModalWidget()) {
+    auto started = std::make_shared<QElapsedTimer>();
+    started->start();
+    QObject::connect(timer, &QTimer::timeout, [timer, action, already, started] {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (modal != nullptr && modal != already) {
             timer->stop();
             timer->deleteLater();
             action(modal);
+        } else if (started->elapsed() > 10000) {
+            timer->stop();
+            timer->deleteLater();
+            ADD_FAILURE() << "the expected dialog never opened";
         }
     });
     timer->start();

@@ -9,6 +9,7 @@
 #include "app/CChargerDlg.h"
 #include "app/Templates.h"
 #include "controls/CGifPicture.h"
+#include "controls/CListBox.h"
 #include "tests/TestSupport.h"
 
 namespace {

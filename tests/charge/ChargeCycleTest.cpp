@@ -12,7 +12,7 @@
 #include "app/Templates.h"
 #include "controls/CSkinButton.h"
 #include "packs/CConfirmDlg.h"
-#include "platform/LocalClock.h"
+#include "platform/LocalTime.h"
 #include "settings/ChargeSettingsStore.h"
 #include "tests/TestSupport.h"
 

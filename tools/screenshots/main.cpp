@@ -8,6 +8,10 @@
 #include "app/CAboutDlg.h"
 #include "app/CChargerDlg.h"
 #include "hardware/SimulatedChargerBox.h"
+#include "packs/CConfirmDlg.h"
+#include "packs/CNewPackDlg.h"
+#include "packs/CPackEditorDlg.h"
+#include "packs/CPackInfoDlg.h"
 #include "platform/Profile.h"
 #include "settings/CChargePropertiesDlg.h"
 
@@ -32,6 +36,7 @@ int main(int argc, char** argv) {
     QTemporaryDir dir;
     SetAppProfile(std::make_unique<Profile>(dir.path() + "/KVC410.ini"));
     AppProfile().WriteProfileString("Packs", "0", "AA Pack");
+    AppProfile().WriteProfileString("Packs", "0j", "0987001234.5020510140703032003099100006");
     AppProfile().WriteProfileString("Packs", "1", "Sub-C 3000");
     AppProfile().WriteProfileString("Packs", "2", "Receiver 4.8V");
     SimOptions options;
@@ -64,6 +69,31 @@ int main(int argc, char** argv) {
         CAboutDlg dlg;
         dlg.Initialise();
         ok = Save(dlg, out + "/about.png") && ok;
+    }
+    {
+        CPackInfoDlg dlg;
+        dlg.m_strSlot = "0";
+        dlg.Initialise();
+        ok = Save(dlg, out + "/pack-information.png") && ok;
+    }
+    {
+        CNewPackDlg dlg;
+        dlg.m_strName = "Transmitter 9.6V";
+        dlg.Initialise();
+        ok = Save(dlg, out + "/new-pack.png") && ok;
+    }
+    {
+        CPackEditorDlg dlg;
+        dlg.m_strName = "AA Pack";
+        dlg.m_nCharges = 6;
+        dlg.Initialise();
+        ok = Save(dlg, out + "/pack-editor.png") && ok;
+    }
+    {
+        CConfirmDlg dlg;
+        dlg.m_strMessage = "Save charge information to the selected profile?";
+        dlg.Initialise();
+        ok = Save(dlg, out + "/confirm.png") && ok;
     }
     return ok ? 0 : 1;
 }

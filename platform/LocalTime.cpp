@@ -1,4 +1,4 @@
-#include "platform/LocalClock.h"
+#include "platform/LocalTime.h"
 
 #include <ctime>
 #include <optional>

@@ -1,0 +1,175 @@
+#include "packs/PackFormats.h"
+
+#include <cstdlib>
+
+#include "hardware/Measure.h"
+
+namespace {
+
+// The characters of text from pos, at most len of them; fewer (or none) where text ends.
+std::string Sub(const std::string& text, size_t pos, size_t len) {
+    return pos < text.size() ? text.substr(pos, len) : std::string();
+}
+
+char At(const std::string& text, size_t pos) {
+    return pos < text.size() ? text[pos] : '0';
+}
+
+int Atoi(const std::string& text) {
+    return std::atoi(text.c_str());
+}
+
+// Zero-padded on the left to width; longer text keeps its first width characters.
+std::string Fit(const std::string& text, size_t width) {
+    std::string padded = text.size() < width ? std::string(width - text.size(), '0') + text : text;
+    return padded.substr(0, width);
+}
+
+std::string Padded(int value, size_t width) {
+    return Fit(std::to_string(value), width);
+}
+
+bool AllDigits(const std::string& text) {
+    for (char c : text) {
+        if (c < '0' || c > '9') {
+            return false;
+        }
+    }
+    return true;
+}
+
+// "0987" shows as 9.87 and "1234" as 12.34.
+std::string VoltsFromRecord(const std::string& field) {
+    std::string text;
+    if (field[0] != '0') {
+        text += field[0];
+    }
+    return text + field[1] + "." + field[2] + field[3];
+}
+
+// Leading zeros removed, keeping as many digits as the value needs: how many characters go
+// depends on the value, with limits at 10, 100, 1000, ... up to the last one given.
+std::string TrimByValue(const std::string& field, int value, int maxRemoved) {
+    int removed = maxRemoved;
+    for (int limit = 10; removed > 0 && value >= limit; limit *= 10) {
+        --removed;
+    }
+    return Sub(field, static_cast<size_t>(removed), std::string::npos);
+}
+
+}  // namespace
+
+std::string EncodePackProperties(const ChargeSettings& s) {
+    std::string text;
+    text += s.chargeType == kPeakCharge ? "1" : "2";
+    text += std::to_string(s.batteryType);
+    text += TwoDigits(s.threshold);
+    text += (s.delay < 10 ? "00" : (s.delay < 100 ? "0" : "")) + std::to_string(s.delay);
+    text += TwoDigits(s.sensitivity);
+    text += std::to_string(s.cells);
+    text += TwoDigits(s.timedHours);
+    text += TwoDigits(s.timedMinutes);
+    text += TwoDigits(s.timedSeconds);
+    text += s.exportCsv == 1 ? "1" : "0";
+    return text;
+}
+
+std::optional<ChargeSettings> ParsePackProperties(const std::string& text) {
+    if (text.size() != kPropertiesLength || !AllDigits(text)) {
+        return std::nullopt;
+    }
+    ChargeSettings s;
+    s.chargeType = Atoi(text.substr(0, 1));
+    s.batteryType = Atoi(text.substr(1, 1));
+    s.threshold = Atoi(text.substr(2, 2));
+    s.delay = Atoi(text.substr(4, 3));
+    s.sensitivity = Atoi(text.substr(7, 2));
+    s.cells = Atoi(text.substr(9, 1));
+    s.timedHours = Atoi(text.substr(10, 2));
+    s.timedMinutes = Atoi(text.substr(12, 2));
+    s.timedSeconds = Atoi(text.substr(14, 2));
+    s.exportCsv = Atoi(text.substr(16, 1));
+    return s;
+}
+
+std::string BuildPackRecord(const std::string& voltText, const std::string& mahText,
+                            const std::string& hours, const std::string& minutes,
+                            const std::string& seconds, const LocalTime& now,
+                            const std::string& previous) {
+    std::string record;
+    // Peak voltage: the displayed voltage's four digits (a notice after them is not looked at).
+    if (Atoi(voltText) >= 10) {
+        record += {At(voltText, 0), At(voltText, 1), At(voltText, 3), At(voltText, 4)};
+    } else {
+        record += {'0', At(voltText, 0), At(voltText, 2), At(voltText, 3)};
+    }
+    // Delivered charge, eight characters with one decimal; a million mAh or more has no room.
+    const int mah = Atoi(mahText);
+    record += mah >= 1000000 ? std::string("000000.0") : Fit(mahText, 8);
+    // Duration as the clock shows it; it has two hour digits only.
+    if (hours.size() > 2) {
+        record += "995959";
+    } else {
+        record += Fit(hours, 2) + Fit(minutes, 2) + Fit(seconds, 2);
+    }
+    record += TwoDigits(now.hour) + TwoDigits(now.minute) + TwoDigits(now.month) +
+              TwoDigits(now.day) + Padded(now.year, 4);
+    const bool first = previous == kNoRecord;
+    std::string previousPeak = first ? std::string("0000") : Sub(previous, 0, 4);
+    record += previousPeak + std::string(4 - previousPeak.size(), '0');
+    int count = first ? 1 : RecordCount(previous) + 1;
+    record += Padded(count > kMostCharges ? kMostCharges : count, 5);
+    return record;
+}
+
+int RecordCount(const std::string& record) {
+    return Atoi(Sub(record, 34, 5));
+}
+
+std::string ReplaceRecordCount(const std::string& record, int charges) {
+    std::string base = record == kNoRecord ? std::string(kBlankRecord) : record;
+    base = Sub(base, 0, 34);
+    base += std::string(34 - base.size(), '0');
+    return base + Padded(charges, 5);
+}
+
+PackInfoTexts FormatPackRecord(const std::string& r) {
+    PackInfoTexts t;
+    auto has = [&r](size_t pos, size_t len) { return r.size() >= pos + len; };
+    if (has(0, 4)) {
+        t.peakVoltage = VoltsFromRecord(r.substr(0, 4));
+    }
+    if (has(4, 8)) {
+        std::string field = r.substr(4, 8);
+        if (field.find('.') == std::string::npos) {
+            // The blank record a count edit starts from has no decimal point: show its value
+            // with one decimal, as every other record shows, not a row of zeros.
+            std::string whole = FormatF(std::atof(field.c_str()));
+            t.mah = whole.substr(0, whole.find('.') + 2);
+        } else {
+            t.mah = TrimByValue(field, Atoi(field), 5);
+        }
+    }
+    if (has(12, 6)) {
+        t.duration = r.substr(12, 2) + ":" + r.substr(14, 2) + ":" + r.substr(16, 2);
+        double mah = std::atof(r.substr(4, 8).c_str());
+        double hoursTotal = Atoi(r.substr(16, 2)) * 0.0002777777777777778 +
+                            Atoi(r.substr(14, 2)) * 0.016666666666666666 + Atoi(r.substr(12, 2));
+        double amps = hoursTotal == 0 ? 0 : mah / (hoursTotal * 1000);
+        t.averageCurrent = DeleteChars(FormatF(amps), 4, 4);
+    }
+    if (has(18, 4)) {
+        t.time = r.substr(18, 2) + ":" + r.substr(20, 2);
+    }
+    if (has(22, 8)) {
+        t.date = r.substr(22, 2) + "/" + r.substr(24, 2) + "/" + r.substr(26, 4);
+    }
+    if (has(30, 4)) {
+        t.previousPeak = VoltsFromRecord(r.substr(30, 4));
+    }
+    if (has(34, 5)) {
+        std::string field = r.substr(34, 5);
+        t.charges = TrimByValue(field, Atoi(field), 4);
+    }
+    return t;
+}

@@ -1,0 +1,489 @@
+// The pack list as a user works it: clicks in the list, the four buttons, and the dialogs they
+// open, each answered from the test.
+
+#include <gtest/gtest.h>
+
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QTimer>
+#include <QtTest/QTest>
+
+#include "app/CChargerDlg.h"
+#include "app/Templates.h"
+#include "controls/CListBox.h"
+#include "packs/CConfirmDlg.h"
+#include "packs/CNewPackDlg.h"
+#include "packs/CPackEditorDlg.h"
+#include "packs/CPackInfoDlg.h"
+#include "packs/PackFormats.h"
+#include "platform/LocalTime.h"
+#include "settings/ChargeSettingsStore.h"
+#include "tests/TestSupport.h"
+
+namespace {
+
+int NoSound(const QByteArray&) {
+    return 0;
+}
+const LocalTime kNow{2003, 3, 3, 14, 7};
+
+class Packs {
+public:
+    explicit Packs(std::function<void(Profile&)> prepare = {}) : box(SteppedSim()) {
+        if (prepare) {
+            prepare(profile.profile());
+        }
+        SetLocalTimeForTests(&kNow);
+        main = std::make_unique<CChargerDlg>();
+        main->m_playWave = &NoSound;
+        main->Initialise();
+        main->show();
+    }
+    ~Packs() { SetLocalTimeForTests(nullptr); }
+
+    Profile& P() { return profile.profile(); }
+    QString Get(const QString& key) { return P().GetProfileString("Packs", key, "absent"); }
+    CListBox& List() { return *main->m_lstPacks; }
+    QStringList Names() {
+        QStringList names;
+        for (int i = 0; i < List().GetCount(); ++i) {
+            names << List().GetText(i);
+        }
+        return names;
+    }
+    void Click(const QString& name) {
+        for (int i = 0; i < List().GetCount(); ++i) {
+            if (List().GetText(i) == name) {
+                QRect r = List().visualItemRect(List().item(i));
+                QTest::mouseClick(List().viewport(), Qt::LeftButton, {}, r.center());
+                return;
+            }
+        }
+        ADD_FAILURE() << "no entry " << name.toStdString();
+    }
+    // Creates a pack through the New Pack dialog; returns the notice shown, if one is expected.
+    QString Create(const QString& name, bool expectNotice = false) {
+        QString notice;
+        WhenModalOpens([&, name](QWidget* w) {
+            auto* dlg = qobject_cast<CNewPackDlg*>(w);
+            ASSERT_NE(dlg, nullptr);
+            dlg->SetDlgItemText(CNewPackDlg::IDC_NAME, name);
+            if (expectNotice) {
+                WhenModalOpens([&](QWidget* n) {
+                    auto* confirm = qobject_cast<CConfirmDlg*>(n);
+                    ASSERT_NE(confirm, nullptr);
+                    notice = confirm->GetDlgItemText(1083);
+                    ClickButtonWithText(n, "OK");
+                });
+            }
+            ClickButtonWithText(dlg, "OK");
+        });
+        main->OnNewPack();
+        return notice;
+    }
+    // Runs a button's handler answering its confirmation; returns the question.
+    QString Confirm(void (CChargerDlg::*handler)(), bool ok) {
+        QString asked;
+        WhenModalOpens([&](QWidget* w) {
+            asked = qobject_cast<CConfirmDlg*>(w)->GetDlgItemText(1083);
+            ClickButtonWithText(w, ok ? "OK" : "Cancel");
+        });
+        (main.get()->*handler)();
+        return asked;
+    }
+
+    ProfileSandbox profile;
+    PortSandbox<SimulatedChargerBox> box;
+    std::unique_ptr<CChargerDlg> main;
+};
+
+void Store(Profile& p, int slot, const QString& name, const QString& props = "12080101080130000",
+           const QString& record = "0") {
+    p.WriteProfileString("Packs", QString::number(slot), name);
+    p.WriteProfileString("Packs", QString::number(slot) + "i", props);
+    p.WriteProfileString("Packs", QString::number(slot) + "j", record);
+}
+
+TEST(PackList, NewPacksAreCheckedAndTakeTheLowestFreeSlot) {
+    Packs packs;
+    const QString illegal =
+        "That pack already exists or you have entered an illegal pack name. \\ / : * ? \" < > | "
+        "are illegal characters.";
+    struct Case {
+        const char* name;
+        bool accepted;
+    };
+    const Case cases[] = {
+        {"AA", true},   {"7", true},   {"aa", true},  {"none", true},   {"None", false},
+        {"0", false},   {"", false},   {"AA", false}, {"a/b", false},   {"a\\b", false},
+        {"c:d", false}, {"x*", false}, {"?", false},  {"\"q\"", false}, {"<", false},
+        {">", false},   {"|", false},
+    };
+    for (const Case& c : cases) {
+        QString notice = packs.Create(c.name, !c.accepted);
+        if (!c.accepted) {
+            EXPECT_EQ(notice, illegal) << c.name;
+        }
+    }
+    EXPECT_EQ(packs.Names(), (QStringList{"7", "AA", "aa", "none"}));
+    EXPECT_EQ(packs.Get("0"), "AA");
+    EXPECT_EQ(packs.Get("1"), "7");  // a name, not a key: no clash with slot 7
+    EXPECT_EQ(packs.Get("2"), "aa");
+    EXPECT_EQ(packs.Get("3"), "none");
+    EXPECT_EQ(packs.Get("4"), "absent");
+    EXPECT_EQ(packs.Get("1i"), "12080101080000000");  // the current properties of the moment
+    EXPECT_EQ(packs.Get("1j"), "absent");
+    // The newest pack is selected and current.
+    EXPECT_EQ(packs.main->m_strPackName, "none");
+    EXPECT_EQ(packs.main->GetDlgItemText(IDC_PACK_NAME), "none");
+    EXPECT_EQ(packs.List().GetCurSel(), 3);
+    EXPECT_EQ(packs.P().GetProfileInt("Properties", "LastSelected", -9), 3);
+}
+
+TEST(PackList, FortyPacksFillTheStoreAndTheFortyFirstIsNotStored) {
+    Packs packs([](Profile& p) {
+        for (int n = 0; n < 39; ++n) {
+            Store(p, n, QString("Pack %1").arg(n, 2, 10, QChar('0')));
+        }
+    });
+    EXPECT_EQ(packs.Create("Last"), "");
+    EXPECT_EQ(packs.Get("39"), "Last");
+    EXPECT_EQ(packs.Get("10"), "Pack 10");
+    EXPECT_EQ(packs.Get("10i"), "12080101080130000");
+    const int selected = packs.List().GetCurSel();
+    EXPECT_EQ(packs.Create("Too many"), "");  // silently not stored
+    EXPECT_FALSE(packs.Names().contains("Too many"));
+    EXPECT_EQ(packs.List().GetCurSel(), selected);
+    EXPECT_EQ(packs.main->m_strPackName, "Last");
+}
+
+TEST(PackList, DeletingFreesTheSlotAndItsRecord) {
+    Packs packs([](Profile& p) {
+        Store(p, 0, "Alpha", "12080101080130000", "0987001234.5020510140703032003099100006");
+        Store(p, 1, "Beta", "21100601555959591", "1234001234.5020510140703032003099100002");
+        Store(p, 2, "Gamma");
+        p.WriteProfileString("Properties", "PackName", "Gamma");
+        p.WriteProfileInt("Properties", "LastSelected", 1);
+    });
+    EXPECT_EQ(packs.List().GetCurSel(), 1);
+    // Cancel deletes nothing.
+    EXPECT_EQ(packs.Confirm(&CChargerDlg::OnDeletePack, false),
+              "Are you sure you want to delete   Beta?");
+    EXPECT_EQ(packs.Get("1"), "Beta");
+    packs.Confirm(&CChargerDlg::OnDeletePack, true);
+    EXPECT_EQ(packs.Get("1"), "0");
+    EXPECT_EQ(packs.Get("1j"), "0");
+    EXPECT_EQ(packs.Get("1i"), "21100601555959591");
+    EXPECT_EQ(packs.Names(), (QStringList{"Alpha", "Gamma"}));
+    EXPECT_EQ(packs.List().GetCurSel(), 0);
+    EXPECT_EQ(packs.P().GetProfileInt("Properties", "LastSelected", -9), 0);
+    EXPECT_EQ(packs.main->m_strPackName, "Gamma");  // not the current pack: it stays
+
+    // The next pack takes slot 1 and starts without a record.
+    EXPECT_EQ(packs.Create("Delta"), "");
+    EXPECT_EQ(packs.Get("1"), "Delta");
+    EXPECT_EQ(packs.Get("1j"), "0");
+
+    // Deleting the current pack leaves no pack current; its properties stay in force.
+    const ChargeSettings before = packs.main->m_settings;
+    packs.Click("Delta");
+    packs.Confirm(&CChargerDlg::OnDeletePack, true);
+    EXPECT_EQ(packs.main->m_strPackName, "None");
+    EXPECT_EQ(packs.main->GetDlgItemText(IDC_PACK_NAME), "None");
+    EXPECT_EQ(packs.P().GetProfileString("Properties", "PackName", "?"), "None");
+    EXPECT_EQ(packs.main->m_settings, before);
+}
+
+TEST(PackList, SelectingLoadsAPackAndASecondClickDeselects) {
+    Packs packs([](Profile& p) {
+        Store(p, 0, "Alpha");
+        Store(p, 5, "Beta", "21100601555959591");
+    });
+    packs.Click("Beta");
+    const ChargeSettings beta{59, 59, 59, 1, 2, 10, 60, 15, 5, 1};
+    EXPECT_EQ(packs.main->m_settings, beta);
+    EXPECT_EQ(ReadChargeSettings(packs.P(), kMainWindowDefaults), beta);
+    EXPECT_EQ(packs.main->GetDlgItemText(IDC_PACK_NAME), "Beta");
+    EXPECT_EQ(packs.main->GetDlgItemText(IDC_VALUE_CHARGE_TYPE), "Timed Charge");
+    EXPECT_EQ(packs.P().GetProfileString("Properties", "PackName", "?"), "Beta");
+
+    packs.Click("Beta");
+    EXPECT_EQ(packs.List().GetCurSel(), -1);
+    EXPECT_EQ(packs.main->m_strPackName, "None");
+    EXPECT_EQ(packs.main->GetDlgItemText(IDC_PACK_NAME), "None");
+    EXPECT_EQ(packs.P().GetProfileInt("Properties", "LastSelected", -9), -1);
+    EXPECT_EQ(packs.main->m_settings, beta);
+
+    // The keyboard selects too; the program's own selection calls never do.
+    packs.List().setFocus();
+    packs.List().SetCurSel(0);
+    EXPECT_EQ(packs.main->m_strPackName, "None");
+    QTest::keyClick(&packs.List(), Qt::Key_Down);
+    EXPECT_EQ(packs.main->m_strPackName, "Beta");
+    QTest::keyClick(&packs.List(), Qt::Key_Up);
+    EXPECT_EQ(packs.main->m_strPackName, "Alpha");
+}
+
+TEST(PackList, DamagedPropertiesAreReportedAndNotApplied) {
+    Packs packs([](Profile& p) {
+        Store(p, 0, "Short", "1");
+        p.WriteProfileString("Packs", "1", "Absent properties");
+    });
+    const ChargeSettings before = packs.main->m_settings;
+    for (const char* name : {"Short", "Absent properties"}) {
+        QString notice;
+        WhenModalOpens([&](QWidget* w) {
+            notice = qobject_cast<CConfirmDlg*>(w)->GetDlgItemText(1083);
+            ClickButtonWithText(w, "OK");
+        });
+        packs.Click(name);
+        EXPECT_TRUE(notice.contains("are damaged")) << name;
+        EXPECT_EQ(packs.main->m_settings, before) << name;
+        EXPECT_EQ(packs.main->m_strPackName, name);
+    }
+}
+
+TEST(PackList, AListOutOfStepWithTheProfileIsRebuilt) {
+    Packs packs([](Profile& p) {
+        Store(p, 0, "Alpha");
+        Store(p, 1, "Beta");
+    });
+    // Another program removed Beta behind the window's back.
+    packs.P().WriteProfileString("Packs", "1", "0");
+    packs.Click("Beta");
+    EXPECT_EQ(packs.Names(), QStringList{"Alpha"});
+    EXPECT_EQ(packs.main->m_strPackName, "None");
+    for (int n = 0; n < 40; ++n) {
+        EXPECT_NE(packs.Get(QString::number(n)), "Beta");
+    }
+}
+
+TEST(PackList, SavingPropertiesGoesToTheSelectedPackOnly) {
+    Packs packs([](Profile& p) {
+        Store(p, 0, "Alpha");
+        Store(p, 1, "Beta");
+        p.WriteProfileString("Properties", "PackName", "Alpha");
+        p.WriteProfileInt("Properties", "LastSelected", 1);
+        p.WriteProfileInt("Properties", "Cells", 6);
+    });
+    EXPECT_EQ(packs.Confirm(&CChargerDlg::OnSavePackProperties, false),
+              "Save current charger properties to Beta");
+    EXPECT_EQ(packs.Get("1i"), "12080101080130000");
+    packs.Confirm(&CChargerDlg::OnSavePackProperties, true);
+    EXPECT_EQ(packs.Get("1i"), "12080101060000000");
+    EXPECT_EQ(packs.main->m_strPackName, "Alpha");
+}
+
+TEST(PackList, ChargesRecordIntoTheCurrentPackOnly) {
+    Packs packs([](Profile& p) {
+        Store(p, 0, "Alpha", "12080101080130000", "0991000999.9010000100001022003088800005");
+        Store(p, 1, "Beta");
+        p.WriteProfileString("Properties", "PackName", "Alpha");
+        StoreChargeSettings(p, {0, 0, 5, 2, 2, 8, 10, 10, 8, 0});  // five seconds, timed
+    });
+    packs.main->OnOK();
+    packs.Click("Beta");  // during a charge: highlighted, not loaded
+    EXPECT_EQ(packs.main->m_strPackName, "Alpha");
+    EXPECT_EQ(packs.P().GetProfileInt("Properties", "LastSelected", -9), 1);
+    while (packs.main->m_bCharging) {
+        packs.box->AdvanceSeconds(1);
+        packs.main->OnTimer(1);
+        if (packs.main->m_bCharging) {
+            packs.main->OnTimer(2);
+        }
+    }
+    const std::string volts = packs.main->GetDlgItemText(IDC_VOLTS).toStdString();
+    const std::string peak = volts.substr(0, 2) + volts.substr(3, 2);
+    const std::string mah = packs.main->GetDlgItemText(IDC_MAH).toStdString();
+    EXPECT_EQ(packs.Get("0j").toStdString(), peak + std::string(8 - mah.size(), '0') + mah +
+                                                 "000005" + "1407" + "0303" + "2003" + "0991" +
+                                                 "00006");
+    EXPECT_EQ(packs.Get("1j"), "0");
+
+    // Stopped by hand and answered Cancel: nothing is stored.
+    const QString before = packs.Get("0j");
+    packs.main->OnOK();
+    for (int i = 0; i < 3; ++i) {
+        packs.box->AdvanceSeconds(1);
+        packs.main->OnTimer(1);
+        packs.main->OnTimer(2);
+    }
+    EXPECT_EQ(packs.Confirm(&CChargerDlg::OnOK, false),
+              "Save charge information to the selected profile?");
+    EXPECT_EQ(packs.Get("0j"), before);
+}
+
+TEST(PackList, PackInformationShowsAndEditsTheRecord) {
+    Packs packs([](Profile& p) {
+        Store(p, 0, "Alpha", "12080101080130000", "0987001234.5020000140703032003099100006");
+        Store(p, 1, "Beta");
+        p.WriteProfileString("Properties", "PackName", "Alpha");
+        p.WriteProfileInt("Properties", "LastSelected", 0);
+    });
+    using I = CPackInfoDlg;
+    // Look, then rename Alpha to Zulu (the count untouched).
+    QStringList shown;
+    WhenModalOpens([&](QWidget* w) {
+        auto* info = qobject_cast<I*>(w);
+        for (int id : {I::IDC_NAME, I::IDC_PEAK, I::IDC_MAH, I::IDC_AVERAGE, I::IDC_DURATION,
+                       I::IDC_DATE, I::IDC_TIME, I::IDC_PREVIOUS_PEAK, I::IDC_CHARGES}) {
+            shown << info->GetDlgItemText(id);
+        }
+        WhenModalOpens([&, info](QWidget* e) {
+            auto* editor = qobject_cast<CPackEditorDlg*>(e);
+            EXPECT_EQ(editor->GetDlgItemText(CPackEditorDlg::IDC_NAME), "Alpha");
+            EXPECT_EQ(editor->GetDlgItemText(CPackEditorDlg::IDC_CHARGES), "6");
+            editor->SetDlgItemText(CPackEditorDlg::IDC_NAME, "Zulu");
+            ClickButtonWithText(editor, "OK");
+            QTimer::singleShot(0, info, [info] {
+                EXPECT_EQ(info->GetDlgItemText(I::IDC_NAME), "Zulu");
+                ClickButtonWithText(info, "OK");
+            });
+        });
+        ClickButtonWithText(info, "Edit");
+    });
+    packs.main->OnPackInfo();
+    EXPECT_EQ(shown, (QStringList{"Alpha", "9.87", "1234.5", "0.61", "02:00:00", "03/03/2003",
+                                  "14:07", "9.91", "6"}));
+    EXPECT_EQ(packs.Names(), (QStringList{"Beta", "Zulu"}));
+    EXPECT_EQ(packs.List().GetCurSel(), 0);  // back at the remembered position
+    EXPECT_EQ(packs.main->m_strPackName, "Alpha");
+    EXPECT_EQ(packs.main->GetDlgItemText(IDC_PACK_NAME), "Alpha");
+    EXPECT_EQ(packs.Get("0j"), "0987001234.5020000140703032003099100006");
+
+    // A charge that ends now has no slot to go to: nothing is written anywhere.
+    packs.main->UpdatePackRecord();
+    EXPECT_EQ(packs.Get("0j"), "0987001234.5020000140703032003099100006");
+    EXPECT_EQ(packs.Get("1j"), "0");
+
+    // Beta, now first in the list and highlighted, has no record; a count of 0 gives it the
+    // blank one.
+    EXPECT_EQ(packs.List().GetText(packs.List().GetCurSel()), "Beta");
+    WhenModalOpens([&](QWidget* w) {
+        auto* info = qobject_cast<I*>(w);
+        EXPECT_EQ(info->GetDlgItemText(I::IDC_NAME), "No record for this pack");
+        EXPECT_EQ(info->GetDlgItemText(I::IDC_PEAK), "");
+        WhenModalOpens([info](QWidget* e) {
+            qobject_cast<CPackEditorDlg*>(e)->SetDlgItemText(CPackEditorDlg::IDC_CHARGES, "0");
+            ClickButtonWithText(e, "OK");
+            QTimer::singleShot(0, info, [info] {
+                QStringList values;
+                for (int id :
+                     {I::IDC_NAME, I::IDC_PEAK, I::IDC_MAH, I::IDC_AVERAGE, I::IDC_DURATION,
+                      I::IDC_DATE, I::IDC_TIME, I::IDC_PREVIOUS_PEAK, I::IDC_CHARGES}) {
+                    values << info->GetDlgItemText(id);
+                }
+                EXPECT_EQ(values, (QStringList{"Beta", "0.00", "0.0", "0.00", "00:00:00",
+                                               "00/00/0000", "00:00", "0.00", "0"}));
+                ClickButtonWithText(info, "OK");
+            });
+        });
+        ClickButtonWithText(info, "Edit");
+    });
+    packs.main->OnPackInfo();
+    EXPECT_EQ(packs.Get("1j"), kBlankRecord);
+}
+
+TEST(PackList, PackEditorRefusesTakenNamesAndBadCounts) {
+    Packs packs([](Profile& p) {
+        Store(p, 0, "Alpha");
+        Store(p, 1, "Beta");
+        p.WriteProfileInt("Properties", "LastSelected", 0);
+    });
+    struct Case {
+        const char* name;
+        const char* charges;
+        const char* message;  // of the editor's check, or the notice after it
+        bool stored;
+    };
+    const Case cases[] = {
+        {"Beta", "3", "That pack already exists or you have entered an illegal pack name", false},
+        {"0", "3", "That pack already exists or you have entered an illegal pack name", false},
+        {"", "3", "That pack already exists or you have entered an illegal pack name", false},
+        {"Alpha", "50001", "Please enter an integer between 0 and 50000.", false},
+        {"Alpha", "-1", "Please enter an integer between 0 and 50000.", false},
+        {"Alpha", "", "Please enter an integer.", false},
+        {"None", "50000", nullptr, true},
+        {" a/b\\c ", "7", nullptr, true},
+    };
+    for (const Case& c : cases) {
+        QString message;
+        packs.List().SetCurSel(0);
+        WhenModalOpens([&](QWidget* w) {
+            auto* info = qobject_cast<CPackInfoDlg*>(w);
+            WhenModalOpens([&, info](QWidget* e) {
+                auto* editor = qobject_cast<CPackEditorDlg*>(e);
+                editor->SetDlgItemText(CPackEditorDlg::IDC_NAME, c.name);
+                editor->SetDlgItemText(CPackEditorDlg::IDC_CHARGES, c.charges);
+                if (c.message == nullptr) {
+                    QTimer::singleShot(0, info, [info] { ClickButtonWithText(info, "OK"); });
+                } else {
+                    WhenModalOpens([&, editor, info](QWidget* m) {
+                        if (auto* box = qobject_cast<QMessageBox*>(m)) {
+                            message = box->text();
+                            ClickButtonWithText(m, "OK");
+                            QTimer::singleShot(0, editor,
+                                               [editor] { ClickButtonWithText(editor, "Cancel"); });
+                        } else {
+                            auto* notice = qobject_cast<CConfirmDlg*>(m);
+                            ASSERT_NE(notice, nullptr);
+                            message = notice->GetDlgItemText(1083);
+                            ClickButtonWithText(m, "Cancel");
+                        }
+                        QTimer::singleShot(0, info, [info] { ClickButtonWithText(info, "OK"); });
+                    });
+                }
+                ClickButtonWithText(editor, "OK");
+            });
+            ClickButtonWithText(info, "Edit");
+        });
+        const QString before = packs.Get("0") + packs.Get("0j");
+        packs.main->OnPackInfo();
+        QCoreApplication::processEvents();
+        if (c.message != nullptr) {
+            EXPECT_EQ(message, c.message) << c.name << c.charges;
+            EXPECT_EQ(packs.Get("0") + packs.Get("0j"), before) << c.name << c.charges;
+        } else {
+            EXPECT_EQ(packs.Get("0"), c.name);
+            EXPECT_EQ(RecordCount(packs.Get("0j").toStdString()), QString(c.charges).toInt());
+            packs.P().WriteProfileString("Packs", "0", "Alpha");
+            packs.main->FillPackList();
+        }
+    }
+}
+
+TEST(PackList, NamesAndStateReadBackAfterARestart) {
+    const QString odd = "  Größe, [x] = 1; #2 — 電池  ";
+    Packs packs;
+    EXPECT_EQ(packs.Create(odd), "");
+    EXPECT_EQ(packs.Create("AA"), "");
+    EXPECT_EQ(packs.Create("aa"), "");
+    packs.Click(odd);
+    const QStringList names = packs.Names();
+    EXPECT_TRUE(names.contains(odd));
+
+    CChargerDlg again;
+    again.Initialise();
+    QStringList reread;
+    for (int i = 0; i < again.m_lstPacks->GetCount(); ++i) {
+        reread << again.m_lstPacks->GetText(i);
+    }
+    EXPECT_EQ(reread, names);
+    EXPECT_EQ(again.m_strPackName, odd);
+    EXPECT_EQ(again.GetDlgItemText(IDC_PACK_NAME), odd);
+    EXPECT_EQ(again.m_lstPacks->GetCurSel(), packs.List().GetCurSel());
+    EXPECT_EQ(again.m_settings, packs.main->m_settings);
+}
+
+TEST(PackList, NewPackNamesAreLimitedTo100Characters) {
+    CNewPackDlg dlg;
+    dlg.show();
+    dlg.Initialise();
+    QTest::keyClicks(dlg.GetDlgItem(CNewPackDlg::IDC_NAME), QString(120, 'x'));
+    EXPECT_EQ(dlg.GetDlgItemText(CNewPackDlg::IDC_NAME), QString(100, 'x'));
+    dlg.OnOK();
+    EXPECT_EQ(dlg.result(), IDOK);
+    EXPECT_EQ(dlg.GetName(), QString(100, 'x'));
+}
+
+}  // namespace
