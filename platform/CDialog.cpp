@@ -213,6 +213,7 @@ void CDialog::BuildControls(const DialogTemplate& tmpl) {
             radio->setAutoExclusive(false);
             radioGroup->addButton(radio);
         }
+        w->setProperty(kControlStyleProperty, ct.style);
         if (ct.id != IDC_STATIC) {
             m_controls[ct.id] = w;
         }

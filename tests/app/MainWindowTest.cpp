@@ -1,8 +1,11 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
+#include <QDir>
+#include <QFile>
 #include <QLabel>
 #include <QListWidget>
+#include <QTemporaryDir>
 #include <QtTest/QTest>
 
 #include "app/CAboutDlg.h"
@@ -173,6 +176,59 @@ TEST(MainWindow, EveryControlCanBeReachedAndIsNamed) {
     }
     EXPECT_EQ(dlg.GetDlgItem(1078)->accessibleName(), "Create a New Pack");
     EXPECT_EQ(dlg.GetDlgItem(1062)->accessibleName(), "Status");
+}
+
+}  // namespace
+
+namespace {
+
+int NoSound(const QByteArray&) {
+    return 0;
+}
+
+TEST(MainWindow, TheStatusPictureFollowsTheCharge) {
+    ProfileSandbox profile;
+    // A timed charge of two seconds, no log: the current folder stays where the test put it.
+    profile.profile().WriteProfileInt("Properties", "ChargeType", 2);
+    profile.profile().WriteProfileInt("Properties", "Sec", 2);
+    QTemporaryDir folder;
+    ASSERT_TRUE(
+        QFile::copy(QString(KVC410_SOURCE_DIR) + "/res/nomove.gif", folder.path() + "/nomove.gif"));
+    const QString before = QDir::currentPath();
+    QDir::setCurrent(folder.path());
+    PortSandbox<SimulatedChargerBox> box(SteppedSim());
+    CChargerDlg dlg;
+    dlg.m_playWave = &NoSound;
+    dlg.Initialise();
+    EXPECT_TRUE(dlg.m_picture->IsReady());
+    EXPECT_FALSE(dlg.m_picture->IsAnimated());  // the still battery
+    dlg.OnOK();
+    EXPECT_TRUE(dlg.m_picture->IsAnimating());
+    dlg.OnOK();  // stopped by hand: the still battery again
+    EXPECT_FALSE(dlg.m_picture->IsAnimating());
+    EXPECT_TRUE(dlg.m_picture->IsReady());
+    QImage still = dlg.m_picture->MemoryPicture();
+
+    dlg.OnOK();
+    while (dlg.m_bCharging) {
+        box->AdvanceSeconds(1);
+        dlg.OnTimer(1);
+        dlg.OnTimer(2);
+    }
+    EXPECT_FALSE(dlg.m_picture->IsAnimating());
+    EXPECT_TRUE(dlg.m_picture->IsReady());  // nomove.gif from the current folder
+    EXPECT_NE(dlg.m_picture->MemoryPicture(), still);
+
+    // Without the file the picture stays empty.
+    QFile::remove(folder.path() + "/nomove.gif");
+    dlg.OnOK();
+    while (dlg.m_bCharging) {
+        box->AdvanceSeconds(1);
+        dlg.OnTimer(1);
+        dlg.OnTimer(2);
+    }
+    EXPECT_FALSE(dlg.m_picture->IsReady());
+    QDir::setCurrent(before);
 }
 
 }  // namespace

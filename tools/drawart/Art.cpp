@@ -1,5 +1,10 @@
 #include "tools/drawart/Art.h"
 
+#include <QBuffer>
+#include <QImageReader>
+
+#include "tools/drawart/GifWriter.h"
+
 #include <QFile>
 #include <QFont>
 #include <QImage>
@@ -166,11 +171,252 @@ bool DrawChime(const QString& res) {
     return true;
 }
 
+// --- Button skins -----------------------------------------------------------------------------
+
+const QColor kDialogFace(239, 239, 239);
+const QColor kOrangeRim(246, 150, 30);
+const QColor kFocusRim(60, 130, 230);
+
+enum class Look { Up, Down, Over, Focus, Disabled };
+
+// A rounded face with a one-pixel dark blue border; the corners outside it blend into the
+// dialog's colour.
+QImage PaintFace(int w, int h, Look look) {
+    QImage image(w, h, QImage::Format_RGB888);
+    image.fill(kDialogFace);
+    QPainter p(&image);
+    p.setRenderHint(QPainter::Antialiasing);
+    QRectF outer(0.5, 0.5, w - 1, h - 1);
+    const double radius = std::min(w, h) * 0.28;
+    QLinearGradient face(0, 0, 0, h);
+    switch (look) {
+        case Look::Down:
+            face.setColorAt(0, QColor(176, 180, 188));
+            face.setColorAt(1, QColor(206, 208, 214));
+            break;
+        case Look::Disabled:
+            face.setColorAt(0, QColor(236, 236, 236));
+            face.setColorAt(1, QColor(222, 222, 222));
+            break;
+        default:
+            face.setColorAt(0, QColor(255, 255, 255));
+            face.setColorAt(0.5, QColor(238, 241, 246));
+            face.setColorAt(1, QColor(214, 219, 228));
+            break;
+    }
+    p.setPen(QPen(look == Look::Disabled ? QColor(150, 160, 172) : kBorderBlue, 1.0));
+    p.setBrush(face);
+    p.drawRoundedRect(outer, radius, radius);
+    if (look == Look::Over || look == Look::Focus) {
+        p.setBrush(Qt::NoBrush);
+        p.setPen(QPen(look == Look::Over ? kOrangeRim : kFocusRim, 2.0));
+        p.drawRoundedRect(QRectF(2, 2, w - 4, h - 4), radius - 1.5, radius - 1.5);
+    }
+    return image;
+}
+
+using Glyph = void (*)(QPainter&, const QRectF&);
+
+void BatteryGlyph(QPainter& p, const QRectF& r, bool spark) {
+    QRectF body(r.center().x() - r.width() * 0.18, r.top() + r.height() * 0.18, r.width() * 0.36,
+                r.height() * 0.66);
+    PaintBattery(p, body, false);
+    if (spark) {
+        QPainterPath star;
+        QPointF c(r.right() - r.width() * 0.22, r.top() + r.height() * 0.24);
+        for (int i = 0; i < 8; ++i) {
+            double a = i * 3.14159265 / 4;
+            double len = (i % 2 == 0) ? r.width() * 0.2 : r.width() * 0.07;
+            QPointF q(c.x() + len * std::cos(a), c.y() + len * std::sin(a));
+            i == 0 ? star.moveTo(q) : star.lineTo(q);
+        }
+        star.closeSubpath();
+        p.setPen(QPen(QColor(170, 110, 0), 0.6));
+        p.setBrush(kSpark);
+        p.drawPath(star);
+    }
+}
+
+void NewPackGlyph(QPainter& p, const QRectF& r) {
+    BatteryGlyph(p, r, true);
+}
+
+void DeletePackGlyph(QPainter& p, const QRectF& r) {
+    BatteryGlyph(p, r, false);
+    p.setPen(QPen(QColor(210, 30, 30), 2.2, Qt::SolidLine, Qt::RoundCap));
+    p.drawLine(QPointF(r.left() + r.width() * 0.22, r.top() + r.height() * 0.22),
+               QPointF(r.right() - r.width() * 0.22, r.bottom() - r.height() * 0.22));
+    p.drawLine(QPointF(r.right() - r.width() * 0.22, r.top() + r.height() * 0.22),
+               QPointF(r.left() + r.width() * 0.22, r.bottom() - r.height() * 0.22));
+}
+
+void SaveGlyph(QPainter& p, const QRectF& r) {
+    QRectF disk =
+        r.adjusted(r.width() * 0.22, r.height() * 0.22, -r.width() * 0.22, -r.height() * 0.22);
+    p.setPen(QPen(QColor(20, 30, 60), 0.8));
+    p.setBrush(QColor(40, 70, 150));
+    p.drawRoundedRect(disk, 1.2, 1.2);
+    p.setBrush(QColor(225, 228, 235));
+    p.drawRect(QRectF(disk.left() + disk.width() * 0.22, disk.top(), disk.width() * 0.56,
+                      disk.height() * 0.36));
+    p.setBrush(QColor(250, 250, 250));
+    p.drawRect(QRectF(disk.left() + disk.width() * 0.16, disk.top() + disk.height() * 0.56,
+                      disk.width() * 0.68, disk.height() * 0.44));
+}
+
+void InfoGlyph(QPainter& p, const QRectF& r) {
+    QRectF disc =
+        r.adjusted(r.width() * 0.2, r.height() * 0.2, -r.width() * 0.2, -r.height() * 0.2);
+    QRadialGradient red(disc.center(), disc.width() / 2);
+    red.setColorAt(0, QColor(250, 90, 80));
+    red.setColorAt(1, QColor(190, 20, 20));
+    p.setPen(QPen(QColor(120, 10, 10), 0.8));
+    p.setBrush(red);
+    p.drawEllipse(disc);
+    QFont font("DejaVu Serif");
+    font.setPixelSize(static_cast<int>(disc.height() * 0.85));
+    font.setBold(true);
+    p.setFont(font);
+    p.setPen(QColor(20, 50, 190));
+    p.drawText(disc, Qt::AlignCenter, "i");
+}
+
+bool SaveSkin(const QString& res, int id, const QImage& image) {
+    return Save(image.convertToFormat(QImage::Format_RGB888),
+                res + "/bitmap/" + QString::number(id) + ".bmp", "BMP");
+}
+
+QImage SmallSkin(Look look, Glyph glyph) {
+    QImage image = PaintFace(25, 25, look);
+    QPainter p(&image);
+    p.setRenderHint(QPainter::Antialiasing);
+    QRectF area(0, 0, 25, 25);
+    if (look == Look::Down) {
+        area.translate(1, 1);
+    }
+    glyph(p, area);
+    return image;
+}
+
+bool DrawSkins(const QString& res) {
+    bool ok = true;
+    // The large caption button: up, (unused) disabled, mask, down, over, focus.
+    ok = SaveSkin(res, 146, PaintFace(73, 21, Look::Up)) && ok;
+    ok = SaveSkin(res, 147, PaintFace(73, 21, Look::Disabled)) && ok;
+    QImage black(73, 21, QImage::Format_RGB888);
+    black.fill(Qt::black);
+    ok = SaveSkin(res, 148, black) && ok;
+    ok = SaveSkin(res, 149, PaintFace(73, 21, Look::Down)) && ok;
+    ok = SaveSkin(res, 150, PaintFace(73, 21, Look::Over)) && ok;
+    ok = SaveSkin(res, 151, PaintFace(73, 21, Look::Focus)) && ok;
+    QImage smallMask(25, 25, QImage::Format_RGB888);
+    smallMask.fill(Qt::black);
+    ok = SaveSkin(res, 174, smallMask) && ok;
+    struct Small {
+        Glyph glyph;
+        int up, down, over, focus;
+    };
+    const Small smalls[] = {
+        {NewPackGlyph, 171, 168, 172, 169},
+        {DeletePackGlyph, 178, 176, 179, 177},
+        {SaveGlyph, 187, 185, 188, 186},
+        {InfoGlyph, 191, 189, 193, 190},
+    };
+    for (const Small& s : smalls) {
+        ok = SaveSkin(res, s.up, SmallSkin(Look::Up, s.glyph)) && ok;
+        ok = SaveSkin(res, s.down, SmallSkin(Look::Down, s.glyph)) && ok;
+        ok = SaveSkin(res, s.over, SmallSkin(Look::Over, s.glyph)) && ok;
+        ok = SaveSkin(res, s.focus, SmallSkin(Look::Focus, s.glyph)) && ok;
+    }
+    return ok;
+}
+
+// --- Status pictures ------------------------------------------------------------------------
+
+constexpr int kGifWidth = 42;
+constexpr int kGifHeight = 52;
+constexpr int kTransparentIndex = 255;
+
+// The battery on a light face with a blue rim; the corners outside the face stay transparent.
+QImage StatusPicture(int sparkle, bool full) {
+    QImage image(kGifWidth, kGifHeight, QImage::Format_ARGB32);
+    image.fill(Qt::transparent);
+    QPainter p(&image);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(QPen(kBorderBlue, 1.5));
+    QLinearGradient face(0, 0, 0, kGifHeight);
+    face.setColorAt(0, QColor(250, 252, 255));
+    face.setColorAt(1, QColor(214, 224, 240));
+    p.setBrush(face);
+    p.drawRoundedRect(QRectF(1, 1, kGifWidth - 2, kGifHeight - 2), 8, 8);
+    PaintBattery(p, QRectF(12.5, 11.5, 17, 32), !full);
+    if (full) {
+        p.setPen(QPen(QColor(30, 160, 60), 3.5, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+        p.drawPolyline(QPolygonF{QPointF(14, 28), QPointF(20, 35), QPointF(30, 20)});
+    }
+    // Sparkles travel round the battery, one more place lit each frame.
+    const QPointF places[] = {{9, 12}, {33, 16}, {31, 40}, {10, 36}};
+    for (int i = 0; i < sparkle && i < 4; ++i) {
+        QPointF c = places[(i + sparkle) % 4];
+        double len = 4.5 - i * 0.6;
+        p.setPen(QPen(QColor(255, 255, 255), 1.4, Qt::SolidLine, Qt::RoundCap));
+        p.drawLine(QPointF(c.x() - len, c.y()), QPointF(c.x() + len, c.y()));
+        p.drawLine(QPointF(c.x(), c.y() - len), QPointF(c.x(), c.y() + len));
+        p.setPen(QPen(kSpark, 1.0, Qt::SolidLine, Qt::RoundCap));
+        p.drawLine(QPointF(c.x() - len * 0.6, c.y() - len * 0.6),
+                   QPointF(c.x() + len * 0.6, c.y() + len * 0.6));
+        p.drawLine(QPointF(c.x() - len * 0.6, c.y() + len * 0.6),
+                   QPointF(c.x() + len * 0.6, c.y() - len * 0.6));
+    }
+    return image;
+}
+
+bool WriteGif(const QString& path, const QByteArray& data, int expectedFrames) {
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(data) != data.size()) {
+        std::fprintf(stderr, "drawart: cannot write %s\n", qPrintable(path));
+        return false;
+    }
+    file.close();
+    // Read it back with Qt's own decoder, so a broken encoder never goes unnoticed.
+    QImageReader reader(path);
+    if (reader.imageCount() != expectedFrames || reader.read().isNull()) {
+        std::fprintf(stderr, "drawart: %s does not read back\n", qPrintable(path));
+        return false;
+    }
+    return true;
+}
+
+bool DrawGifs(const QString& res) {
+    bool ok = true;
+    {
+        GifWriter gif(kGifWidth, kGifHeight, ArtPalette(), kTransparentIndex);
+        gif.SetLooping(true);
+        for (int frame = 0; frame < 5; ++frame) {
+            gif.AddFrame({gif.Quantise(StatusPicture(frame, false)), 30, frame == 4 ? 1 : 0});
+        }
+        ok = WriteGif(res + "/gif/197.gif", gif.Encode(), 5) && ok;
+    }
+    {
+        GifWriter gif(kGifWidth, kGifHeight, ArtPalette(), kTransparentIndex);
+        gif.AddFrame({gif.Quantise(StatusPicture(0, false)), 0, 0});
+        ok = WriteGif(res + "/gif/198.gif", gif.Encode(), 1) && ok;
+    }
+    {
+        GifWriter gif(kGifWidth, kGifHeight, ArtPalette(), kTransparentIndex);
+        gif.AddFrame({gif.Quantise(StatusPicture(0, true)), 0, 0});
+        ok = WriteGif(res + "/nomove.gif", gif.Encode(), 1) && ok;
+    }
+    return ok;
+}
+
 }  // namespace
 
 bool DrawAll(const QString& res) {
     bool ok = DrawIcon(res);
     ok = DrawLogo(res) && ok;
     ok = DrawChime(res) && ok;
+    ok = DrawSkins(res) && ok;
+    ok = DrawGifs(res) && ok;
     return ok;
 }
