@@ -8,8 +8,6 @@ CAboutDlg::CAboutDlg(QWidget* parent)
 
 bool CAboutDlg::OnInitDialog() {
     CDialog::OnInitDialog();
-    m_btnOK->SetTextColor(0);
-    m_btnOK->SetToolTipText("Close this window");
-    m_btnOK->SetSkin(146, 149, 150, 0, 151, 148, 0, 0, 0);
+    SetUpCaptionButton(m_btnOK, "Close this window");
     return true;
 }

@@ -35,11 +35,11 @@ public:
 
     // Charge cycle.
     void StartCycle();
-    void StopCycle();
+    // Stops by hand; asks whether to store the charge when a pack is current and askToStore.
+    void StopCycle(bool askToStore);
     void MeasurementTick();
     void ClockTick();
     void EndCycle(bool disconnected);
-    void AbandonCycle();
     void ShowChargeMah();
     int WriteChargeLog();
     int PlayWaveResource(const char* name);
@@ -109,6 +109,8 @@ private:
     void MakePackCurrent(int position);
     bool SelectedPackSlot(int& position, QString& text, int& slot);
     void ShowNotice(const QString& message);
+    // The program's own message box: true when the user answers OK.
+    bool Ask(const QString& question);
 
 protected:
     void contextMenuEvent(QContextMenuEvent* event) override;

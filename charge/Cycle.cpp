@@ -15,7 +15,6 @@
 #include "controls/CSkinButton.h"
 #include "hardware/Converter.h"
 #include "hardware/Measure.h"
-#include "packs/CConfirmDlg.h"
 #include "platform/Resources.h"
 
 namespace {
@@ -41,7 +40,7 @@ void CChargerDlg::OnOK() {
     if (m_btnStart->text() == kStart) {
         StartCycle();
     } else {
-        StopCycle();
+        StopCycle(true);
     }
 }
 
@@ -61,7 +60,7 @@ void CChargerDlg::StartCycle() {
     // Nothing goes to the port here: the first measurement switches the charger on.
 }
 
-void CChargerDlg::StopCycle() {
+void CChargerDlg::StopCycle(bool askToStore) {
     m_btnStart->setText(kStart);
     KillTimer(kMeasurementTimer);
     KillTimer(kClockTimer);
@@ -71,31 +70,12 @@ void CChargerDlg::StopCycle() {
     if (m_picture->Load(kIdleGif, "GIF")) {
         m_picture->Draw();
     }
-    if (m_strPackName != kNoPack) {
-        CConfirmDlg confirm(this);
-        confirm.m_strMessage = "Save charge information to the selected profile?";
-        if (confirm.DoModal() == IDOK) {
-            UpdatePackRecord();
-            if (m_settings.exportCsv == 1) {
-                WriteChargeLog();
-            }
+    if (askToStore && m_strPackName != kNoPack &&
+        Ask("Save charge information to the selected profile?")) {
+        UpdatePackRecord();
+        if (m_settings.exportCsv == 1) {
+            WriteChargeLog();
         }
-    }
-    m_history.FreeSamples();
-    m_bCharging = 0;
-}
-
-void CChargerDlg::AbandonCycle() {
-    // A sample that could not be stored: the history can no longer judge the end of the charge,
-    // so the cycle stops as a manual stop does, without asking to store a broken record.
-    m_btnStart->setText(kStart);
-    KillTimer(kMeasurementTimer);
-    KillTimer(kClockTimer);
-    ChargerOff();
-    m_picture->Stop();
-    m_picture->UnLoad();
-    if (m_picture->Load(kIdleGif, "GIF")) {
-        m_picture->Draw();
     }
     m_history.FreeSamples();
     m_bCharging = 0;
@@ -120,7 +100,9 @@ void CChargerDlg::MeasurementTick() {
     Measure(voltText, currText, volts, amps);
     if (!m_history.AddSample(volts, amps, seconds, minutes, hours, m_settings.delay,
                              m_settings.chargeType)) {
-        AbandonCycle();
+        // The history can no longer judge the end of the charge: stop as by hand, without
+        // asking to store a record with a hole in it.
+        StopCycle(false);
         return;
     }
     const std::string previous = Text(m_stcVolts);

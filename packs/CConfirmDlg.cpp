@@ -33,11 +33,7 @@ void CConfirmDlg::DoDataExchange(CDataExchange* pDX) {
 
 bool CConfirmDlg::OnInitDialog() {
     CDialog::OnInitDialog();
-    m_btnOK->SetTextColor(0);
-    m_btnOK->SetToolTipText("Ok");
-    m_btnOK->SetSkin(146, 149, 150, 0, 151, 148, 0, 0, 0);
-    m_btnCancel->SetTextColor(0);
-    m_btnCancel->SetToolTipText("Cancel");
-    m_btnCancel->SetSkin(146, 149, 150, 0, 151, 148, 0, 0, 0);
+    SetUpCaptionButton(m_btnOK, "Ok");
+    SetUpCaptionButton(m_btnCancel, "Cancel");
     return true;
 }

@@ -34,12 +34,8 @@ void CNewPackDlg::DoDataExchange(CDataExchange* pDX) {
 
 bool CNewPackDlg::OnInitDialog() {
     CDialog::OnInitDialog();
-    m_btnOK->SetTextColor(0);
-    m_btnOK->SetToolTipText("Create the new pack.");
-    m_btnOK->SetSkin(146, 149, 150, 0, 151, 148, 0, 0, 0);
-    m_btnCancel->SetTextColor(0);
-    m_btnCancel->SetToolTipText("Don't create the new pack.");
-    m_btnCancel->SetSkin(146, 149, 150, 0, 151, 148, 0, 0, 0);
+    SetUpCaptionButton(m_btnOK, "Create the new pack.");
+    SetUpCaptionButton(m_btnCancel, "Don't create the new pack.");
     GetDlgItem(IDC_NAME)->setFocus();
     return true;
 }

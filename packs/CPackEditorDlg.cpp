@@ -38,11 +38,7 @@ void CPackEditorDlg::DoDataExchange(CDataExchange* pDX) {
 
 bool CPackEditorDlg::OnInitDialog() {
     CDialog::OnInitDialog();
-    m_btnOK->SetTextColor(0);
-    m_btnOK->SetToolTipText("Save Changes");
-    m_btnOK->SetSkin(146, 149, 150, 0, 151, 148, 0, 0, 0);
-    m_btnCancel->SetTextColor(0);
-    m_btnCancel->SetToolTipText("Discard Changes");
-    m_btnCancel->SetSkin(146, 149, 150, 0, 151, 148, 0, 0, 0);
+    SetUpCaptionButton(m_btnOK, "Save Changes");
+    SetUpCaptionButton(m_btnCancel, "Discard Changes");
     return true;
 }

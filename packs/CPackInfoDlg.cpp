@@ -61,12 +61,8 @@ CPackInfoDlg::CPackInfoDlg(QWidget* parent)
 
 bool CPackInfoDlg::OnInitDialog() {
     CDialog::OnInitDialog();
-    m_btnOK->SetTextColor(0);
-    m_btnOK->SetToolTipText("Close this window.");
-    m_btnOK->SetSkin(146, 149, 150, 0, 151, 148, 0, 0, 0);
-    m_btnEdit->SetTextColor(0);
-    m_btnEdit->SetToolTipText("Edit the pack name or number of times its been charged.");
-    m_btnEdit->SetSkin(146, 149, 150, 0, 151, 148, 0, 0, 0);
+    SetUpCaptionButton(m_btnOK, "Close this window.");
+    SetUpCaptionButton(m_btnEdit, "Edit the pack name or number of times its been charged.");
 
     const std::string record = ReadRecord(P(), m_strSlot).toStdString();
     if (record == kNoRecord) {

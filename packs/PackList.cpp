@@ -59,9 +59,13 @@ bool CChargerDlg::DecodePackProperties(const QString& text) {
 }
 
 void CChargerDlg::ShowNotice(const QString& message) {
-    CConfirmDlg notice(this);
-    notice.m_strMessage = message;
-    notice.DoModal();
+    Ask(message);
+}
+
+bool CChargerDlg::Ask(const QString& question) {
+    CConfirmDlg confirm(this);
+    confirm.m_strMessage = question;
+    return confirm.DoModal() == IDOK;
 }
 
 void CChargerDlg::OnSelChange(int id) {
@@ -174,9 +178,7 @@ void CChargerDlg::OnDeletePack() {
     if (!SelectedPackSlot(p, text, slot)) {
         return;
     }
-    CConfirmDlg confirm(this);
-    confirm.m_strMessage = "Are you sure you want to delete   " + text + "?";
-    if (confirm.DoModal() != IDOK) {
+    if (!Ask("Are you sure you want to delete   " + text + "?")) {
         return;
     }
     P().WriteProfileString(kPacksSection, SlotKey(slot), kEmptySlot);
@@ -198,9 +200,7 @@ void CChargerDlg::OnSavePackProperties() {
     if (!SelectedPackSlot(p, text, slot)) {
         return;
     }
-    CConfirmDlg confirm(this);
-    confirm.m_strMessage = "Save current charger properties to " + text;
-    if (confirm.DoModal() == IDOK) {
+    if (Ask("Save current charger properties to " + text)) {
         P().WriteProfileString(kPacksSection, SlotKey(slot) + "i", EncodePackProperties());
     }
 }

@@ -160,12 +160,8 @@ bool CChargePropertiesDlg::OnInitDialog() {
         CheckDlgButton(IDC_PEAK_CHARGE, 0);
     }
 
-    m_btnOK->SetTextColor(0);
-    m_btnOK->SetToolTipText("Ok");
-    m_btnOK->SetSkin(146, 149, 150, 0, 151, 148, 0, 0, 0);
-    m_btnCancel->SetTextColor(0);
-    m_btnCancel->SetToolTipText("Cancel");
-    m_btnCancel->SetSkin(146, 149, 150, 0, 151, 148, 0, 0, 0);
+    SetUpCaptionButton(m_btnOK, "Ok");
+    SetUpCaptionButton(m_btnCancel, "Cancel");
     return true;
 }
 
