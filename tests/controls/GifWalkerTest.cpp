@@ -163,9 +163,7 @@ TEST(GifWalker, CorpusAndFindingsReplay) {
             }
         }
     }
-    if (files.isEmpty()) {
-        GTEST_SKIP() << "no corpus here";
-    }
+    const bool haveCorpus = QDir(KVC410_GIF_CORPUS).exists();
     int animated = 0;
     for (const QString& path : files) {
         QFile file(path);
@@ -189,7 +187,9 @@ TEST(GifWalker, CorpusAndFindingsReplay) {
             }
         }
     }
-    EXPECT_GT(animated, 0);
+    if (haveCorpus) {
+        EXPECT_GT(animated, 0);  // the corpus holds animations: the walk really went through them
+    }
 }
 
 }  // namespace
