@@ -13,6 +13,11 @@
 #include "app/Templates.h"
 #include "controls/CGifPicture.h"
 #include "controls/CListBox.h"
+#include "packs/CConfirmDlg.h"
+#include "packs/CNewPackDlg.h"
+#include "packs/CPackEditorDlg.h"
+#include "packs/CPackInfoDlg.h"
+#include "settings/CChargePropertiesDlg.h"
 #include "tests/TestSupport.h"
 
 namespace {
@@ -156,6 +161,29 @@ TEST(MainWindow, ClosingOrEscapeSwitchesTheChargerOff) {
         }
         EXPECT_EQ(port->data, 255) << viaEscape;
         EXPECT_FALSE(dlg.isVisible()) << viaEscape;
+    }
+}
+
+TEST(MainWindow, EveryDialogsControlsAreNamed) {
+    ProfileSandbox profile;
+    std::vector<std::unique_ptr<CDialog>> dialogs;
+    dialogs.push_back(std::make_unique<CAboutDlg>());
+    dialogs.push_back(std::make_unique<CChargePropertiesDlg>());
+    dialogs.push_back(std::make_unique<CConfirmDlg>());
+    dialogs.push_back(std::make_unique<CNewPackDlg>());
+    dialogs.push_back(std::make_unique<CPackEditorDlg>());
+    dialogs.push_back(std::make_unique<CPackInfoDlg>());
+    for (auto& dlg : dialogs) {
+        dlg->Initialise();
+        int reachable = 0;
+        for (QWidget* w : dlg->findChildren<QWidget*>()) {
+            if (w->focusPolicy() & Qt::TabFocus) {
+                ++reachable;
+                EXPECT_FALSE(w->accessibleName().isEmpty())
+                    << dlg->windowTitle().toStdString() << ": " << w->metaObject()->className();
+            }
+        }
+        EXPECT_GT(reachable, 0) << dlg->windowTitle().toStdString();
     }
 }
 

@@ -22,7 +22,7 @@ int main(int argc, char** argv) {
         }
         dlg->OnOK();
         dlg->OnTimer(1);
-        std::printf("charging\n");
+        std::printf("caption: %s\ncharging\n", qPrintable(dlg->windowTitle()));
         std::fflush(stdout);
         if (mode == "escape") {
             QKeyEvent press(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);

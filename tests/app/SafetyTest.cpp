@@ -48,13 +48,16 @@ private:
     QProcessEnvironment m_env;
 };
 
-bool WaitForCharging(QProcess& process) {
+bool WaitForCharging(QProcess& process, QByteArray* output = nullptr) {
     QByteArray out;
     while (!out.contains("charging")) {
         if (!process.waitForReadyRead(20000)) {
             return false;
         }
         out += process.readAllStandardOutput();
+    }
+    if (output != nullptr) {
+        *output = out;
     }
     return true;
 }
@@ -97,7 +100,10 @@ TEST(Safety, ASecondInstanceLeavesThePortAlone) {
     ChildRun run;
     QProcess first;
     run.Start(first, KVC410_SAFETY_CHILD, {"wait"});
-    ASSERT_TRUE(WaitForCharging(first));
+    QByteArray output;
+    ASSERT_TRUE(WaitForCharging(first, &output));
+    // The simulated box says so in the caption.
+    EXPECT_TRUE(output.contains("caption: Quillmark Charger - simulated charger\n"));
     const int writesBefore = run.DataWrites().size();
 
     QProcess second;

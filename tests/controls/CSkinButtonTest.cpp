@@ -109,6 +109,15 @@ TEST(CSkinButton, PicksThePictureByState) {
     EXPECT_FALSE(button->IsMouseOver());  // a press ends the hover
     EXPECT_TRUE(button->IsPressed());
     EXPECT_EQ(button->CurrentImage(), button->DownImage());
+    // While the button holds the mouse, the pushed look follows the pointer out and back.
+    QMouseEvent out(QEvent::MouseMove, QPointF(200, 200), button->mapToGlobal(QPointF(200, 200)),
+                    Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(button, &out);
+    EXPECT_EQ(button->CurrentImage(), button->FocusImage());  // not pushed, still focused
+    QMouseEvent back(QEvent::MouseMove, QPointF(5, 5), button->mapToGlobal(QPointF(5, 5)),
+                     Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(button, &back);
+    EXPECT_EQ(button->CurrentImage(), button->DownImage());
     QTest::mouseRelease(button, Qt::LeftButton, {}, QPoint(5, 5));
     EXPECT_FALSE(button->IsPressed());
     QTest::mouseMove(button, QPoint(6, 6));
