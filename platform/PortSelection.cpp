@@ -27,48 +27,48 @@ PortChoice OpenPpdev(const std::string& device) {
     return PortChoice{std::move(driver), {}};
 }
 
-PortChoice OpenSpec(const std::string& spec, const std::string& autoDevice) {
-    if (spec.empty() || spec == "auto") {
+PortChoice OpenSetting(const std::string& setting, const std::string& autoDevice) {
+    if (setting.empty() || setting == "auto") {
         struct stat st {};
         if (stat(autoDevice.c_str(), &st) == 0) {
             return OpenPpdev(autoDevice);
         }
         return PortChoice{std::make_unique<SimulatedChargerBox>(), {}};
     }
-    if (spec == "sim" || spec.rfind("sim:", 0) == 0) {
+    if (setting == "sim" || setting.rfind("sim:", 0) == 0) {
         SimOptions options;
         std::string error;
-        if (spec.size() > 4 && !ParseSimOptions(spec.substr(4), options, error)) {
+        if (setting.size() > 4 && !ParseSimOptions(setting.substr(4), options, error)) {
             return Fail("KVC410_PORT: " + error + ".");
         }
         return PortChoice{std::make_unique<SimulatedChargerBox>(options), {}};
     }
-    if (spec.rfind("/dev/", 0) == 0) {
-        return OpenPpdev(spec);
+    if (setting.rfind("/dev/", 0) == 0) {
+        return OpenPpdev(setting);
     }
-    if (spec.rfind("io:", 0) == 0) {
+    if (setting.rfind("io:", 0) == 0) {
         char* end = nullptr;
-        unsigned long base = std::strtoul(spec.c_str() + 3, &end, 0);
-        if (end == spec.c_str() + 3 || *end != '\0' || base == 0 || base > 0xFFFD) {
-            return Fail("KVC410_PORT: \"" + spec + "\" is not a port address such as io:0x378.");
+        unsigned long base = std::strtoul(setting.c_str() + 3, &end, 0);
+        if (end == setting.c_str() + 3 || *end != '\0' || base == 0 || base > 0xFFFD) {
+            return Fail("KVC410_PORT: \"" + setting + "\" is not a port address such as io:0x378.");
         }
         std::string why;
         auto driver = OpenDirectIoPort(static_cast<unsigned>(base), why);
         if (!driver) {
-            return Fail("The port " + spec + " cannot be opened: " + why + ".");
+            return Fail("The port " + setting + " cannot be opened: " + why + ".");
         }
         return PortChoice{std::move(driver), {}};
     }
-    return Fail("KVC410_PORT=\"" + spec +
+    return Fail("KVC410_PORT=\"" + setting +
                 "\" is not understood. Use auto, sim, sim:key=value,..., /dev/parportN or "
                 "io:0x378.");
 }
 
 }  // namespace
 
-PortChoice OpenPortFromSpec(const char* spec, const char* tracePath,
-                            const std::string& autoDevice) {
-    PortChoice choice = OpenSpec(spec ? spec : "", autoDevice);
+PortChoice OpenPortFromSetting(const char* setting, const char* tracePath,
+                               const std::string& autoDevice) {
+    PortChoice choice = OpenSetting(setting ? setting : "", autoDevice);
     if (choice.driver && tracePath != nullptr && *tracePath != '\0') {
         std::string why;
         auto traced = MakeTracingPortDriver(std::move(choice.driver), tracePath, why);
@@ -82,5 +82,5 @@ PortChoice OpenPortFromSpec(const char* spec, const char* tracePath,
 }
 
 PortChoice OpenPortFromEnvironment() {
-    return OpenPortFromSpec(std::getenv("KVC410_PORT"), std::getenv("KVC410_PORT_TRACE"));
+    return OpenPortFromSetting(std::getenv("KVC410_PORT"), std::getenv("KVC410_PORT_TRACE"));
 }

@@ -16,6 +16,6 @@ struct PortChoice {
     std::string error;  // set when no driver could be opened; says what to do
 };
 
-PortChoice OpenPortFromSpec(const char* spec, const char* tracePath,
-                            const std::string& autoDevice = "/dev/parport0");
+PortChoice OpenPortFromSetting(const char* setting, const char* tracePath,
+                               const std::string& autoDevice = "/dev/parport0");
 PortChoice OpenPortFromEnvironment();

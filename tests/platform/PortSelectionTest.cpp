@@ -17,7 +17,7 @@ TEST(PortSelection, ChoosesTheDriverFromTheSetting) {
     QFile(QString::fromStdString(unusable)).open(QIODevice::WriteOnly);
 
     struct Case {
-        const char* spec;
+        const char* setting;
         std::string autoDevice;
         bool simulated;
         const char* errorPart;  // nullptr: opens
@@ -34,8 +34,8 @@ TEST(PortSelection, ChoosesTheDriverFromTheSetting) {
         {"lpt1", missing, false, "not understood"},
     };
     for (const Case& c : cases) {
-        PortChoice choice = OpenPortFromSpec(c.spec, nullptr, c.autoDevice);
-        std::string label = c.spec ? c.spec : "(unset)";
+        PortChoice choice = OpenPortFromSetting(c.setting, nullptr, c.autoDevice);
+        std::string label = c.setting ? c.setting : "(unset)";
         if (c.errorPart == nullptr) {
             ASSERT_TRUE(choice.driver) << label << ": " << choice.error;
             EXPECT_EQ(choice.driver->IsSimulated(), c.simulated) << label;
@@ -50,7 +50,7 @@ TEST(PortSelection, ChoosesTheDriverFromTheSetting) {
 TEST(PortSelection, TraceFileGetsEveryAccess) {
     QTemporaryDir dir;
     const std::string trace = dir.path().toStdString() + "/trace.txt";
-    PortChoice choice = OpenPortFromSpec("sim:fault=no-charger", trace.c_str(), "/nonexistent");
+    PortChoice choice = OpenPortFromSetting("sim:fault=no-charger", trace.c_str(), "/nonexistent");
     ASSERT_TRUE(choice.driver);
     EXPECT_TRUE(choice.driver->IsSimulated());
     {
@@ -69,7 +69,7 @@ TEST(PortSelection, TraceFileGetsEveryAccess) {
     EXPECT_EQ(lines[lines.size() - 2], "W 888 255");
     EXPECT_EQ(lines.back(), "W 888 255");
 
-    PortChoice bad = OpenPortFromSpec("sim", "/nonexistent-folder/trace.txt", "/nonexistent");
+    PortChoice bad = OpenPortFromSetting("sim", "/nonexistent-folder/trace.txt", "/nonexistent");
     EXPECT_FALSE(bad.driver);
     EXPECT_NE(bad.error.find("KVC410_PORT_TRACE"), std::string::npos);
 }
