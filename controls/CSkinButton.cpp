@@ -66,6 +66,7 @@ void CSkinButton::SetSkin(int nNormal, int nDown, int nOver, int nDisabled, int 
     // Without a disabled picture the up picture serves for the disabled state too.
     m_bmpDisabled = LoadBitmap((nDisabled & 0xFFFF) != 0 ? nDisabled : nNormal);
     m_bmpMask = QImage();
+    m_bMaskHasHoles = false;
     m_nDrawMode = std::clamp<int>(Low16(nDrawMode), 0, 2);
     m_bDrawEdge = Low16(bDrawEdge) != 0;
     m_nFocusInset = std::max<int>(Low16(nFocusInset), 0);
@@ -73,6 +74,7 @@ void CSkinButton::SetSkin(int nNormal, int nDown, int nOver, int nDisabled, int 
         m_bmpMask = LoadBitmap(nMask);
         if (!m_bmpMask.isNull()) {
             m_hRegion = RegionFromMask(m_bmpMask);
+            m_bMaskHasHoles = m_hRegion != QRegion(m_bmpMask.rect());
             // An empty region hides the button entirely; Qt reads an empty mask as "no mask",
             // so a region outside the button stands for it.
             setMask(m_hRegion.isEmpty() ? QRegion(-2, -2, 1, 1) : m_hRegion);
@@ -205,7 +207,7 @@ void CSkinButton::DrawBitmap(QPainter& painter, const QImage& image, const QRect
         return;
     }
     QImage picture = image;
-    if (!m_bmpMask.isNull()) {
+    if (m_bMaskHasHoles) {
         // White mask pixels let the background show, every other colour takes the image.
         picture = image.convertToFormat(QImage::Format_ARGB32);
         QImage mask = m_bmpMask.scaled(image.size());

@@ -74,6 +74,7 @@ private:
     QImage m_bmpDown;
     QImage m_bmpDisabled;
     QImage m_bmpMask;
+    bool m_bMaskHasHoles = false;  // any white pixel: drawing must let the background through
     QImage m_bmpOver;
     QImage m_bmpFocus;
     int m_nFocusInset = 0;

@@ -196,7 +196,6 @@ void SimulatedChargerBox::Integrate(double seconds) {
         if (ChargerOn()) {
             m_chargingSeconds += step;
         }
-        m_simSeconds += step;
         seconds -= step;
     }
 }
@@ -218,10 +217,6 @@ void SimulatedChargerBox::AdvanceSeconds(double seconds) {
 
 void SimulatedChargerBox::SetInputVoltages(double inputA, double inputB) {
     m_fixedInputs = std::make_pair(inputA, inputB);
-}
-
-void SimulatedChargerBox::ClearInputVoltages() {
-    m_fixedInputs.reset();
 }
 
 void SimulatedChargerBox::Write(uint32_t port, uint8_t value) {
@@ -272,10 +267,4 @@ double SimulatedChargerBox::DeliveredMah() const {
 }
 double SimulatedChargerBox::StateOfChargePercent() const {
     return 100.0 * m_chargeMah / m_options.capacityMah;
-}
-double SimulatedChargerBox::ChargingSeconds() const {
-    return m_chargingSeconds;
-}
-double SimulatedChargerBox::SimulatedSeconds() const {
-    return m_simSeconds;
 }

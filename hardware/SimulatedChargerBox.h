@@ -50,15 +50,12 @@ public:
 
     // Fixes what the two converter inputs see (volts), for tests of the measurement path.
     void SetInputVoltages(double inputA, double inputB);
-    void ClearInputVoltages();
 
     uint8_t DataRegister() const { return m_data.load(); }
     bool ChargerOn() const { return m_data.load() != kChargerOff; }
     double DeliveredMah() const;
     double StateOfChargePercent() const;
-    double PackVoltage() const;      // terminal voltage of the pack at the present current
-    double ChargingSeconds() const;  // simulated seconds with the charger on
-    double SimulatedSeconds() const;
+    double PackVoltage() const;  // terminal voltage of the pack at the present current
     bool PackConnected() const;
     const SimOptions& Options() const { return m_options; }
 
@@ -84,7 +81,6 @@ private:
     // Charger and pack.
     double m_chargeMah = 0.0;
     double m_deliveredMah = 0.0;
-    double m_simSeconds = 0.0;
     double m_chargingSeconds = 0.0;
     std::optional<std::pair<double, double>> m_fixedInputs;
 

@@ -25,9 +25,6 @@ void LatchChargerOff() noexcept {
     }
 }
 
-bool IsChargerOffLatched() noexcept {
-    return g_latched.load();
-}
 void ResetChargerOffLatchForTests() noexcept {
     g_latched.store(false);
 }

@@ -32,7 +32,6 @@ PortDriver* InstalledPortDriver();
 // kChargerOff: a measurement tick that still runs before the program quits cannot switch the
 // charger back on. Async-signal-safe.
 void LatchChargerOff() noexcept;
-bool IsChargerOffLatched() noexcept;
 void ResetChargerOffLatchForTests() noexcept;
 
 void DlPortWritePortUchar(uint32_t port, uint8_t value);

@@ -43,6 +43,14 @@ bool Profile::WriteProfileInt(const QString& section, const QString& key, int va
     return Commit();
 }
 
+bool Profile::WriteProfileInts(const QString& section,
+                               std::initializer_list<std::pair<const char*, int>> values) {
+    for (const auto& [key, value] : values) {
+        m_settings.setValue(KeyPath(section, key), value);
+    }
+    return Commit();
+}
+
 QString Profile::GetProfileString(const QString& section, const QString& key,
                                   const QString& defaultValue) {
     QVariant v = m_settings.value(KeyPath(section, key));

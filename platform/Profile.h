@@ -6,7 +6,9 @@
 #include <QSettings>
 #include <QString>
 #include <functional>
+#include <initializer_list>
 #include <memory>
+#include <utility>
 
 class Profile {
 public:
@@ -17,6 +19,9 @@ public:
 
     int GetProfileInt(const QString& section, const QString& key, int defaultValue);
     bool WriteProfileInt(const QString& section, const QString& key, int value);
+    // Several integers of one section, saved together in one write.
+    bool WriteProfileInts(const QString& section,
+                          std::initializer_list<std::pair<const char*, int>> values);
     QString GetProfileString(const QString& section, const QString& key,
                              const QString& defaultValue);
     bool WriteProfileString(const QString& section, const QString& key, const QString& value);

@@ -4,9 +4,6 @@ namespace {
 int Get(Profile& profile, const char* key, int def) {
     return profile.GetProfileInt(kPropertiesSection, key, def);
 }
-void Put(Profile& profile, const char* key, int value) {
-    profile.WriteProfileInt(kPropertiesSection, key, value);
-}
 }  // namespace
 
 ChargeSettings ReadChargeSettings(Profile& profile, const ChargeSettings& defaults) {
@@ -25,14 +22,15 @@ ChargeSettings ReadChargeSettings(Profile& profile, const ChargeSettings& defaul
 }
 
 void StoreChargeSettings(Profile& profile, const ChargeSettings& s) {
-    Put(profile, kKeyDelay, s.delay);
-    Put(profile, kKeySensitivity, s.sensitivity);
-    Put(profile, kKeyThreshold, s.threshold);
-    Put(profile, kKeyBatteryType, s.batteryType);
-    Put(profile, kKeyChargeType, s.chargeType);
-    Put(profile, kKeySec, s.timedSeconds);
-    Put(profile, kKeyMin, s.timedMinutes);
-    Put(profile, kKeyHour, s.timedHours);
-    Put(profile, kKeyCells, s.cells);
-    Put(profile, kKeyCsv, s.exportCsv);
+    // One write for all ten: the profile file is rewritten once, not ten times.
+    profile.WriteProfileInts(kPropertiesSection, {{kKeyDelay, s.delay},
+                                                  {kKeySensitivity, s.sensitivity},
+                                                  {kKeyThreshold, s.threshold},
+                                                  {kKeyBatteryType, s.batteryType},
+                                                  {kKeyChargeType, s.chargeType},
+                                                  {kKeySec, s.timedSeconds},
+                                                  {kKeyMin, s.timedMinutes},
+                                                  {kKeyHour, s.timedHours},
+                                                  {kKeyCells, s.cells},
+                                                  {kKeyCsv, s.exportCsv}});
 }
