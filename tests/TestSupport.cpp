@@ -4,10 +4,11 @@
 
 #include <QAbstractButton>
 #include <QApplication>
-#include <QElapsedTimer>
 #include <QPointer>
 #include <QTimer>
 #include <QtTest/QTest>
+#include <algorithm>
+#include <deque>
 #include <memory>
 
 ProfileSandbox::ProfileSandbox() {
@@ -51,26 +52,114 @@ SimOptions SteppedSim(SimOptions options) {
     return options;
 }
 
-void WhenModalOpens(std::function<void(QWidget*)> action) {
-    // The dialog to answer is the next one to open on top of whatever is open now.
-    QPointer<QWidget> already = QApplication::activeModalWidget();
-    auto* timer = new QTimer;
-    timer->setInterval(0);
-    auto started = std::make_shared<QElapsedTimer>();
-    started->start();
-    QObject::connect(timer, &QTimer::timeout, [timer, action, already, started] {
-        QWidget* modal = QApplication::activeModalWidget();
-        if (modal != nullptr && modal != already) {
-            timer->stop();
-            timer->deleteLater();
-            action(modal);
-        } else if (started->elapsed() > 10000) {
-            timer->stop();
-            timer->deleteLater();
-            ADD_FAILURE() << "the expected dialog never opened";
+struct ModalAnswer::State {
+    const char* expectedClass = nullptr;
+    std::function<void(QWidget*)> action;
+    // The modal dialogs open when this answer's turn came; none of them is the one to answer.
+    std::vector<QPointer<QWidget>> already;
+    bool answered = false;
+    // Each answer polls with its own timer: Qt never re-enters a timer's slot from the nested
+    // event loop of a dialog that slot opened, so one shared timer could not answer a dialog
+    // opened from inside another answer.
+    std::unique_ptr<QTimer> timer;
+    // The last reference may go while the timer's own slot runs: let the event loop delete it.
+    ~State() { timer.release()->deleteLater(); }
+};
+
+namespace {
+// Answers take their turns in the order they were made: a test may line up the answer to a
+// dialog and to the notice that follows it, and an answer made while a dialog is being answered
+// is the next in line.
+std::deque<std::shared_ptr<ModalAnswer::State>> g_answers;
+
+std::vector<QPointer<QWidget>> OpenModals() {
+    std::vector<QPointer<QWidget>> open;
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+        if (w->isModal() && w->isVisible()) {
+            open.emplace_back(w);
         }
-    });
-    timer->start();
+    }
+    return open;
+}
+
+bool Contains(const std::vector<QPointer<QWidget>>& widgets, const QWidget* w) {
+    return std::find(widgets.begin(), widgets.end(), w) != widgets.end();
+}
+
+void PollForModal(const ModalAnswer::State* self) {
+    if (g_answers.empty() || g_answers.front().get() != self) {
+        return;  // not this answer's turn yet
+    }
+    QWidget* modal = QApplication::activeModalWidget();
+    std::shared_ptr<ModalAnswer::State> state = g_answers.front();
+    if (modal == nullptr || Contains(state->already, modal)) {
+        return;
+    }
+    g_answers.pop_front();
+    state->answered = true;
+    state->timer->stop();
+    if (!g_answers.empty()) {
+        g_answers.front()->already = OpenModals();
+    }
+    if (state->expectedClass != nullptr && !modal->inherits(state->expectedClass)) {
+        ADD_FAILURE() << "expected a " << state->expectedClass << " to open, but a "
+                      << modal->metaObject()->className() << " opened";
+        modal->close();
+        return;
+    }
+    auto action = std::move(state->action);
+    action(modal);
+}
+}  // namespace
+
+ModalAnswer::ModalAnswer(const char* expectedClass, std::function<void(QWidget*)> action)
+    : m_state(std::make_shared<State>()) {
+    m_state->expectedClass = expectedClass;
+    m_state->action = std::move(action);
+    if (g_answers.empty()) {
+        m_state->already = OpenModals();
+    }
+    g_answers.push_back(m_state);
+    m_state->timer = std::make_unique<QTimer>();
+    m_state->timer->setInterval(0);
+    const State* self = m_state.get();
+    QObject::connect(m_state->timer.get(), &QTimer::timeout, [self] { PollForModal(self); });
+    m_state->timer->start();
+}
+
+ModalAnswer::ModalAnswer(ModalAnswer&& other) noexcept = default;
+
+ModalAnswer::~ModalAnswer() {
+    if (!m_state) {
+        return;
+    }
+    // Out of line for good: it can never answer a dialog of a later test.
+    std::erase(g_answers, m_state);
+    m_state->timer->stop();
+    if (!m_state->answered) {
+        ADD_FAILURE() << "the expected "
+                      << (m_state->expectedClass ? m_state->expectedClass : "dialog")
+                      << " never opened";
+    }
+    m_state->action = nullptr;
+}
+
+bool ModalAnswer::Answered() const {
+    return m_state && m_state->answered;
+}
+
+ModalAnswer WhenModalOpens(std::function<void(QWidget*)> action) {
+    return ModalAnswer(nullptr, std::move(action));
+}
+
+bool RunUntil(const std::function<bool()>& done, const std::function<void()>& step, int limit) {
+    for (int i = 0; i < limit; ++i) {
+        if (done()) {
+            return true;
+        }
+        step();
+    }
+    return done();
 }
 
 void ClickButtonWithText(QWidget* dialog, const QString& text) {

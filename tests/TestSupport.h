@@ -7,6 +7,7 @@
 #include <functional>
 #include <memory>
 #include <ostream>
+#include <type_traits>
 #include <vector>
 
 #include "hardware/SimulatedChargerBox.h"
@@ -84,7 +85,39 @@ private:
 
 SimOptions SteppedSim(SimOptions options = {});
 
-// Runs action on the next modal dialog that opens, from the event loop that dialog runs.
-void WhenModalOpens(std::function<void(QWidget*)> action);
+// The answer to the next modal dialog that opens on top of whatever is open now. It belongs to
+// the scope that holds it: when it goes out of scope unanswered (the dialog never opened) the
+// test fails, and its polling stops, so it can never answer a later test's dialog. A dialog of
+// another class than the one expected fails the test and is closed, so nothing waits on it.
+class [[nodiscard]] ModalAnswer {
+public:
+    ModalAnswer(const char* expectedClass, std::function<void(QWidget*)> action);
+    ModalAnswer(ModalAnswer&&) noexcept;
+    ModalAnswer(const ModalAnswer&) = delete;
+    ModalAnswer& operator=(const ModalAnswer&) = delete;
+    ModalAnswer& operator=(ModalAnswer&&) = delete;
+    ~ModalAnswer();
+    bool Answered() const;
+
+    struct State;
+
+private:
+    std::shared_ptr<State> m_state;
+};
+
+// Runs action on the next modal dialog, whatever its class.
+ModalAnswer WhenModalOpens(std::function<void(QWidget*)> action);
+// Runs action on the next modal dialog, which must be a Dialog.
+template <class Dialog, class Action>
+ModalAnswer WhenModalOpens(Action action) requires std::is_invocable_v<Action, Dialog*> {
+    return ModalAnswer(Dialog::staticMetaObject.className(),
+                       [action](QWidget* w) mutable { action(qobject_cast<Dialog*>(w)); });
+}
+
 // Clicks the button with this text in the active modal dialog (OK of a message box).
 void ClickButtonWithText(QWidget* dialog, const QString& text);
+
+// Calls step until done() holds, at most limit times; false when it never did. Every loop over
+// a charge in the tests goes through here, so a charge that never ends fails instead of hanging.
+bool RunUntil(const std::function<bool()>& done, const std::function<void()>& step,
+              int limit = 100000);

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <optional>
+
 #include <QAbstractButton>
 #include <QDir>
 #include <QFile>
@@ -126,19 +128,20 @@ TEST(MainWindow, AboutBoxFromTheMenuCommandAndThePicture) {
     for (const Case& c : {Case{16, true}, Case{17, true}, Case{31, true}, Case{15, false},
                           Case{32, false}, Case{0xF060, false}}) {
         bool opened = false;
+        std::optional<ModalAnswer> answer;
         if (c.opens) {
-            WhenModalOpens([&](QWidget* w) {
-                opened =
-                    qobject_cast<CAboutDlg*>(w) != nullptr && w->windowTitle() == "About KVC410";
+            answer.emplace(WhenModalOpens<CAboutDlg>([&](CAboutDlg* w) {
+                opened = w->windowTitle() == "About KVC410";
                 ClickButtonWithText(w, "OK");
-            });
+            }));
         }
         dlg.OnSysCommand(c.command);
+        answer.reset();
         EXPECT_EQ(opened, c.opens) << c.command;
     }
     bool opened = false;
-    WhenModalOpens([&](QWidget* w) {
-        opened = qobject_cast<CAboutDlg*>(w) != nullptr;
+    auto answer = WhenModalOpens<CAboutDlg>([&](CAboutDlg* w) {
+        opened = true;
         QTest::keyClick(w, Qt::Key_Escape);
     });
     dlg.show();
@@ -238,11 +241,12 @@ TEST(MainWindow, TheStatusPictureFollowsTheCharge) {
     QImage still = dlg.m_picture->MemoryPicture();
 
     dlg.OnOK();
-    while (dlg.m_bCharging) {
-        box->AdvanceSeconds(1);
-        dlg.OnTimer(1);
-        dlg.OnTimer(2);
-    }
+    ASSERT_TRUE(RunUntil([&] { return dlg.m_bCharging == 0; },
+                         [&] {
+                             box->AdvanceSeconds(1);
+                             dlg.OnTimer(1);
+                             dlg.OnTimer(2);
+                         }));
     EXPECT_FALSE(dlg.m_picture->IsAnimating());
     EXPECT_TRUE(dlg.m_picture->IsReady());  // nomove.gif from the current folder
     EXPECT_NE(dlg.m_picture->MemoryPicture(), still);
@@ -250,11 +254,12 @@ TEST(MainWindow, TheStatusPictureFollowsTheCharge) {
     // Without the file the picture stays empty.
     QFile::remove(folder.path() + "/nomove.gif");
     dlg.OnOK();
-    while (dlg.m_bCharging) {
-        box->AdvanceSeconds(1);
-        dlg.OnTimer(1);
-        dlg.OnTimer(2);
-    }
+    ASSERT_TRUE(RunUntil([&] { return dlg.m_bCharging == 0; },
+                         [&] {
+                             box->AdvanceSeconds(1);
+                             dlg.OnTimer(1);
+                             dlg.OnTimer(2);
+                         }));
     EXPECT_FALSE(dlg.m_picture->IsReady());
     QDir::setCurrent(before);
 }

@@ -198,13 +198,11 @@ TEST(ChargeCycle, StopWithACurrentPackAsksBeforeStoring) {
             rig.Second();
         }
         QString asked;
-        WhenModalOpens([&](QWidget* w) {
-            auto* dlg = qobject_cast<CConfirmDlg*>(w);
-            ASSERT_NE(dlg, nullptr);
+        auto answer = WhenModalOpens<CConfirmDlg>([&](CConfirmDlg* dlg) {
             asked = dlg->GetDlgItemText(1083);
             // The charger is already off while the question is open.
             EXPECT_EQ(rig.box->DataRegister(), 255);
-            ClickButtonWithText(w, confirm ? "OK" : "Cancel");
+            ClickButtonWithText(dlg, confirm ? "OK" : "Cancel");
         });
         rig.dlg.OnOK();
         EXPECT_EQ(asked, "Save charge information to the selected profile?");

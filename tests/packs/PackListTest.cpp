@@ -5,8 +5,10 @@
 
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPointer>
 #include <QTimer>
 #include <QtTest/QTest>
+#include <optional>
 
 #include "app/CChargerDlg.h"
 #include "app/Templates.h"
@@ -64,28 +66,25 @@ public:
     // Creates a pack through the New Pack dialog; returns the notice shown, if one is expected.
     QString Create(const QString& name, bool expectNotice = false) {
         QString notice;
-        WhenModalOpens([&, name](QWidget* w) {
-            auto* dlg = qobject_cast<CNewPackDlg*>(w);
-            ASSERT_NE(dlg, nullptr);
+        auto answer = WhenModalOpens<CNewPackDlg>([&, name](CNewPackDlg* dlg) {
             dlg->SetDlgItemText(CNewPackDlg::IDC_NAME, name);
-            if (expectNotice) {
-                WhenModalOpens([&](QWidget* n) {
-                    auto* confirm = qobject_cast<CConfirmDlg*>(n);
-                    ASSERT_NE(confirm, nullptr);
-                    notice = confirm->GetDlgItemText(1083);
-                    ClickButtonWithText(n, "OK");
-                });
-            }
             ClickButtonWithText(dlg, "OK");
         });
+        std::optional<ModalAnswer> refusal;
+        if (expectNotice) {
+            refusal.emplace(WhenModalOpens<CConfirmDlg>([&](CConfirmDlg* confirm) {
+                notice = confirm->GetDlgItemText(1083);
+                ClickButtonWithText(confirm, "OK");
+            }));
+        }
         main->OnNewPack();
         return notice;
     }
     // Runs a button's handler answering its confirmation; returns the question.
     QString Confirm(void (CChargerDlg::*handler)(), bool ok) {
         QString asked;
-        WhenModalOpens([&](QWidget* w) {
-            asked = qobject_cast<CConfirmDlg*>(w)->GetDlgItemText(1083);
+        auto answer = WhenModalOpens<CConfirmDlg>([&](CConfirmDlg* w) {
+            asked = w->GetDlgItemText(1083);
             ClickButtonWithText(w, ok ? "OK" : "Cancel");
         });
         (main.get()->*handler)();
@@ -186,8 +185,12 @@ TEST(PackList, DeletingFreesTheSlotAndItsRecord) {
 
     // Deleting the current pack leaves no pack current; its properties stay in force.
     const ChargeSettings before = packs.main->m_settings;
-    packs.Click("Delta");
-    packs.Confirm(&CChargerDlg::OnDeletePack, true);
+    ASSERT_EQ(packs.main->m_strPackName, "Delta");
+    ASSERT_EQ(packs.List().GetText(packs.List().GetCurSel()), "Delta");
+    EXPECT_EQ(packs.Confirm(&CChargerDlg::OnDeletePack, true),
+              "Are you sure you want to delete   Delta?");
+    EXPECT_EQ(packs.Get("1"), "0");
+    EXPECT_EQ(packs.Names(), (QStringList{"Alpha", "Gamma"}));
     EXPECT_EQ(packs.main->m_strPackName, "None");
     EXPECT_EQ(packs.main->GetDlgItemText(IDC_PACK_NAME), "None");
     EXPECT_EQ(packs.P().GetProfileString("Properties", "PackName", "?"), "None");
@@ -232,8 +235,8 @@ TEST(PackList, DamagedPropertiesAreReportedAndNotApplied) {
     const ChargeSettings before = packs.main->m_settings;
     for (const char* name : {"Short", "Absent properties"}) {
         QString notice;
-        WhenModalOpens([&](QWidget* w) {
-            notice = qobject_cast<CConfirmDlg*>(w)->GetDlgItemText(1083);
+        auto answer = WhenModalOpens<CConfirmDlg>([&](CConfirmDlg* w) {
+            notice = w->GetDlgItemText(1083);
             ClickButtonWithText(w, "OK");
         });
         packs.Click(name);
@@ -285,13 +288,14 @@ TEST(PackList, ChargesRecordIntoTheCurrentPackOnly) {
     packs.Click("Beta");  // during a charge: highlighted, not loaded
     EXPECT_EQ(packs.main->m_strPackName, "Alpha");
     EXPECT_EQ(packs.P().GetProfileInt("Properties", "LastSelected", -9), 1);
-    while (packs.main->m_bCharging) {
-        packs.box->AdvanceSeconds(1);
-        packs.main->OnTimer(1);
-        if (packs.main->m_bCharging) {
-            packs.main->OnTimer(2);
-        }
-    }
+    ASSERT_TRUE(RunUntil([&] { return packs.main->m_bCharging == 0; },
+                         [&] {
+                             packs.box->AdvanceSeconds(1);
+                             packs.main->OnTimer(1);
+                             if (packs.main->m_bCharging) {
+                                 packs.main->OnTimer(2);
+                             }
+                         }));
     const std::string volts = packs.main->GetDlgItemText(IDC_VOLTS).toStdString();
     const std::string peak = volts.substr(0, 2) + volts.substr(3, 2);
     const std::string mah = packs.main->GetDlgItemText(IDC_MAH).toStdString();
@@ -323,14 +327,12 @@ TEST(PackList, PackInformationShowsAndEditsTheRecord) {
     using I = CPackInfoDlg;
     // Look, then rename Alpha to Zulu (the count untouched).
     QStringList shown;
-    WhenModalOpens([&](QWidget* w) {
-        auto* info = qobject_cast<I*>(w);
+    auto look = WhenModalOpens<I>([&](I* info) {
         for (int id : {I::IDC_NAME, I::IDC_PEAK, I::IDC_MAH, I::IDC_AVERAGE, I::IDC_DURATION,
                        I::IDC_DATE, I::IDC_TIME, I::IDC_PREVIOUS_PEAK, I::IDC_CHARGES}) {
             shown << info->GetDlgItemText(id);
         }
-        WhenModalOpens([&, info](QWidget* e) {
-            auto* editor = qobject_cast<CPackEditorDlg*>(e);
+        auto edit = WhenModalOpens<CPackEditorDlg>([&, info](CPackEditorDlg* editor) {
             EXPECT_EQ(editor->GetDlgItemText(CPackEditorDlg::IDC_NAME), "Alpha");
             EXPECT_EQ(editor->GetDlgItemText(CPackEditorDlg::IDC_CHARGES), "6");
             editor->SetDlgItemText(CPackEditorDlg::IDC_NAME, "Zulu");
@@ -359,12 +361,11 @@ TEST(PackList, PackInformationShowsAndEditsTheRecord) {
     // Beta, now first in the list and highlighted, has no record; a count of 0 gives it the
     // blank one.
     EXPECT_EQ(packs.List().GetText(packs.List().GetCurSel()), "Beta");
-    WhenModalOpens([&](QWidget* w) {
-        auto* info = qobject_cast<I*>(w);
+    auto blank = WhenModalOpens<I>([&](I* info) {
         EXPECT_EQ(info->GetDlgItemText(I::IDC_NAME), "No record for this pack");
         EXPECT_EQ(info->GetDlgItemText(I::IDC_PEAK), "");
-        WhenModalOpens([info](QWidget* e) {
-            qobject_cast<CPackEditorDlg*>(e)->SetDlgItemText(CPackEditorDlg::IDC_CHARGES, "0");
+        auto edit = WhenModalOpens<CPackEditorDlg>([info](CPackEditorDlg* e) {
+            e->SetDlgItemText(CPackEditorDlg::IDC_CHARGES, "0");
             ClickButtonWithText(e, "OK");
             QTimer::singleShot(0, info, [info] {
                 QStringList values;
@@ -409,33 +410,33 @@ TEST(PackList, PackEditorRefusesTakenNamesAndBadCounts) {
     for (const Case& c : cases) {
         QString message;
         packs.List().SetCurSel(0);
-        WhenModalOpens([&](QWidget* w) {
-            auto* info = qobject_cast<CPackInfoDlg*>(w);
-            WhenModalOpens([&, info](QWidget* e) {
-                auto* editor = qobject_cast<CPackEditorDlg*>(e);
-                editor->SetDlgItemText(CPackEditorDlg::IDC_NAME, c.name);
-                editor->SetDlgItemText(CPackEditorDlg::IDC_CHARGES, c.charges);
-                if (c.message == nullptr) {
-                    QTimer::singleShot(0, info, [info] { ClickButtonWithText(info, "OK"); });
-                } else {
-                    WhenModalOpens([&, editor, info](QWidget* m) {
-                        if (auto* box = qobject_cast<QMessageBox*>(m)) {
-                            message = box->text();
-                            ClickButtonWithText(m, "OK");
-                            QTimer::singleShot(0, editor,
-                                               [editor] { ClickButtonWithText(editor, "Cancel"); });
-                        } else {
-                            auto* notice = qobject_cast<CConfirmDlg*>(m);
-                            ASSERT_NE(notice, nullptr);
-                            message = notice->GetDlgItemText(1083);
-                            ClickButtonWithText(m, "Cancel");
-                        }
-                        QTimer::singleShot(0, info, [info] { ClickButtonWithText(info, "OK"); });
-                    });
-                }
-                ClickButtonWithText(editor, "OK");
+        auto answer = WhenModalOpens<CPackInfoDlg>([&](CPackInfoDlg* info) {
+            QPointer<CPackEditorDlg> editor;
+            auto edit = WhenModalOpens<CPackEditorDlg>([&](CPackEditorDlg* dlg) {
+                editor = dlg;
+                dlg->SetDlgItemText(CPackEditorDlg::IDC_NAME, c.name);
+                dlg->SetDlgItemText(CPackEditorDlg::IDC_CHARGES, c.charges);
+                ClickButtonWithText(dlg, "OK");
             });
+            // A field check answers inside the editor; a refused name after it has closed.
+            std::optional<ModalAnswer> refusal;
+            if (c.message != nullptr) {
+                refusal.emplace(WhenModalOpens([&](QWidget* m) {
+                    if (auto* box = qobject_cast<QMessageBox*>(m)) {
+                        message = box->text();
+                        ClickButtonWithText(m, "OK");
+                        QTimer::singleShot(0, editor,
+                                           [&] { ClickButtonWithText(editor, "Cancel"); });
+                    } else {
+                        auto* notice = qobject_cast<CConfirmDlg*>(m);
+                        ASSERT_NE(notice, nullptr);
+                        message = notice->GetDlgItemText(1083);
+                        ClickButtonWithText(m, "Cancel");
+                    }
+                }));
+            }
             ClickButtonWithText(info, "Edit");
+            QTimer::singleShot(0, info, [info] { ClickButtonWithText(info, "OK"); });
         });
         const QString before = packs.Get("0") + packs.Get("0j");
         packs.main->OnPackInfo();

@@ -1,4 +1,7 @@
+#include <gtest/gtest-spi.h>
 #include <gtest/gtest.h>
+
+#include <optional>
 
 #include <QApplication>
 #include <QCheckBox>
@@ -101,9 +104,34 @@ TEST(CDialog, ModalRunsEndWithOkOrCancel) {
     };
     for (const Case& c : cases) {
         TestDialog dlg;
-        WhenModalOpens(c.answer);
+        auto answer = WhenModalOpens(c.answer);
         EXPECT_EQ(dlg.DoModal(), c.expected) << c.name;
     }
+}
+
+// The test harness's own promise: an answer belongs to its test and fails it when the dialog it
+// waits for never opens, or another opens in its place (which it closes, so nothing hangs).
+TEST(CDialog, ModalAnswersFailTheirTestWhenTheirDialogDoesNotOpen) {
+    EXPECT_NONFATAL_FAILURE({ auto answer = WhenModalOpens([](QWidget*) {}); }, "never opened");
+    EXPECT_NONFATAL_FAILURE(
+        {
+            TestDialog dlg;
+            auto answer = WhenModalOpens<QMessageBox>([](QMessageBox*) {});
+            dlg.DoModal();
+        },
+        "expected a QMessageBox to open, but a");
+    // Gone with its scope, it answers no later dialog.
+    {
+        EXPECT_NONFATAL_FAILURE({ auto early = WhenModalOpens([](QWidget*) {}); }, "never opened");
+    }
+    TestDialog dlg;
+    bool answered = false;
+    auto answer = WhenModalOpens([&](QWidget* w) {
+        answered = true;
+        ClickButtonWithText(w, "OK");
+    });
+    EXPECT_EQ(dlg.DoModal(), IDOK);
+    EXPECT_TRUE(answered);
 }
 
 TEST(CDialog, DataExchangeFillsAndValidates) {
@@ -133,13 +161,15 @@ TEST(CDialog, DataExchangeFillsAndValidates) {
         EXPECT_EQ(dlg.GetDlgItemText(IDC_NAME), "AA");
         dlg.SetDlgItemText(IDC_HOURS, c.hours);
         QString shown;
+        std::optional<ModalAnswer> answer;
         if (c.message != nullptr) {
-            WhenModalOpens([&](QWidget* box) {
-                shown = qobject_cast<QMessageBox*>(box)->text();
+            answer.emplace(WhenModalOpens<QMessageBox>([&](QMessageBox* box) {
+                shown = box->text();
                 ClickButtonWithText(box, "OK");
-            });
+            }));
         }
         dlg.OnOK();
+        answer.reset();
         if (c.message == nullptr) {
             EXPECT_EQ(dlg.result(), IDOK) << c.hours;
             EXPECT_EQ(dlg.m_nHours, c.value) << c.hours;
@@ -163,8 +193,8 @@ TEST(CDialog, TextLengthIsLimited) {
     edit->setMaxLength(32767);
     dlg.SetDlgItemText(IDC_NAME, dlg.m_strName);
     QString shown;
-    WhenModalOpens([&](QWidget* box) {
-        shown = qobject_cast<QMessageBox*>(box)->text();
+    auto answer = WhenModalOpens<QMessageBox>([&](QMessageBox* box) {
+        shown = box->text();
         ClickButtonWithText(box, "OK");
     });
     dlg.m_strName = "AA";

@@ -198,17 +198,15 @@ TEST(ChargePropertiesDlg, BadFieldsAreRefusedAtOkInOrder) {
         main.Initialise();
         QString shown;
         int focused = 0;
-        WhenModalOpens([&](QWidget* w) {
-            auto* dlg = qobject_cast<D*>(w);
-            ASSERT_NE(dlg, nullptr);
+        auto answer = WhenModalOpens<D>([&](D* dlg) {
             for (auto [id, text] : {std::pair{D::IDC_SECONDS, c.seconds},
                                     {D::IDC_HOURS, c.hours},
                                     {D::IDC_MINUTES, c.minutes},
                                     {D::IDC_CELLS, c.cells}}) {
                 dlg->SetDlgItemText(id, text);
             }
-            WhenModalOpens([&, dlg](QWidget* box) {
-                shown = qobject_cast<QMessageBox*>(box)->text();
+            auto refusal = WhenModalOpens<QMessageBox>([&, dlg](QMessageBox* box) {
+                shown = box->text();
                 ClickButtonWithText(box, "OK");
                 // The dialog is still open with the bad field focused; now give up.
                 QTimer::singleShot(0, dlg, [&, dlg] {
@@ -240,8 +238,7 @@ TEST(ChargePropertiesDlg, OkStoresEverythingAndTheSummaryFollows) {
     CChargerDlg main;
     main.Initialise();
     EXPECT_EQ(main.GetDlgItemText(IDC_VALUE_THRESHOLD), "0.08 volts");
-    WhenModalOpens([](QWidget* w) {
-        auto* dlg = qobject_cast<D*>(w);
+    auto answer = WhenModalOpens<D>([](D* dlg) {
         QTest::mouseClick(dlg->GetDlgItem(D::IDC_EXPORT_CSV), Qt::LeftButton);
         QTest::mouseClick(dlg->GetDlgItem(D::IDC_EXPORT_CSV), Qt::LeftButton);
         QTest::mouseClick(dlg->GetDlgItem(D::IDC_EXPORT_CSV), Qt::LeftButton);
@@ -258,8 +255,7 @@ TEST(ChargePropertiesDlg, OkStoresEverythingAndTheSummaryFollows) {
     EXPECT_EQ(main.GetDlgItemText(IDC_VALUE_CELLS), "6");
 
     // Clicked twice, the box is back where it was.
-    WhenModalOpens([](QWidget* w) {
-        auto* dlg = qobject_cast<D*>(w);
+    auto again = WhenModalOpens<D>([](D* dlg) {
         QTest::mouseClick(dlg->GetDlgItem(D::IDC_EXPORT_CSV), Qt::LeftButton);
         QTest::mouseClick(dlg->GetDlgItem(D::IDC_EXPORT_CSV), Qt::LeftButton);
         dlg->SetDlgItemText(D::IDC_MINUTES, "2");
@@ -290,8 +286,7 @@ TEST(ChargePropertiesDlg, AChangeDuringAChargeTakesEffectAtTheNextTick) {
         main.OnTimer(2);
     }
     profile.profile().WriteProfileString("Properties", "PackName", "Other");
-    WhenModalOpens([](QWidget* w) {
-        auto* dlg = qobject_cast<D*>(w);
+    auto answer = WhenModalOpens<D>([](D* dlg) {
         dlg->SetDlgItemText(D::IDC_SECONDS, "10");  // a timed charge of ten seconds
         ClickButtonWithText(dlg, "OK");
     });
