@@ -5,6 +5,7 @@
 #include <QAbstractButton>
 #include <QDir>
 #include <QFile>
+#include <QGroupBox>
 #include <QLabel>
 #include <QListWidget>
 #include <QTemporaryDir>
@@ -71,14 +72,30 @@ TEST(MainWindow, EveryControlSitsAtItsRectangleWithItsCaption) {
     }
     EXPECT_EQ(dlg.windowTitle(), "Quillmark Charger");
     EXPECT_EQ(dlg.size(), dlg.MapDialogRect(0, 0, 317, 182).size());
-    // The labels without an id are there too, right-aligned numbers and all.
-    QStringList texts;
-    for (QLabel* label : dlg.findChildren<QLabel*>()) {
-        texts << label->text();
-    }
-    for (const char* text :
-         {"Volts", "Amps", "Time", "Maximum", "Voltage", "mAH", "Battery Name"}) {
-        EXPECT_TRUE(texts.contains(text)) << text;
+    // The labels and frames without an id are there too, each at its place.
+    const Case unnumbered[] = {
+        {0, 7, 7, 104, 168, "Status"},
+        {0, 77, 22, 16, 8, "Volts"},
+        {0, 77, 54, 18, 8, "Amps"},
+        {0, 77, 86, 25, 10, "Time"},
+        {0, 51, 86, 8, 8, ":"},
+        {0, 34, 86, 8, 8, ":"},
+        {0, 77, 111, 30, 9, "Maximum"},
+        {0, 78, 120, 26, 8, "Voltage"},
+        {0, 114, 7, 113, 168, "Charge Properties"},
+        {0, 77, 152, 27, 9, "mAH"},
+        {0, 121, 22, 44, 17, "Battery Name"},
+    };
+    for (const Case& c : unnumbered) {
+        bool found = false;
+        for (QWidget* w : dlg.findChildren<QWidget*>()) {
+            auto* label = qobject_cast<QLabel*>(w);
+            auto* frame = qobject_cast<QGroupBox*>(w);
+            const QString text = label ? label->text() : frame ? frame->title() : QString();
+            found = found ||
+                    (text == c.caption && w->geometry() == dlg.MapDialogRect(c.x, c.y, c.cx, c.cy));
+        }
+        EXPECT_TRUE(found) << c.caption << " at " << c.x << "," << c.y;
     }
     EXPECT_TRUE(dlg.Item<QLabel>(1001)->alignment() & Qt::AlignRight);
 }
@@ -131,7 +148,12 @@ TEST(MainWindow, AboutBoxFromTheMenuCommandAndThePicture) {
         std::optional<ModalAnswer> answer;
         if (c.opens) {
             answer.emplace(WhenModalOpens<CAboutDlg>([&](CAboutDlg* w) {
-                opened = w->windowTitle() == "About KVC410";
+                QStringList texts;
+                for (QLabel* label : w->findChildren<QLabel*>()) {
+                    texts << label->text();
+                }
+                opened =
+                    w->windowTitle() == "About KVC410" && texts.contains("KVC410 Version 1.0.0");
                 ClickButtonWithText(w, "OK");
             }));
         }

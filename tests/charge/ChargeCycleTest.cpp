@@ -134,18 +134,26 @@ TEST(ChargeCycle, TimedChargeEndsAtItsTime) {
 TEST(ChargeCycle, AMissingChargerOrBatteryEndsTheCycleSilently) {
     struct Case {
         BoxFault fault;
-        const char* shown;
+        const char* reading;
+        const char* notice;
     };
     const Case cases[] = {
-        {BoxFault::NoCharger, "24.42\nCharger           Disconnected"},
-        {BoxFault::NoBattery, "19.99\nBattery            Disconnected"},
+        {BoxFault::NoCharger, "24.42", "\nCharger           Disconnected"},
+        {BoxFault::NoBattery, "19.99", "\nBattery            Disconnected"},
     };
     for (const Case& c : cases) {
         Rig rig({.fault = c.fault, .noiseCounts = 0}, Peak(2, 8, 10, 0));
         rig.dlg.OnOK();
+        for (int i = 0; i < 3; ++i) {
+            rig.Second();
+        }
+        EXPECT_EQ(rig.Text(IDC_VOLTS), c.reading);
+        // The notice goes under the voltage shown before the judging measurement, not under
+        // the one it judged.
+        rig.dlg.SetDlgItemText(IDC_VOLTS, "0.01");
         ASSERT_TRUE(rig.RunUntilEnd(120));
         EXPECT_EQ(rig.Clock(), "00:00:03");
-        EXPECT_EQ(rig.Text(IDC_VOLTS), c.shown);
+        EXPECT_EQ(rig.Text(IDC_VOLTS), QString("0.01") + c.notice);
         EXPECT_EQ(rig.box->DataRegister(), 255);
         EXPECT_EQ(g_sounds, 0);
     }
@@ -186,6 +194,10 @@ TEST(ChargeCycle, StopByHandSwitchesOffAtOnce) {
     EXPECT_EQ(rig.Clock(), "00:00:30");
     rig.dlg.OnOK();
     EXPECT_EQ(rig.Clock(), "00:00:00");
+    // And the delivered charge starts from nothing again (two seconds at about 1 A).
+    rig.Second();
+    rig.Second();
+    EXPECT_EQ(rig.Text(IDC_MAH), "0.5");
 }
 
 TEST(ChargeCycle, StopWithACurrentPackAsksBeforeStoring) {

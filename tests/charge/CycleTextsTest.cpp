@@ -99,15 +99,19 @@ TEST(ChargeLog, FileNames) {
 }
 
 TEST(ChargeLog, ContentCountsDownFromTheNewestSample) {
+    // Two measurements within one clock second (a late timer) share a stamp: the total still
+    // counts down one a line from the newest stamp, while the duration shows each stamp.
     SampleHistory history;
+    ASSERT_TRUE(history.AddSample(9.77f, 0.50f, "01", "00", "00", 10, 1));
     ASSERT_TRUE(history.AddSample(9.78f, 0.51f, "01", "00", "00", 10, 1));
     ASSERT_TRUE(history.AddSample(9.80f, 0.52f, "02", "00", "00", 10, 1));
-    ASSERT_TRUE(history.AddSample(9.81f, 0.52f, "03", "00", "00", 10, 1));
+    ASSERT_TRUE(history.AddSample(9.81f, 0.52f, "04", "00", "00", 10, 1));
     EXPECT_EQ(BuildChargeLog(history.sampleHead),
               "Total Seconds, Voltage, Current, Charge Duration\r\n"
-              "3, 9.81, 0.52, 0:0:3\r\n"
-              "2, 9.80, 0.52, 0:0:2\r\n"
-              "1, 9.78, 0.51, 0:0:1\r\n");
+              "4, 9.81, 0.52, 0:0:4\r\n"
+              "3, 9.80, 0.52, 0:0:2\r\n"
+              "2, 9.78, 0.51, 0:0:1\r\n"
+              "1, 9.77, 0.50, 0:0:1\r\n");
     EXPECT_EQ(BuildChargeLog(nullptr), "");
 
     SampleHistory one;

@@ -200,6 +200,8 @@ TEST(PackList, DeletingFreesTheSlotAndItsRecord) {
 TEST(PackList, SelectingLoadsAPackAndASecondClickDeselects) {
     Packs packs([](Profile& p) {
         Store(p, 0, "Alpha");
+        // Two slots of one name (a hand-edited profile): the higher slot is the pack.
+        Store(p, 2, "Beta");
         Store(p, 5, "Beta", "21100601555959591");
     });
     packs.Click("Beta");
@@ -325,6 +327,7 @@ TEST(PackList, PackInformationShowsAndEditsTheRecord) {
         p.WriteProfileInt("Properties", "LastSelected", 0);
     });
     using I = CPackInfoDlg;
+    const QString kLaterRecord = "1111002222.2010000150704042004098700006";
     // Look, then rename Alpha to Zulu (the count untouched).
     QStringList shown;
     auto look = WhenModalOpens<I>([&](I* info) {
@@ -336,6 +339,8 @@ TEST(PackList, PackInformationShowsAndEditsTheRecord) {
             EXPECT_EQ(editor->GetDlgItemText(CPackEditorDlg::IDC_NAME), "Alpha");
             EXPECT_EQ(editor->GetDlgItemText(CPackEditorDlg::IDC_CHARGES), "6");
             editor->SetDlgItemText(CPackEditorDlg::IDC_NAME, "Zulu");
+            // A charge ends while the editor is open: its record is the one to keep.
+            packs.P().WriteProfileString("Packs", "0j", kLaterRecord);
             ClickButtonWithText(editor, "OK");
             QTimer::singleShot(0, info, [info] {
                 EXPECT_EQ(info->GetDlgItemText(I::IDC_NAME), "Zulu");
@@ -351,11 +356,11 @@ TEST(PackList, PackInformationShowsAndEditsTheRecord) {
     EXPECT_EQ(packs.List().GetCurSel(), 0);  // back at the remembered position
     EXPECT_EQ(packs.main->m_strPackName, "Alpha");
     EXPECT_EQ(packs.main->GetDlgItemText(IDC_PACK_NAME), "Alpha");
-    EXPECT_EQ(packs.Get("0j"), "0987001234.5020000140703032003099100006");
+    EXPECT_EQ(packs.Get("0j"), kLaterRecord);
 
     // A charge that ends now has no slot to go to: nothing is written anywhere.
     packs.main->UpdatePackRecord();
-    EXPECT_EQ(packs.Get("0j"), "0987001234.5020000140703032003099100006");
+    EXPECT_EQ(packs.Get("0j"), kLaterRecord);
     EXPECT_EQ(packs.Get("1j"), "0");
 
     // Beta, now first in the list and highlighted, has no record; a count of 0 gives it the

@@ -187,6 +187,7 @@ TEST(ChargePropertiesDlg, BadFieldsAreRefusedAtOkInOrder) {
     };
     const Case cases[] = {
         {"0", "60", "0", "8", D::IDC_HOURS, "Please enter an integer between 0 and 59."},
+        {"0", "60", "ab", "8", D::IDC_HOURS, "Please enter an integer between 0 and 59."},
         {"0", "0", "0", "9", D::IDC_CELLS, "Please enter an integer between 4 and 8."},
         {"0", "0", "ab", "8", D::IDC_MINUTES, "Please enter an integer."},
         {"x", "60", "0", "9", D::IDC_SECONDS, "Please enter an integer."},
