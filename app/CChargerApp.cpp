@@ -1,6 +1,8 @@
 #include "app/CChargerApp.h"
 
 #include <QApplication>
+#include <QPointer>
+#include <cstdlib>
 
 #include "app/CChargerDlg.h"
 #include "app/Templates.h"
@@ -33,16 +35,37 @@ int CChargerApp::InitInstance() {
     InstallPortDriver(std::move(port.driver));
     // A crash of an earlier run may have left the data register in the charging state.
     ChargerOff();
+    // Every way out from here on switches the charger off: a signal through its handler, an
+    // exit() from deep inside a library (a lost display) through this, SIGKILL and the
+    // out-of-memory killer through the guardian.
+    std::atexit([] { LatchChargerOff(); });
+    InstallSignalGuard({});
+    if (!StartChargerGuardian() && !simulated) {
+        ShowFatalError(
+            "KVC410 cannot start the process that switches the charger off should "
+            "KVC410 be killed, so it will not drive the charger.");
+        return kExitFailure;
+    }
 
     SetAppProfile(Profile::ForUser());
 
-    CChargerDlg dlg;
-    if (simulated) {
-        dlg.setWindowTitle(dlg.windowTitle() + " - simulated charger");
+    int result = 0;
+    {
+        CChargerDlg dlg;
+        if (simulated) {
+            dlg.setWindowTitle(dlg.windowTitle() + " - simulated charger");
+        }
+        QPointer<CChargerDlg> window(&dlg);
+        InstallSignalGuard([window] {
+            if (window) {
+                window->OnTerminateRequest();
+            }
+        });
+        dlg.DoModal();
+        ClearSignalGuardCallback();
     }
-    InstallSignalGuard([&dlg] { dlg.OnClose(); });
-    dlg.DoModal();
     // Every way out of the window ends here with the charger off.
     ChargerOff();
-    return 0;
+    StopChargerGuardian();
+    return result;
 }

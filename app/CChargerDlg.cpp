@@ -1,5 +1,6 @@
 #include "app/CChargerDlg.h"
 
+#include <QApplication>
 #include <QContextMenuEvent>
 #include <QIcon>
 #include <QLabel>
@@ -94,6 +95,16 @@ bool CChargerDlg::OnInitDialog() {
 void CChargerDlg::OnClose() {
     ChargerOff();
     CDialog::OnOK();
+}
+
+void CChargerDlg::OnTerminateRequest() {
+    ChargerOff();
+    KillTimer(1);
+    KillTimer(2);
+    m_bCharging = 0;
+    // Leaves every event loop, those of open dialogs too; their callers see Cancel.
+    QCoreApplication::exit(0);
+    done(IDOK);
 }
 
 void CChargerDlg::OnCancel() {

@@ -30,6 +30,9 @@ public:
     void OnCommand(int id) override;
 
     void OnSysCommand(int id);
+    // A request to end (a signal, the display gone): the charger is already off. Ends the
+    // program at once, even from inside a dialog, without any of a charge's end steps.
+    void OnTerminateRequest();
     void OnAboutClick();
     void OnProperties();
 

@@ -15,6 +15,7 @@
 #include "controls/CSkinButton.h"
 #include "hardware/Converter.h"
 #include "hardware/Measure.h"
+#include "platform/PortDriver.h"
 #include "platform/Resources.h"
 
 namespace {
@@ -82,6 +83,10 @@ void CChargerDlg::StopCycle(bool askToStore) {
 }
 
 void CChargerDlg::OnTimer(int id) {
+    // Once told to end, no tick may judge the switched-off box and end the charge.
+    if (ChargerOffLatched()) {
+        return;
+    }
     if (id == kMeasurementTimer) {
         MeasurementTick();
     } else if (id == kClockTimer) {

@@ -1,11 +1,33 @@
 #include "platform/PortDriver.h"
 
+#include <pthread.h>
+#include <signal.h>
+
 #include <atomic>
 
 namespace {
 std::unique_ptr<PortDriver> g_owned;
 std::atomic<PortDriver*> g_driver{nullptr};
 std::atomic<bool> g_latched{false};
+// Held while a value other than kChargerOff is checked against the latch and written, so that a
+// terminating signal handled on another thread cannot switch off in between and be undone.
+std::atomic<bool> g_writing{false};
+
+// The asynchronous requests to end; blocked on the writing thread while it holds g_writing, so
+// that their handler never interrupts the write it would have to wait for. Faults (SIGSEGV and
+// the like) are not blocked: a fault inside a write ends the program anyway.
+const sigset_t& AsyncTerminationSignals() {
+    static const sigset_t set = [] {
+        sigset_t s;
+        sigemptyset(&s);
+        for (int sig : {SIGHUP, SIGINT, SIGQUIT, SIGUSR1, SIGUSR2, SIGPIPE, SIGALRM, SIGTERM,
+                        SIGSTKFLT, SIGXCPU, SIGXFSZ, SIGVTALRM, SIGPROF, SIGIO, SIGPWR}) {
+            sigaddset(&s, sig);
+        }
+        return s;
+    }();
+    return set;
+}
 }  // namespace
 
 std::unique_ptr<PortDriver> InstallPortDriver(std::unique_ptr<PortDriver> driver) {
@@ -20,9 +42,17 @@ PortDriver* InstalledPortDriver() {
 
 void LatchChargerOff() noexcept {
     g_latched.store(true);
+    // A write that checked the latch before it was set finishes first; bounded, because a fault
+    // may have interrupted that very write on this thread.
+    for (int spins = 0; g_writing.load() && spins < 10000000; ++spins) {
+    }
     if (PortDriver* d = g_driver.load()) {
         d->EmergencyOff();
     }
+}
+
+bool ChargerOffLatched() noexcept {
+    return g_latched.load();
 }
 
 void ResetChargerOffLatchForTests() noexcept {
@@ -34,10 +64,21 @@ void DlPortWritePortUchar(uint32_t port, uint8_t value) {
     if (d == nullptr) {
         return;
     }
-    if (port == kDataPort && value != kChargerOff && g_latched.load()) {
+    if (port != kDataPort || value == kChargerOff) {
+        d->Write(port, value);
         return;
     }
-    d->Write(port, value);
+    sigset_t previous;
+    pthread_sigmask(SIG_BLOCK, &AsyncTerminationSignals(), &previous);
+    bool expected = false;
+    while (!g_writing.compare_exchange_weak(expected, true)) {
+        expected = false;
+    }
+    if (!g_latched.load()) {
+        d->Write(port, value);
+    }
+    g_writing.store(false);
+    pthread_sigmask(SIG_SETMASK, &previous, nullptr);
 }
 
 uint8_t DlPortReadPortUchar(uint32_t port) {

@@ -30,8 +30,10 @@ PortDriver* InstalledPortDriver();
 
 // Once latched (a terminating signal arrived), the data register only ever receives
 // kChargerOff: a measurement tick that still runs before the program quits cannot switch the
-// charger back on. Async-signal-safe.
+// charger back on, not even one that had checked the latch just before it was set.
+// Async-signal-safe.
 void LatchChargerOff() noexcept;
+bool ChargerOffLatched() noexcept;
 void ResetChargerOffLatchForTests() noexcept;
 
 void DlPortWritePortUchar(uint32_t port, uint8_t value);

@@ -1,9 +1,12 @@
 #include "platform/SignalGuard.h"
 
 #include <fcntl.h>
+#include <sys/prctl.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <QSocketNotifier>
+#include <cerrno>
 #include <csignal>
 
 #include "platform/PortDriver.h"
@@ -11,20 +14,36 @@
 namespace {
 int g_pipe[2] = {-1, -1};
 std::function<void()> g_onTerminate;
+int g_guardianPipe = -1;
+pid_t g_guardian = -1;
 
-void OnTerminateSignal(int) {
-    LatchChargerOff();
-    char byte = 1;
-    ssize_t ignored = ::write(g_pipe[1], &byte, 1);
-    (void)ignored;
+// Asked to end: the program shuts down through its event loop.
+bool IsPoliteRequest(int sig) {
+    return sig == SIGINT || sig == SIGTERM || sig == SIGHUP;
 }
 
-void OnFatalSignal(int sig) {
+void OnTerminateSignal(int sig) {
+    const int savedErrno = errno;
     LatchChargerOff();
-    // Let the signal do what it does by default (core dump, exit status) now that the charger
-    // is off.
-    std::signal(sig, SIG_DFL);
-    std::raise(sig);
+    if (IsPoliteRequest(sig)) {
+        char byte = 1;
+        ssize_t ignored = ::write(g_pipe[1], &byte, 1);
+        (void)ignored;
+        errno = savedErrno;
+        return;
+    }
+    // Now that the charger is off, let the signal do what it does by default (core dump, exit
+    // status).
+    struct sigaction action {};
+    action.sa_handler = SIG_DFL;
+    sigemptyset(&action.sa_mask);
+    sigaction(sig, &action, nullptr);
+    sigset_t set;
+    sigemptyset(&set);
+    sigaddset(&set, sig);
+    pthread_sigmask(SIG_UNBLOCK, &set, nullptr);
+    raise(sig);
+    errno = savedErrno;
 }
 
 void Install(int sig, void (*handler)(int), int flags) {
@@ -35,6 +54,15 @@ void Install(int sig, void (*handler)(int), int flags) {
     sigaction(sig, &action, nullptr);
 }
 }  // namespace
+
+const std::vector<int>& TerminatingSignals() {
+    static const std::vector<int> kSignals = {
+        SIGHUP,  SIGINT,    SIGQUIT, SIGILL,  SIGTRAP, SIGABRT, SIGBUS,    SIGFPE,
+        SIGUSR1, SIGSEGV,   SIGUSR2, SIGPIPE, SIGALRM, SIGTERM, SIGSTKFLT, SIGXCPU,
+        SIGXFSZ, SIGVTALRM, SIGPROF, SIGIO,   SIGPWR,  SIGSYS,
+    };
+    return kSignals;
+}
 
 void InstallSignalGuard(std::function<void()> onTerminate) {
     g_onTerminate = std::move(onTerminate);
@@ -49,10 +77,78 @@ void InstallSignalGuard(std::function<void()> onTerminate) {
             }
         });
     }
-    for (int sig : {SIGINT, SIGTERM, SIGHUP}) {
-        Install(sig, &OnTerminateSignal, SA_RESTART);
+    for (int sig : TerminatingSignals()) {
+        // The polite ones come back through the event loop; the others end the process from
+        // inside the handler, and must be able to arrive again there (SA_NODEFER).
+        Install(sig, &OnTerminateSignal, IsPoliteRequest(sig) ? SA_RESTART : SA_NODEFER);
     }
-    for (int sig : {SIGSEGV, SIGBUS, SIGFPE, SIGABRT}) {
-        Install(sig, &OnFatalSignal, SA_RESETHAND | SA_NODEFER);
+}
+
+void ClearSignalGuardCallback() {
+    g_onTerminate = nullptr;
+}
+
+bool StartChargerGuardian() {
+    if (g_guardian > 0) {
+        return true;
     }
+    int fds[2];
+    if (pipe2(fds, O_CLOEXEC) != 0) {
+        return false;
+    }
+    const pid_t parent = getpid();
+    const pid_t pid = fork();
+    if (pid < 0) {
+        close(fds[0]);
+        close(fds[1]);
+        return false;
+    }
+    if (pid == 0) {
+        // The guardian: only async-signal-safe calls from here on, the parent may have threads.
+        close(fds[1]);
+        // A Ctrl+C in the terminal reaches the whole process group; the program handles it,
+        // and the guardian stays until the program is gone.
+        struct sigaction ignore {};
+        ignore.sa_handler = SIG_IGN;
+        sigemptyset(&ignore.sa_mask);
+        for (int sig : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE, SIGUSR1, SIGUSR2, SIGALRM}) {
+            sigaction(sig, &ignore, nullptr);
+        }
+        // Should the pipe somehow stay open, the kernel still tells the guardian.
+        prctl(PR_SET_PDEATHSIG, SIGUSR1);
+        struct sigaction wake {};
+        wake.sa_handler = [](int) {};
+        sigemptyset(&wake.sa_mask);
+        sigaction(SIGUSR1, &wake, nullptr);
+        if (getppid() == parent) {
+            // Nothing is ever written: the read returns when the program's end closes (or the
+            // death signal interrupts it).
+            char byte;
+            while (read(fds[0], &byte, 1) > 0) {
+            }
+        }
+        if (PortDriver* port = InstalledPortDriver()) {
+            port->EmergencyOff();
+        }
+        _exit(0);
+    }
+    close(fds[0]);
+    g_guardianPipe = fds[1];
+    g_guardian = pid;
+    return true;
+}
+
+int ChargerGuardianPid() {
+    return g_guardian;
+}
+
+void StopChargerGuardian() {
+    if (g_guardian <= 0) {
+        return;
+    }
+    close(g_guardianPipe);
+    g_guardianPipe = -1;
+    while (waitpid(g_guardian, nullptr, 0) < 0 && errno == EINTR) {
+    }
+    g_guardian = -1;
 }

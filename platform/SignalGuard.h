@@ -1,9 +1,31 @@
 #pragma once
-// Switches the charger off when the process is told to end (SIGINT, SIGTERM, SIGHUP) or dies
-// (SIGSEGV, SIGBUS, SIGFPE, SIGABRT). The handler writes 255 itself and then, for the polite
-// signals, wakes the event loop through a pipe so the program can quit cleanly; it never waits
-// for the event loop, which may be blocked.
+// Switches the charger off on every signal whose default action ends the process. The handler
+// writes 255 itself, first, whatever the rest of the program is doing. For the polite requests
+// to end (SIGINT, SIGTERM, SIGHUP) it then wakes the event loop through a pipe, so the program
+// can quit cleanly; every other terminating signal then ends the process the way that signal
+// does by default (a core dump where the default dumps). The handler never waits for the event
+// loop, which may be blocked (the end sound plays synchronously).
+//
+// SIGKILL cannot be caught: for it, and for anything else that ends the process without a
+// handler (the out-of-memory killer), StartChargerGuardian leaves a small process behind that
+// switches the charger off the moment the program is gone.
 
 #include <functional>
+#include <vector>
+
+// The signals that end the process by default; each one switches the charger off first.
+const std::vector<int>& TerminatingSignals();
 
 void InstallSignalGuard(std::function<void()> onTerminate);
+// Drops the callback (its window is about to go); the handlers stay.
+void ClearSignalGuardCallback();
+
+// Forks the guardian: it shares the installed port and writes 255 to the data register when the
+// program's end of a pipe closes, which the kernel does however the program ends, then exits.
+// It writes nothing else. False when it could not be started.
+bool StartChargerGuardian();
+// A clean exit: lets the guardian go (it switches off once more) and waits for it, so that it
+// never holds the port after the program.
+void StopChargerGuardian();
+// The guardian's process id, or -1 when none runs.
+int ChargerGuardianPid();

@@ -1,12 +1,20 @@
 // Every way out of the program leaves the charger off: the last write to the data register is
-// 255. Each case runs the real program in a child process on the simulated box with a trace.
+// 255. Each case runs the real program in a child process on the simulated box with a port
+// trace, brings it into a state, and ends it from outside.
 
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/resource.h>
 
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QThread>
+
+#include "platform/SignalGuard.h"
 
 namespace {
 
@@ -21,15 +29,43 @@ public:
         env.insert("KVC410_PORT", "sim:speed=1");
         env.insert("KVC410_PORT_TRACE", TracePath());
         m_env = env;
+        // Crashes on purpose dump no core here.
+        struct rlimit none {};
+        setrlimit(RLIMIT_CORE, &none);
+    }
+    ~ChildRun() {
+        if (m_process.state() != QProcess::NotRunning) {
+            m_process.kill();
+            m_process.waitForFinished(5000);
+        }
     }
     QString TracePath() const { return m_dir.path() + "/trace.txt"; }
+    QString ProfilePath() const { return m_dir.path() + "/.config/Quillmark/KVC410.ini"; }
+    QString LogFolder() const { return m_dir.path() + "/KVC410 Output"; }
     QProcessEnvironment& Env() { return m_env; }
+    QProcess& Process() { return m_process; }
+    pid_t Pid() { return static_cast<pid_t>(m_process.processId()); }
 
-    void Start(QProcess& process, const QString& program, const QStringList& args) {
-        process.setProcessEnvironment(m_env);
-        process.start(program, args);
-        ASSERT_TRUE(process.waitForStarted(10000));
+    // Starts the program in a state and waits until it says it is there.
+    bool StartIn(const QString& state, const QString& program = KVC410_SAFETY_CHILD) {
+        m_process.setProcessEnvironment(m_env);
+        m_process.start(program, {state});
+        if (!m_process.waitForStarted(10000)) {
+            return false;
+        }
+        QDeadlineTimer deadline(30000);
+        while (!m_output.contains("ready\n")) {
+            if (deadline.hasExpired() || !m_process.waitForReadyRead(deadline.remainingTime())) {
+                return false;
+            }
+            m_output += m_process.readAllStandardOutput();
+        }
+        const int at = m_output.indexOf("guardian ");
+        m_guardian = m_output.mid(at + 9, m_output.indexOf('\n', at) - at - 9).toInt();
+        return true;
     }
+    QByteArray Output() const { return m_output; }
+    int Guardian() const { return m_guardian; }
     QStringList DataWrites() const {
         QFile file(TracePath());
         QStringList writes;
@@ -42,88 +78,149 @@ public:
         }
         return writes;
     }
+    bool LastWriteIsOff() const {
+        QStringList writes = DataWrites();
+        return !writes.isEmpty() && writes.last() == "W 888 255";
+    }
 
 private:
     QTemporaryDir m_dir;
     QProcessEnvironment m_env;
+    QProcess m_process;
+    QByteArray m_output;
+    int m_guardian = -1;
 };
 
-bool WaitForCharging(QProcess& process, QByteArray* output = nullptr) {
-    QByteArray out;
-    while (!out.contains("charging")) {
-        if (!process.waitForReadyRead(20000)) {
+// Waits up to milliseconds for condition; true when it held in time.
+bool Within(int milliseconds, const std::function<bool()>& condition) {
+    QDeadlineTimer deadline(milliseconds);
+    while (!condition()) {
+        if (deadline.hasExpired()) {
             return false;
         }
-        out += process.readAllStandardOutput();
-    }
-    if (output != nullptr) {
-        *output = out;
+        QThread::msleep(5);
     }
     return true;
 }
 
-TEST(Safety, EveryWayOutSwitchesTheChargerOff) {
-    struct Case {
-        const char* mode;
-        int signal;  // sent by the test; 0 when the child leaves by itself
-        bool crashes;
-    };
-    const Case cases[] = {
-        {"wait", SIGINT, false}, {"wait", SIGTERM, false}, {"wait", SIGHUP, false},
-        {"escape", 0, false},    {"close", 0, false},      {"segv", 0, true},
-        {"bus", 0, true},        {"fpe", 0, true},         {"abort", 0, true},
-    };
-    for (const Case& c : cases) {
-        std::string label = std::string(c.mode) + " " + std::to_string(c.signal);
+// Gone, or only a zombie waiting for whoever adopted it.
+bool ProcessGone(int pid) {
+    QFile stat(QString("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly)) {
+        return true;
+    }
+    const QByteArray text = stat.readAll();
+    return text.mid(text.lastIndexOf(')') + 2, 1) == "Z";
+}
+
+QByteArray ReadFile(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("absent");
+}
+
+bool IsPoliteRequest(int sig) {
+    return sig == SIGINT || sig == SIGTERM || sig == SIGHUP;
+}
+
+class EverySignal : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(EverySignal, SwitchesTheChargerOffAndEndsTheProgram) {
+    const QString state = GetParam();
+    std::vector<int> all = TerminatingSignals();
+    all.push_back(SIGKILL);  // through the guardian
+    ASSERT_EQ(all.size(), 23u);
+    for (int sig : all) {
+        const std::string label = state.toStdString() + " " + strsignal(sig);
         ChildRun run;
-        QProcess child;
-        run.Start(child, KVC410_SAFETY_CHILD, {c.mode});
-        ASSERT_TRUE(WaitForCharging(child)) << label << child.readAllStandardError().toStdString();
-        if (c.signal != 0) {
-            ::kill(static_cast<pid_t>(child.processId()), c.signal);
+        ASSERT_TRUE(run.StartIn(state))
+            << label << run.Process().readAllStandardError().toStdString();
+        ASSERT_GT(run.Guardian(), 0) << label;
+        const QByteArray profile = ReadFile(run.ProfilePath());
+        QElapsedTimer clock;
+        clock.start();
+        ::kill(run.Pid(), sig);
+        ASSERT_TRUE(run.Process().waitForFinished(20000)) << label;
+        if (state == "modal") {
+            // Promptly, not when someone closes the dialog.
+            EXPECT_LT(clock.elapsed(), 1000) << label;
         }
-        ASSERT_TRUE(child.waitForFinished(20000)) << label;
-        EXPECT_EQ(child.exitStatus() == QProcess::CrashExit, c.crashes) << label;
-        if (!c.crashes) {
-            EXPECT_EQ(child.exitCode(), 0) << label;
+        if (IsPoliteRequest(sig)) {
+            EXPECT_EQ(run.Process().exitStatus(), QProcess::NormalExit) << label;
+            EXPECT_EQ(run.Process().exitCode(), 0) << label;
+        } else {
+            // Ended the way the signal ends a process.
+            EXPECT_EQ(run.Process().exitStatus(), QProcess::CrashExit) << label;
+            EXPECT_EQ(run.Process().exitCode(), sig) << label;
         }
-        QStringList writes = run.DataWrites();
+        // The guardian switches off once the program is gone (the only way after SIGKILL),
+        // and never outlives it by more than a second.
+        EXPECT_TRUE(Within(1000, [&] { return run.LastWriteIsOff(); })) << label;
+        EXPECT_TRUE(Within(1000, [&] { return ProcessGone(run.Guardian()); })) << label;
+        const QStringList writes = run.DataWrites();
         ASSERT_FALSE(writes.isEmpty()) << label;
-        // Off before anything else, on while charging, off at the end.
         EXPECT_EQ(writes.first(), "W 888 255") << label;
-        EXPECT_TRUE(writes.contains("W 888 0")) << label;
-        EXPECT_EQ(writes.last(), "W 888 255") << label;
+        EXPECT_EQ(writes.contains("W 888 0"), state != "idle") << label;
+        // No end of a charge was made up from the switched-off box: no record, no log.
+        EXPECT_EQ(ReadFile(run.ProfilePath()), profile) << label;
+        EXPECT_FALSE(QDir(run.LogFolder()).exists()) << label;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Safety, EverySignal, ::testing::Values("idle", "charging", "modal"));
+
+TEST(Safety, TheHandlerSwitchesOffWhileTheWindowIsBlocked) {
+    // The chime plays synchronously: the event loop may be stuck for seconds, the charger
+    // must go off at once all the same.
+    for (int sig : {SIGTERM, SIGINT, SIGHUP}) {
+        ChildRun run;
+        ASSERT_TRUE(run.StartIn("busy")) << sig;
+        ASSERT_TRUE(Within(2000, [&] { return run.DataWrites().contains("W 888 0"); }));
+        ::kill(run.Pid(), sig);
+        EXPECT_TRUE(Within(1000, [&] { return run.LastWriteIsOff(); })) << sig;
+        EXPECT_EQ(run.Process().state(), QProcess::Running) << sig;
+    }
+}
+
+TEST(Safety, EscapeAndTheCloseBoxSwitchTheChargerOff) {
+    for (const char* mode : {"escape", "close"}) {
+        ChildRun run;
+        ASSERT_TRUE(run.StartIn(mode)) << mode;
+        ASSERT_TRUE(run.Process().waitForFinished(20000)) << mode;
+        EXPECT_EQ(run.Process().exitStatus(), QProcess::NormalExit) << mode;
+        EXPECT_EQ(run.Process().exitCode(), 0) << mode;
+        const QStringList writes = run.DataWrites();
+        ASSERT_FALSE(writes.isEmpty()) << mode;
+        EXPECT_EQ(writes.first(), "W 888 255") << mode;
+        EXPECT_TRUE(writes.contains("W 888 0")) << mode;
+        EXPECT_EQ(writes.last(), "W 888 255") << mode;
+        // A clean exit takes the guardian with it.
+        EXPECT_TRUE(ProcessGone(run.Guardian())) << mode;
     }
 }
 
 TEST(Safety, ASecondInstanceLeavesThePortAlone) {
     ChildRun run;
-    QProcess first;
-    run.Start(first, KVC410_SAFETY_CHILD, {"wait"});
-    QByteArray output;
-    ASSERT_TRUE(WaitForCharging(first, &output));
+    ASSERT_TRUE(run.StartIn("charging"));
     // The simulated box says so in the caption.
-    EXPECT_TRUE(output.contains("caption: Quillmark Charger - simulated charger\n"));
+    EXPECT_TRUE(run.Output().contains("caption: Quillmark Charger - simulated charger\n"));
     const int writesBefore = run.DataWrites().size();
 
     QProcess second;
-    run.Start(second, KVC410_BINARY, {});
+    second.setProcessEnvironment(run.Env());
+    second.start(KVC410_BINARY, {});
     ASSERT_TRUE(second.waitForFinished(20000));
     EXPECT_EQ(second.exitCode(), 1);
     EXPECT_TRUE(second.readAllStandardError().contains(
         "The charger is already in use by another KVC410 window."));
     EXPECT_EQ(run.DataWrites().size(), writesBefore);
-
-    ::kill(static_cast<pid_t>(first.processId()), SIGTERM);
-    ASSERT_TRUE(first.waitForFinished(20000));
-    EXPECT_EQ(run.DataWrites().last(), "W 888 255");
 }
 
 TEST(Safety, APortThatCannotBeOpenedIsExplainedNotReplaced) {
     ChildRun run;
     run.Env().insert("KVC410_PORT", "/dev/parport-missing");
     QProcess program;
-    run.Start(program, KVC410_BINARY, {});
+    program.setProcessEnvironment(run.Env());
+    program.start(KVC410_BINARY, {});
     ASSERT_TRUE(program.waitForFinished(20000));
     EXPECT_EQ(program.exitCode(), 1);
     QByteArray err = program.readAllStandardError();
