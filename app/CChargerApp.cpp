@@ -12,6 +12,7 @@
 #include "platform/Profile.h"
 #include "platform/SignalGuard.h"
 #include "platform/SingleInstance.h"
+#include "platform/WindowWatch.h"
 
 namespace {
 constexpr int kExitFailure = 1;
@@ -21,10 +22,26 @@ int CChargerApp::InitInstance() {
     QApplication::setApplicationName(LoadResString(AFX_IDS_APP_TITLE));
     QApplication::setOrganizationName("Quillmark");
 
-    // Before the port is even opened: a second instance must not disturb a running charge.
-    if (!AcquireInstanceLock()) {
-        ShowFatalError("The charger is already in use by another KVC410 window.");
-        return kExitFailure;
+    // Before the port is even opened: a second program must not disturb a running charge, on
+    // this port, whoever started it.
+    const char* setting = std::getenv("KVC410_PORT");
+    const std::string lockName = PortLockName(setting);
+    if (!lockName.empty()) {
+        std::string why;
+        switch (AcquirePortLock(lockName, PortLockFolder(), why)) {
+            case PortLock::Taken:
+                break;
+            case PortLock::InUse:
+                ShowFatalError("The charger is already in use by another KVC410 window.");
+                return kExitFailure;
+            case PortLock::Unavailable:
+                // Unguarded, two programs could drive one charger: refuse.
+                ShowFatalError(QString::fromStdString(
+                    "KVC410 cannot take the lock that keeps other programs off the port (" + why +
+                    "), so it will not drive the charger. Make sure the folder exists and can be "
+                    "written, or name another one in KVC410_LOCK_DIR."));
+                return kExitFailure;
+        }
     }
     PortChoice port = OpenPortFromEnvironment();
     if (!port.driver) {
@@ -57,6 +74,13 @@ int CChargerApp::InitInstance() {
         }
         QPointer<CChargerDlg> window(&dlg);
         InstallSignalGuard([window] {
+            if (window) {
+                window->OnTerminateRequest();
+            }
+        });
+        // Destroyed by another program, the window could not be seen or stopped any more.
+        WatchWindowDestroyed(&dlg, [window] {
+            LatchChargerOff();
             if (window) {
                 window->OnTerminateRequest();
             }

@@ -2,28 +2,90 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
-#include <QDir>
-#include <QFile>
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
 
-QString InstanceLockPath() {
-    QByteArray runtime = qgetenv("XDG_RUNTIME_DIR");
-    QString folder = runtime.isEmpty() ? QDir::tempPath() : QString::fromLocal8Bit(runtime);
-    return folder + QString("/kvc410-%1.lock").arg(getuid());
+namespace {
+std::string IoName(unsigned long base) {
+    return "io-" + std::to_string(base);
 }
 
-bool AcquireInstanceLock() {
-    // The descriptor stays open until the process ends; the kernel drops the lock then, also
-    // after a crash.
-    int fd =
-        open(QFile::encodeName(InstanceLockPath()).constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+bool IsSimulated(const std::string& setting) {
+    return setting == "sim" || setting.rfind("sim:", 0) == 0;
+}
+
+std::string DeviceName(const std::string& device, const std::string& parportInfo) {
+    char resolved[PATH_MAX];
+    const std::string path = realpath(device.c_str(), resolved) ? resolved : device;
+    // /dev/parportN: the kernel knows its I/O address, which io:0x... names too.
+    const std::string base = path.substr(path.rfind('/') + 1);
+    if (base.rfind("parport", 0) == 0) {
+        std::ifstream info(parportInfo + "/" + base + "/base-addr");
+        unsigned long address = 0;
+        if (info >> address && address != 0) {
+            return IoName(address);
+        }
+    }
+    std::string name = "dev" + path;
+    for (char& c : name) {
+        if (c == '/') {
+            c = '-';
+        }
+    }
+    return name;
+}
+}  // namespace
+
+std::string PortLockName(const char* setting, const std::string& autoDevice,
+                         const std::string& parportInfo) {
+    const std::string s = setting ? setting : "";
+    if (s.empty() || s == "auto") {
+        struct stat st {};
+        return stat(autoDevice.c_str(), &st) == 0 ? DeviceName(autoDevice, parportInfo) : "";
+    }
+    if (IsSimulated(s)) {
+        return "";
+    }
+    if (s.rfind("io:", 0) == 0) {
+        char* end = nullptr;
+        unsigned long base = std::strtoul(s.c_str() + 3, &end, 0);
+        return end != s.c_str() + 3 && *end == '\0' ? IoName(base) : "";
+    }
+    return DeviceName(s, parportInfo);
+}
+
+std::string PortLockFolder() {
+    const char* folder = std::getenv("KVC410_LOCK_DIR");
+    return folder && *folder ? folder : "/run/lock";
+}
+
+PortLock AcquirePortLock(const std::string& name, const std::string& folder, std::string& why) {
+    const std::string path = folder + "/kvc410-" + name + ".lock";
+    // Readable by everyone, so that another user's program can take the same lock (flock works on
+    // a descriptor opened for reading). The descriptor stays open until the process ends; the
+    // kernel drops the lock then, also after a crash.
+    int fd = open(path.c_str(), O_RDONLY | O_CREAT | O_CLOEXEC, 0644);
+    if (fd < 0 && errno == EACCES) {
+        fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    }
     if (fd < 0) {
-        return true;  // no place for a lock: nothing to compare with, so go on
+        why = path + ": " + std::strerror(errno);
+        return PortLock::Unavailable;
     }
     if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        const int error = errno;
         close(fd);
-        return false;
+        if (error == EWOULDBLOCK) {
+            return PortLock::InUse;
+        }
+        why = path + ": " + std::strerror(error);
+        return PortLock::Unavailable;
     }
-    return true;
+    return PortLock::Taken;
 }

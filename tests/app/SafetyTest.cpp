@@ -15,6 +15,7 @@
 #include <QThread>
 
 #include "platform/SignalGuard.h"
+#include "platform/SingleInstance.h"
 
 namespace {
 
@@ -181,6 +182,41 @@ TEST(Safety, TheHandlerSwitchesOffWhileTheWindowIsBlocked) {
     }
 }
 
+TEST(Safety, ALostDisplaySwitchesOffAndEndsTheProgram) {
+    // On a private X server: the server dies under the program, or another program destroys the
+    // window.
+    for (bool serverDies : {true, false}) {
+        QProcess server;
+        server.start("Xvfb", {"-displayfd", "1", "-screen", "0", "800x600x24", "-nolisten", "tcp"});
+        ASSERT_TRUE(server.waitForStarted(10000)) << "Xvfb (Debian xvfb) is needed";
+        QByteArray display;
+        QDeadlineTimer deadline(20000);
+        while (!display.contains('\n') && server.waitForReadyRead(deadline.remainingTime())) {
+            display += server.readAllStandardOutput();
+        }
+        ASSERT_TRUE(display.contains('\n'));
+        ChildRun run;
+        run.Env().insert("QT_QPA_PLATFORM", "xcb");
+        run.Env().insert("DISPLAY", ":" + QString(display.trimmed()));
+        ASSERT_TRUE(run.StartIn("charging")) << run.Process().readAllStandardError().toStdString();
+        ASSERT_TRUE(Within(2000, [&] { return run.DataWrites().contains("W 888 0"); }));
+        if (serverDies) {
+            server.kill();
+        } else {
+            QProcess destroyer;
+            destroyer.setProcessEnvironment(run.Env());
+            destroyer.start(KVC410_DESTROY_WINDOW, {"Quillmark Charger"});
+            ASSERT_TRUE(destroyer.waitForFinished(10000));
+            ASSERT_EQ(destroyer.exitCode(), 0);
+        }
+        EXPECT_TRUE(run.Process().waitForFinished(5000)) << serverDies;
+        EXPECT_TRUE(run.LastWriteIsOff()) << serverDies;
+        EXPECT_TRUE(Within(1000, [&] { return ProcessGone(run.Guardian()); })) << serverDies;
+        server.kill();
+        server.waitForFinished(5000);
+    }
+}
+
 TEST(Safety, EscapeAndTheCloseBoxSwitchTheChargerOff) {
     for (const char* mode : {"escape", "close"}) {
         ChildRun run;
@@ -198,26 +234,45 @@ TEST(Safety, EscapeAndTheCloseBoxSwitchTheChargerOff) {
     }
 }
 
-TEST(Safety, ASecondInstanceLeavesThePortAlone) {
-    ChildRun run;
-    ASSERT_TRUE(run.StartIn("charging"));
+TEST(Safety, OneProgramPerPort) {
+    // Simulated boxes are ports of their own: two programs each charge theirs.
+    ChildRun first;
+    ChildRun second;
+    ASSERT_TRUE(first.StartIn("charging"));
+    ASSERT_TRUE(second.StartIn("charging"));
     // The simulated box says so in the caption.
-    EXPECT_TRUE(run.Output().contains("caption: Quillmark Charger - simulated charger\n"));
-    const int writesBefore = run.DataWrites().size();
+    EXPECT_TRUE(first.Output().contains("caption: Quillmark Charger - simulated charger\n"));
 
-    QProcess second;
-    second.setProcessEnvironment(run.Env());
-    second.start(KVC410_BINARY, {});
-    ASSERT_TRUE(second.waitForFinished(20000));
-    EXPECT_EQ(second.exitCode(), 1);
-    EXPECT_TRUE(second.readAllStandardError().contains(
-        "The charger is already in use by another KVC410 window."));
-    EXPECT_EQ(run.DataWrites().size(), writesBefore);
+    // A real port whose lock another program holds is left alone, whoever holds it; so is one
+    // whose lock cannot be made at all.
+    QTemporaryDir locks;
+    std::string why;
+    const std::string name = PortLockName("/dev/parport-kvc410-test");
+    ASSERT_EQ(AcquirePortLock(name, locks.path().toStdString(), why), PortLock::Taken);
+    struct Case {
+        QString lockFolder;
+        const char* says;
+    };
+    for (const Case& c : {Case{locks.path(), "already in use by another KVC410 window"},
+                          Case{locks.path() + "/missing", "cannot take the lock"}}) {
+        ChildRun run;
+        run.Env().insert("KVC410_PORT", "/dev/parport-kvc410-test");
+        run.Env().insert("KVC410_LOCK_DIR", c.lockFolder);
+        QProcess program;
+        program.setProcessEnvironment(run.Env());
+        program.start(KVC410_BINARY, {});
+        ASSERT_TRUE(program.waitForFinished(20000));
+        EXPECT_EQ(program.exitCode(), 1);
+        const QByteArray err = program.readAllStandardError();
+        EXPECT_TRUE(err.contains(c.says)) << err.toStdString();
+        EXPECT_TRUE(run.DataWrites().isEmpty());
+    }
 }
 
 TEST(Safety, APortThatCannotBeOpenedIsExplainedNotReplaced) {
     ChildRun run;
     run.Env().insert("KVC410_PORT", "/dev/parport-missing");
+    run.Env().insert("KVC410_LOCK_DIR", QDir::tempPath());
     QProcess program;
     program.setProcessEnvironment(run.Env());
     program.start(KVC410_BINARY, {});

@@ -1,10 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 
 #include "hardware/Converter.h"
 #include "platform/PortSelection.h"
+#include "platform/SingleInstance.h"
 #include "tests/TestSupport.h"
 
 namespace {
@@ -84,6 +86,44 @@ TEST(PortSelection, LatchedChargerStaysOff) {
         }
     }
     EXPECT_EQ(port->data, kChargerOff);
+}
+
+TEST(PortSelection, OneLockPerPortHoweverItIsNamed) {
+    QTemporaryDir dir;
+    const std::string root = dir.path().toStdString();
+    // The kernel's list of ports: parport0 at 0x378; a device node standing for it.
+    QDir().mkpath(dir.path() + "/info/parport0");
+    QFile info(dir.path() + "/info/parport0/base-addr");
+    ASSERT_TRUE(info.open(QIODevice::WriteOnly));
+    info.write("888\t1912\n");
+    info.close();
+    QFile(dir.path() + "/parport0").open(QIODevice::WriteOnly);
+    const std::string device = root + "/parport0";
+    const std::string infoRoot = root + "/info";
+    struct Case {
+        const char* setting;
+        std::string autoDevice;
+        std::string name;
+    };
+    const Case cases[] = {
+        {"io:0x378", device, "io-888"},
+        {device.c_str(), device, "io-888"},
+        {nullptr, device, "io-888"},
+        {"auto", root + "/none", ""},
+        {"sim", device, ""},
+        {"sim:cells=6", device, ""},
+        {"/dev/parport-kvc410-none", device, "dev-dev-parport-kvc410-none"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(PortLockName(c.setting, c.autoDevice, infoRoot), c.name)
+            << (c.setting ? c.setting : "(unset)");
+    }
+    std::string why;
+    EXPECT_EQ(AcquirePortLock("io-888", root, why), PortLock::Taken);
+    EXPECT_EQ(AcquirePortLock("io-888", root, why), PortLock::InUse);
+    EXPECT_EQ(AcquirePortLock("io-632", root, why), PortLock::Taken);
+    EXPECT_EQ(AcquirePortLock("io-888", root + "/missing", why), PortLock::Unavailable);
+    EXPECT_NE(why.find("/missing/kvc410-io-888.lock"), std::string::npos) << why;
 }
 
 }  // namespace

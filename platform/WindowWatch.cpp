@@ -1,0 +1,59 @@
+#include "platform/WindowWatch.h"
+
+#include <QAbstractNativeEventFilter>
+#include <QCoreApplication>
+#include <QPointer>
+#include <QWidget>
+#include <cstdint>
+
+namespace {
+// The two X11 event layouts read here, as the protocol defines them.
+constexpr uint8_t kDestroyNotify = 17;
+struct XcbGenericEvent {
+    uint8_t responseType;
+};
+struct XcbDestroyNotifyEvent {
+    uint8_t responseType;
+    uint8_t pad0;
+    uint16_t sequence;
+    uint32_t event;
+    uint32_t window;
+};
+
+class DestroyWatch final : public QAbstractNativeEventFilter {
+public:
+    DestroyWatch(QWidget* window, std::function<void()> onDestroyed)
+        : m_window(window), m_onDestroyed(std::move(onDestroyed)) {}
+    bool nativeEventFilter(const QByteArray& type, void* message, qintptr*) override {
+        if (type != "xcb_generic_event_t" || !m_window || !m_onDestroyed) {
+            return false;
+        }
+        const auto* event = static_cast<const XcbGenericEvent*>(message);
+        if ((event->responseType & 0x7F) != kDestroyNotify) {
+            return false;
+        }
+        const auto* destroyed = static_cast<const XcbDestroyNotifyEvent*>(message);
+        if (destroyed->window == static_cast<uint32_t>(m_window->internalWinId())) {
+            auto call = std::move(m_onDestroyed);
+            m_onDestroyed = nullptr;
+            call();
+        }
+        return false;
+    }
+
+private:
+    QPointer<QWidget> m_window;
+    std::function<void()> m_onDestroyed;
+};
+}  // namespace
+
+void WatchWindowDestroyed(QWidget* window, std::function<void()> onDestroyed) {
+    auto* watch = new DestroyWatch(window, std::move(onDestroyed));
+    QCoreApplication::instance()->installNativeEventFilter(watch);
+    QObject::connect(window, &QObject::destroyed, [watch] {
+        if (QCoreApplication::instance() != nullptr) {
+            QCoreApplication::instance()->removeNativeEventFilter(watch);
+        }
+        delete watch;
+    });
+}
