@@ -92,7 +92,15 @@ bool CChargerDlg::OnInitDialog() {
     return true;
 }
 
+bool CChargerDlg::MayQuit() {
+    // A stray Escape after closing a dialog must not throw a charge away.
+    return m_bCharging == 0 || Ask("A charge is running. Stop it and quit?", true);
+}
+
 void CChargerDlg::OnClose() {
+    if (!MayQuit()) {
+        return;
+    }
     ChargerOff();
     CDialog::OnOK();
 }
@@ -109,6 +117,9 @@ void CChargerDlg::OnTerminateRequest() {
 
 void CChargerDlg::OnCancel() {
     // Escape ends the program like the close box does; the charger must not stay on.
+    if (!MayQuit()) {
+        return;
+    }
     ChargerOff();
     CDialog::OnCancel();
 }

@@ -113,7 +113,9 @@ private:
     bool SelectedPackSlot(int& position, QString& text, int& slot);
     void ShowNotice(const QString& message);
     // The program's own message box: true when the user answers OK.
-    bool Ask(const QString& question);
+    bool Ask(const QString& question, bool cancelDefault = false);
+    // Asked before a running charge is thrown away by Escape or the close box.
+    bool MayQuit();
 
 protected:
     void contextMenuEvent(QContextMenuEvent* event) override;

@@ -71,7 +71,9 @@ void CChargerDlg::StopCycle(bool askToStore) {
     if (m_picture->Load(kIdleGif, "GIF")) {
         m_picture->Draw();
     }
-    if (askToStore && m_strPackName != kNoPack &&
+    // Stopped before its first measurement (a double click on Start), a cycle has nothing worth
+    // storing: no question, no record, no log.
+    if (askToStore && m_history.sampleHead != nullptr && m_strPackName != kNoPack &&
         Ask("Save charge information to the selected profile?")) {
         UpdatePackRecord();
         if (m_settings.exportCsv == 1) {

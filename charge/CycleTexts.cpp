@@ -58,7 +58,7 @@ std::string FormatMaxVoltage(float peakVoltage) {
 }
 
 Disconnection CheckDisconnection(const std::string& voltText) {
-    double v = std::atof(voltText.c_str());
+    double v = Atof(voltText);
     if (v < kChargerMissingBelow || v >= kChargerMissingFrom) {
         return Disconnection::Charger;
     }

@@ -1,6 +1,7 @@
 #include "hardware/Measure.h"
 
-#include <cstdio>
+#include <cctype>
+#include <charconv>
 
 #include "hardware/Converter.h"
 
@@ -11,8 +12,22 @@ constexpr float kConversionsPerInput = 5.0f;
 
 std::string FormatF(double value) {
     char text[400];
-    std::snprintf(text, sizeof text, "%f", value);
-    return text;
+    auto result = std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, 6);
+    return std::string(text, result.ptr);
+}
+
+double Atof(const std::string& text) {
+    const char* p = text.c_str();
+    const char* end = p + text.size();
+    while (p < end && std::isspace(static_cast<unsigned char>(*p))) {
+        ++p;
+    }
+    if (p < end && *p == '+') {
+        ++p;
+    }
+    double value = 0.0;
+    std::from_chars(p, end, value);
+    return value;
 }
 
 std::string DeleteChars(std::string text, size_t index, size_t count) {

@@ -1,6 +1,7 @@
 #include "hardware/SimulatedChargerBox.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <cstdlib>
 #include <sstream>
@@ -62,9 +63,10 @@ bool ParseNumber(const std::string& text, double& value) {
     if (text.empty()) {
         return false;
     }
-    char* end = nullptr;
-    value = std::strtod(text.c_str(), &end);
-    return end != nullptr && *end == '\0' && std::isfinite(value);
+    // The decimal point whatever the user's locale: sim:current=0.7 means the same everywhere.
+    const char* end = text.c_str() + text.size();
+    auto result = std::from_chars(text.c_str(), end, value);
+    return result.ec == std::errc() && result.ptr == end && std::isfinite(value);
 }
 
 }  // namespace

@@ -35,5 +35,10 @@ bool CConfirmDlg::OnInitDialog() {
     CDialog::OnInitDialog();
     SetUpCaptionButton(m_btnOK, "Ok");
     SetUpCaptionButton(m_btnCancel, "Cancel");
+    if (m_bCancelDefault) {
+        m_btnOK->setDefault(false);
+        m_btnCancel->setDefault(true);
+        m_btnCancel->setFocus();
+    }
     return true;
 }

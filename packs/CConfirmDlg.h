@@ -14,6 +14,8 @@ public:
     CSkinButton* m_btnOK;
     CSkinButton* m_btnCancel;
     QString m_strMessage;
+    // For a question whose OK throws something away: Enter answers Cancel.
+    bool m_bCancelDefault = false;
 
 protected:
     void DoDataExchange(CDataExchange* pDX) override;

@@ -144,7 +144,7 @@ PackInfoTexts FormatPackRecord(const std::string& r) {
         if (field.find('.') == std::string::npos) {
             // The blank record a count edit starts from has no decimal point: show its value
             // with one decimal, as every other record shows, not a row of zeros.
-            std::string whole = FormatF(std::atof(field.c_str()));
+            std::string whole = FormatF(Atof(field));
             t.mah = whole.substr(0, whole.find('.') + 2);
         } else {
             t.mah = TrimByValue(field, Atoi(field), 5);
@@ -152,7 +152,7 @@ PackInfoTexts FormatPackRecord(const std::string& r) {
     }
     if (has(12, 6)) {
         t.duration = r.substr(12, 2) + ":" + r.substr(14, 2) + ":" + r.substr(16, 2);
-        double mah = std::atof(r.substr(4, 8).c_str());
+        double mah = Atof(r.substr(4, 8));
         double hoursTotal = Atoi(r.substr(16, 2)) * 0.0002777777777777778 +
                             Atoi(r.substr(14, 2)) * 0.016666666666666666 + Atoi(r.substr(12, 2));
         double amps = hoursTotal == 0 ? 0 : mah / (hoursTotal * 1000);

@@ -62,9 +62,10 @@ void CChargerDlg::ShowNotice(const QString& message) {
     Ask(message);
 }
 
-bool CChargerDlg::Ask(const QString& question) {
+bool CChargerDlg::Ask(const QString& question, bool cancelDefault) {
     CConfirmDlg confirm(this);
     confirm.m_strMessage = question;
+    confirm.m_bCancelDefault = cancelDefault;
     return confirm.DoModal() == IDOK;
 }
 

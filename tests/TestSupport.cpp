@@ -144,6 +144,17 @@ ModalAnswer::~ModalAnswer() {
     m_state->action = nullptr;
 }
 
+bool ModalAnswer::Withdraw() {
+    const bool answered = Answered();
+    if (m_state) {
+        std::erase(g_answers, m_state);
+        m_state->timer->stop();
+        m_state->action = nullptr;
+        m_state.reset();
+    }
+    return answered;
+}
+
 bool ModalAnswer::Answered() const {
     return m_state && m_state->answered;
 }

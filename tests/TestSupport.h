@@ -98,6 +98,9 @@ public:
     ModalAnswer& operator=(ModalAnswer&&) = delete;
     ~ModalAnswer();
     bool Answered() const;
+    // Takes the answer back without failing: for tests that expect no dialog. True when one
+    // had opened (and was answered) all the same.
+    bool Withdraw();
 
     struct State;
 

@@ -16,6 +16,7 @@
 #include "app/Templates.h"
 #include "controls/CGifPicture.h"
 #include "controls/CListBox.h"
+#include "controls/CSkinButton.h"
 #include "packs/CConfirmDlg.h"
 #include "packs/CNewPackDlg.h"
 #include "packs/CPackEditorDlg.h"
@@ -171,21 +172,47 @@ TEST(MainWindow, AboutBoxFromTheMenuCommandAndThePicture) {
     EXPECT_TRUE(opened);
 }
 
-TEST(MainWindow, ClosingOrEscapeSwitchesTheChargerOff) {
-    for (bool viaEscape : {false, true}) {
+TEST(MainWindow, ClosingOrEscapeSwitchesTheChargerOffAndAsksDuringACharge) {
+    struct Case {
+        bool viaEscape;
+        bool charging;
+        const char* answer;  // to "A charge is running. Stop it and quit?"; nullptr: not asked
+        bool quits;
+    };
+    const Case cases[] = {
+        {true, false, nullptr, true}, {false, false, nullptr, true}, {true, true, "OK", true},
+        {false, true, "OK", true},    {true, true, "Cancel", false}, {false, true, "Cancel", false},
+    };
+    for (const Case& c : cases) {
+        const std::string label =
+            std::string(c.viaEscape ? "Escape " : "close ") + (c.answer ? c.answer : "idle");
         ProfileSandbox profile;
         PortSandbox<RecordingPort> port;
         CChargerDlg dlg;
         dlg.Initialise();
         dlg.show();
         port->data = 0;  // as during a charge
-        if (viaEscape) {
+        dlg.m_bCharging = c.charging ? 1 : 0;
+        QString asked;
+        bool cancelIsDefault = false;
+        auto answer = WhenModalOpens<CConfirmDlg>([&](CConfirmDlg* question) {
+            asked = question->GetDlgItemText(1083);
+            cancelIsDefault = question->m_btnCancel->isDefault() && !question->m_btnOK->isDefault();
+            ClickButtonWithText(question, c.answer);
+        });
+        if (c.viaEscape) {
             QTest::keyClick(&dlg, Qt::Key_Escape);
         } else {
             dlg.close();
         }
-        EXPECT_EQ(port->data, 255) << viaEscape;
-        EXPECT_FALSE(dlg.isVisible()) << viaEscape;
+        if (c.answer == nullptr) {
+            EXPECT_FALSE(answer.Withdraw()) << label;
+        } else {
+            EXPECT_EQ(asked, "A charge is running. Stop it and quit?") << label;
+            EXPECT_TRUE(cancelIsDefault) << label;
+        }
+        EXPECT_EQ(port->data, c.quits ? 255 : 0) << label;
+        EXPECT_EQ(dlg.isVisible(), !c.quits) << label;
     }
 }
 

@@ -59,6 +59,14 @@ int main(int argc, char** argv) {
             return;
         }
         SayReady(dlg);
+        if (mode == "escape" || mode == "close") {
+            // "A charge is running. Stop it and quit?": yes.
+            QTimer::singleShot(100, [] {
+                if (auto* question = QApplication::activeModalWidget()) {
+                    qobject_cast<CDialog*>(question)->OnOK();
+                }
+            });
+        }
         if (mode == "busy") {
             QTimer::singleShot(0, [] { sleep(30); });
         } else if (mode == "escape") {

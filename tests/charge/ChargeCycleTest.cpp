@@ -7,6 +7,10 @@
 #include <QFile>
 #include <QLabel>
 #include <QListWidget>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <clocale>
+#include <cstdlib>
 
 #include "app/CChargerDlg.h"
 #include "app/Templates.h"
@@ -121,6 +125,49 @@ TEST(ChargeCycle, PacksFromEmptyEndByThemselvesAfterThePeak) {
     }
 }
 
+TEST(ChargeCycle, NumbersUseTheDecimalPointInEveryLocale) {
+    // A real comma locale, made for this test when the machine has none.
+    QTemporaryDir locales;
+    const QString name = "de_DE.UTF-8";
+    const char* previous = std::getenv("LOCPATH");
+    const std::string saved = std::setlocale(LC_ALL, nullptr);
+    if (std::setlocale(LC_ALL, name.toLatin1()) == nullptr) {
+        ASSERT_EQ(QProcess::execute("localedef",
+                                    {"-i", "de_DE", "-f", "UTF-8", locales.path() + "/" + name}),
+                  0)
+            << "localedef (Debian locales) is needed";
+        setenv("LOCPATH", locales.path().toLocal8Bit().constData(), 1);
+        ASSERT_NE(std::setlocale(LC_ALL, name.toLatin1()), nullptr);
+    }
+    ASSERT_EQ(std::string(std::localeconv()->decimal_point), ",");
+    {
+        Rig rig({}, ChargeSettings{0, 0, 20, 2, 2, 8, 10, 10, 8, 1});
+        rig.profile.profile().WriteProfileString("Packs", "0", "AA Pack");
+        rig.profile.profile().WriteProfileString("Properties", "PackName", "AA Pack");
+        rig.dlg.FillPackList();
+        rig.dlg.RefreshSettingsSummary();
+        rig.dlg.OnOK();
+        ASSERT_TRUE(rig.RunUntilEnd(60));
+        for (int id : {IDC_VOLTS, IDC_AMPS, IDC_MAX_VOLTS, IDC_MAH}) {
+            EXPECT_TRUE(rig.Text(id).contains('.')) << rig.Text(id).toStdString();
+            EXPECT_FALSE(rig.Text(id).contains(',')) << rig.Text(id).toStdString();
+        }
+        const QStringList lines = rig.LogLines("AA Pack");
+        ASSERT_EQ(lines.size(), 22);  // the header and seconds 0 to 20
+        for (const QString& line : lines) {
+            EXPECT_EQ(line.count(','), 3) << line.toStdString();
+        }
+        const QString record = rig.profile.profile().GetProfileString("Packs", "0j", "absent");
+        const QString volts = rig.Text(IDC_VOLTS);
+        EXPECT_EQ(record.left(4), volts.left(2) + volts.mid(3, 2)) << record.toStdString();
+        EXPECT_EQ(record.mid(4, 8).toDouble(), rig.Text(IDC_MAH).toDouble());
+    }
+    std::setlocale(LC_ALL, saved.c_str());
+    if (previous == nullptr) {
+        unsetenv("LOCPATH");
+    }
+}
+
 TEST(ChargeCycle, TimedChargeEndsAtItsTime) {
     Rig rig({}, ChargeSettings{0, 1, 30, 2, 2, 8, 10, 10, 8, 0});
     rig.dlg.OnOK();
@@ -201,6 +248,22 @@ TEST(ChargeCycle, StopByHandSwitchesOffAtOnce) {
 }
 
 TEST(ChargeCycle, StopWithACurrentPackAsksBeforeStoring) {
+    {
+        // A double click on Start stops before the first measurement: nothing to store.
+        Rig rig({}, Peak(2, 8, 10, 1));
+        rig.profile.profile().WriteProfileString("Properties", "PackName", "AA Pack");
+        rig.profile.profile().WriteProfileString("Packs", "0", "AA Pack");
+        rig.profile.profile().WriteProfileString("Packs", "0j", "real record");
+        rig.dlg.FillPackList();
+        rig.dlg.RefreshSettingsSummary();
+        auto stray = WhenModalOpens([](QWidget* w) { ClickButtonWithText(w, "OK"); });
+        rig.dlg.OnOK();
+        rig.dlg.OnOK();
+        EXPECT_FALSE(stray.Withdraw());
+        EXPECT_EQ(rig.profile.profile().GetProfileString("Packs", "0j", "?"), "real record");
+        EXPECT_TRUE(rig.LogLines("AA Pack").isEmpty());
+        EXPECT_EQ(rig.box->DataRegister(), 255);
+    }
     for (bool confirm : {true, false}) {
         Rig rig({}, Peak(2, 8, 10, 1));
         rig.profile.profile().WriteProfileString("Properties", "PackName", "AA Pack");
