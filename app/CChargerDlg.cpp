@@ -13,6 +13,7 @@
 #include "controls/CGifPicture.h"
 #include "controls/CSkinButton.h"
 #include "hardware/Converter.h"
+#include "platform/Messages.h"
 #include "platform/Resources.h"
 
 namespace {
@@ -36,7 +37,10 @@ constexpr ButtonSkin kMainButtonSkins[] = {
 }  // namespace
 
 CChargerDlg::CChargerDlg(QWidget* parent)
-    : CDialog(MainDialogTemplate(), parent), m_playWave(&PlayWaveData) {
+    : CDialog(MainDialogTemplate(), parent),
+      m_playWave(&PlayWaveData),
+      m_reportFailure([this](const QString& message) { ShowWarning(this, message); }),
+      m_strProgramFolder(QCoreApplication::applicationDirPath()) {
     m_strPacks.fill("0");
     m_stcPackName = Item<QLabel>(IDC_PACK_NAME);
     m_btnPackInfo = SkinButton(IDC_PACK_INFO);

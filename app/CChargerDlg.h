@@ -5,6 +5,7 @@
 
 #include <QString>
 #include <array>
+#include <functional>
 
 #include "charge/SampleHistory.h"
 #include "packs/PackStore.h"
@@ -78,6 +79,10 @@ public:
     int (*m_playWave)(const QByteArray& data);
     // The folder the CSV logs go to ($HOME/KVC410 Output).
     static QString OutputFolder();
+    // Says what could not be saved (a message box); tests collect the messages instead.
+    std::function<void(const QString&)> m_reportFailure;
+    // Where the program lives: the end picture's second place.
+    QString m_strProgramFolder;
 
     QLabel* m_stcPackName;
     CSkinButton* m_btnPackInfo;

@@ -4,7 +4,7 @@
 #include "hardware/Measure.h"
 #include "settings/ChargeSettings.h"
 
-std::string ChargeLogFileName(const std::string& packName, const LocalTime& time) {
+std::string ChargeLogFileName(const std::string& packName, const LocalTime& time, int copy) {
     std::string name = packName;
     for (char& c : name) {
         unsigned char u = static_cast<unsigned char>(c);
@@ -12,9 +12,20 @@ std::string ChargeLogFileName(const std::string& packName, const LocalTime& time
             c = '_';
         }
     }
-    return name + " " + std::to_string(time.month) + "-" + std::to_string(time.day) + "-" +
-           std::to_string(time.year) + " " + TwoDigits(time.hour) + "-" + TwoDigits(time.minute) +
-           ".csv";
+    const std::string stamp = " " + std::to_string(time.month) + "-" + std::to_string(time.day) +
+                              "-" + std::to_string(time.year) + " " + TwoDigits(time.hour) + "-" +
+                              TwoDigits(time.minute);
+    const std::string copyMark = copy > 1 ? " (" + std::to_string(copy) + ")" : "";
+    // Room for the longest copy mark the writer uses, " (999)".
+    const size_t room = kMaxFileNameBytes - stamp.size() - std::string(" (999).csv").size();
+    if (name.size() > room) {
+        size_t cut = room;
+        while (cut > 0 && (static_cast<unsigned char>(name[cut]) & 0xC0) == 0x80) {
+            --cut;  // not inside a UTF-8 character
+        }
+        name.resize(cut);
+    }
+    return name + stamp + copyMark + ".csv";
 }
 
 std::string LogNumber(float value) {

@@ -9,7 +9,11 @@ struct ChargeSample;
 
 // "<pack> <month>-<day>-<year> <hh>-<mm>.csv", with the characters that would lead out of the
 // output folder (slashes, backslashes, control characters) in the pack name replaced by '_'.
-std::string ChargeLogFileName(const std::string& packName, const LocalTime& time);
+// A pack name too long for the file system's 255 bytes is cut (between two characters), leaving
+// room for the " (n)" that keeps two logs of one minute apart. copy 1 is the plain name, copy n
+// adds " (n)" before ".csv".
+std::string ChargeLogFileName(const std::string& packName, const LocalTime& time, int copy = 1);
+inline constexpr size_t kMaxFileNameBytes = 255;
 
 // The whole file: header and data lines, each ending in CR LF; empty for an empty history.
 std::string BuildChargeLog(const ChargeSample* head);

@@ -1,11 +1,16 @@
 // The charge cycle of the main window: Start and Stop, the measurement and clock ticks, and the
 // end of a cycle.
 
+#include <sys/statvfs.h>
 #include <unistd.h>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
+#include <QSaveFile>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 
 #include "app/CChargerDlg.h"
 #include "app/Templates.h"
@@ -25,6 +30,7 @@ constexpr int kTickMilliseconds = 1000;
 constexpr int kChargingGif = 197;
 constexpr int kIdleGif = 198;
 const char* const kEndPicture = "nomove.gif";
+constexpr int kMostLogCopies = 999;
 const char* const kStart = "Start";
 const char* const kStop = "Stop";
 
@@ -155,8 +161,11 @@ void CChargerDlg::EndCycle(bool disconnected) {
     m_history.FreeSamples();
     m_picture->Stop();
     m_picture->UnLoad();
-    // Looked up in the current folder, which is the log folder once a log has been written.
-    m_picture->Load(QString(kEndPicture));
+    // Looked up in the current folder (the log folder once a log has been written), then beside
+    // the program, where it is installed.
+    if (!m_picture->Load(QString(kEndPicture))) {
+        m_picture->Load(m_strProgramFolder + "/" + kEndPicture);
+    }
     m_picture->Draw();
     if (!disconnected) {
         PlayWaveResource("Cool");
@@ -188,20 +197,46 @@ QString CChargerDlg::OutputFolder() {
 }
 
 int CChargerDlg::WriteChargeLog() {
-    const std::string name = ChargeLogFileName(m_strPackName.toStdString(), GetLocalTime());
     const QString folder = OutputFolder();
-    QDir().mkpath(folder);
-    // The log folder becomes the current folder, where the end picture is looked up next.
-    if (chdir(QFile::encodeName(folder).constData()) != 0) {
-        // Ignored: the file then goes to whatever the current folder is.
-    }
-    std::FILE* file = std::fopen(name.c_str(), "w");
-    if (file == nullptr) {
+    auto fail = [this](const QString& place, const QString& why) {
+        m_reportFailure(QString("KVC410 could not save the charge log %1, because %2\n\nThe "
+                                "charge itself ended normally and its record is kept.")
+                            .arg(place, why));
         return 0;
+    };
+    if (!QDir().mkpath(folder) || !QFileInfo(folder).isDir()) {
+        return fail(folder,
+                    "that folder cannot be created (a file of that name may be in "
+                    "the way).");
     }
-    const std::string text = BuildChargeLog(m_history.sampleHead);
-    std::fputs(text.c_str(), file);
-    std::fclose(file);
+    // The log folder becomes the current folder, where the end picture is looked up first.
+    if (chdir(QFile::encodeName(folder).constData()) != 0) {
+        return fail(folder, QString("that folder cannot be entered: %1.").arg(strerror(errno)));
+    }
+    // Never over another log: two charges of one pack may end in the same minute.
+    const LocalTime now = GetLocalTime();
+    QString path;
+    for (int copy = 1; copy <= kMostLogCopies; ++copy) {
+        path = folder +
+               QString::fromStdString(ChargeLogFileName(m_strPackName.toStdString(), now, copy));
+        if (!QFileInfo::exists(path)) {
+            break;
+        }
+    }
+    if (QFileInfo::exists(path)) {
+        return fail(path, "a log of that name exists for every copy number.");
+    }
+    // Written beside the final name and renamed into place: a crash or a full disk never leaves
+    // half a log under that name.
+    QSaveFile file(path);
+    const QByteArray text = QByteArray::fromStdString(BuildChargeLog(m_history.sampleHead));
+    if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size() || !file.commit()) {
+        struct statvfs fs {};
+        const bool full =
+            statvfs(QFile::encodeName(folder).constData(), &fs) == 0 && fs.f_bavail == 0;
+        return fail(path, full ? QString("the disk is full.")
+                               : QString("it could not be written: %1.").arg(file.errorString()));
+    }
     return 1;
 }
 

@@ -310,6 +310,20 @@ TEST(MainWindow, TheStatusPictureFollowsTheCharge) {
                              dlg.OnTimer(2);
                          }));
     EXPECT_FALSE(dlg.m_picture->IsReady());
+
+    // Beside the program is the second place: a CSV log made the log folder current.
+    QTemporaryDir program;
+    ASSERT_TRUE(QFile::copy(QString(KVC410_SOURCE_DIR) + "/res/nomove.gif",
+                            program.path() + "/nomove.gif"));
+    dlg.m_strProgramFolder = program.path();
+    dlg.OnOK();
+    ASSERT_TRUE(RunUntil([&] { return dlg.m_bCharging == 0; },
+                         [&] {
+                             box->AdvanceSeconds(1);
+                             dlg.OnTimer(1);
+                             dlg.OnTimer(2);
+                         }));
+    EXPECT_TRUE(dlg.m_picture->IsReady());
     QDir::setCurrent(before);
 }
 

@@ -168,6 +168,40 @@ TEST(ChargeCycle, NumbersUseTheDecimalPointInEveryLocale) {
     }
 }
 
+TEST(ChargeCycle, LogsNeverOverwriteOrLandElsewhereAndFailuresAreSaid) {
+    Rig rig({}, ChargeSettings{0, 0, 5, 2, 2, 8, 10, 10, 8, 1});
+    std::vector<QString> reported;
+    rig.dlg.m_reportFailure = [&](const QString& message) { reported.push_back(message); };
+    // Two charges ending in the same minute: the second log goes beside the first.
+    for (int charge = 0; charge < 2; ++charge) {
+        rig.dlg.OnOK();
+        ASSERT_TRUE(rig.RunUntilEnd(rig.seconds + 60));
+    }
+    const QString first = CChargerDlg::OutputFolder() + "None 3-27-2026 14-05.csv";
+    const QString second = CChargerDlg::OutputFolder() + "None 3-27-2026 14-05 (2).csv";
+    EXPECT_EQ(rig.LogLines().size(), 7);
+    EXPECT_TRUE(QFile::exists(second));
+    EXPECT_EQ(QDir(CChargerDlg::OutputFolder()).entryList(QDir::Files | QDir::Hidden).size(), 2);
+    EXPECT_TRUE(reported.empty());
+
+    // The log folder's name taken by a plain file: said once, written nowhere, and the rest of
+    // the end goes on (the chime).
+    QDir(CChargerDlg::OutputFolder()).removeRecursively();
+    QFile blocker(QDir::homePath() + "/KVC410 Output");
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    const QString startedIn = QDir::currentPath();
+    const QStringList before = QDir(startedIn).entryList(QDir::Files);
+    g_sounds = 0;
+    rig.dlg.OnOK();
+    ASSERT_TRUE(rig.RunUntilEnd(rig.seconds + 60));
+    ASSERT_EQ(reported.size(), 1u);
+    EXPECT_TRUE(reported[0].contains(CChargerDlg::OutputFolder())) << reported[0].toStdString();
+    EXPECT_EQ(QDir(startedIn).entryList(QDir::Files), before);
+    EXPECT_EQ(g_sounds, 1);
+    QFile::remove(QDir::homePath() + "/KVC410 Output");
+}
+
 TEST(ChargeCycle, TimedChargeEndsAtItsTime) {
     Rig rig({}, ChargeSettings{0, 1, 30, 2, 2, 8, 10, 10, 8, 0});
     rig.dlg.OnOK();

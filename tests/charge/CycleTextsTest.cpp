@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <QString>
+
 #include "charge/ChargeLog.h"
 #include "charge/CycleTexts.h"
 #include "charge/SampleHistory.h"
@@ -96,6 +98,20 @@ TEST(ChargeLog, FileNames) {
     for (const Case& c : cases) {
         EXPECT_EQ(ChargeLogFileName(c.pack, c.time), c.name);
     }
+    EXPECT_EQ(ChargeLogFileName("AA Pack", {2003, 3, 27, 14, 5}, 2),
+              "AA Pack 3-27-2003 14-05 (2).csv");
+    // 100 CJK characters are 300 bytes: the name is cut between characters so that even the
+    // 999th copy's file name fits the file system's 255 bytes.
+    std::string cjk;
+    for (int i = 0; i < 100; ++i) {
+        cjk += "\xE9\x9B\xBB";  // 電
+    }
+    const std::string longest = ChargeLogFileName(cjk, {2026, 12, 31, 23, 59}, 999);
+    EXPECT_LE(longest.size(), kMaxFileNameBytes);
+    EXPECT_GT(longest.size(), kMaxFileNameBytes - 3);
+    EXPECT_TRUE(QString::fromUtf8(longest).startsWith(QString(70, QChar(0x96FB))));
+    EXPECT_EQ(QString::fromUtf8(longest).toUtf8().toStdString(), longest);  // whole characters
+    EXPECT_TRUE(longest.ends_with("\xE9\x9B\xBB 12-31-2026 23-59 (999).csv"));
 }
 
 TEST(ChargeLog, ContentCountsDownFromTheNewestSample) {
