@@ -83,6 +83,7 @@ public:
     std::function<void(const QString&)> m_reportFailure;
     // Where the program lives: the end picture's second place.
     QString m_strProgramFolder;
+    bool m_bBadSettingsReported = false;
 
     QLabel* m_stcPackName;
     CSkinButton* m_btnPackInfo;

@@ -50,7 +50,7 @@ QString CChargerDlg::EncodePackProperties() const {
 
 bool CChargerDlg::DecodePackProperties(const QString& text) {
     std::optional<ChargeSettings> settings = ParsePackProperties(text.toStdString());
-    if (!settings) {
+    if (!settings || !IsWithinDialogRanges(*settings)) {
         return false;
     }
     m_settings = *settings;

@@ -128,6 +128,7 @@ bool CChargePropertiesDlg::OnInitDialog() {
 
     const ChargeSettings& d = kPropertiesDialogDefaults;
     m_edit.cells = Get(kKeyCells, d.cells);
+    const int storedCells = m_edit.cells;  // before the up-down control keeps it in its range
     Item<CUpDown>(IDC_CELLS_SPIN)->SetPos(static_cast<int16_t>(m_edit.cells & 0xFFFF));
 
     m_edit.sensitivity = Get(kKeySensitivity, d.sensitivity);
@@ -136,6 +137,16 @@ bool CChargePropertiesDlg::OnInitDialog() {
     m_edit.batteryType = Get(kKeyBatteryType, d.batteryType);
     m_edit.chargeType = Get(kKeyChargeType, d.chargeType);
     m_edit.exportCsv = Get(kKeyCsv, d.exportCsv);
+    ChargeSettings stored = m_edit;
+    stored.cells = storedCells;
+    if (!IsWithinDialogRanges(stored)) {
+        // What the main window runs with instead. Filling the fields again raises their
+        // notifications, so the settings are set once more afterwards.
+        m_edit = kMainWindowDefaults;
+        UpdateData(false);
+        m_edit = kMainWindowDefaults;
+        Item<CUpDown>(IDC_CELLS_SPIN)->SetPos(static_cast<int16_t>(m_edit.cells));
+    }
     CheckDlgButton(IDC_EXPORT_CSV, m_edit.exportCsv);
 
     SetTrackBarRange(IDC_DELAY, 5, 60);

@@ -21,6 +21,17 @@ ChargeSettings ReadChargeSettings(Profile& profile, const ChargeSettings& defaul
     return s;
 }
 
+bool IsWithinDialogRanges(const ChargeSettings& s) {
+    auto in = [](int value, int low, int high) { return value >= low && value <= high; };
+    return in(s.timedHours, 0, 59) && in(s.timedMinutes, 0, 59) && in(s.timedSeconds, 0, 59) &&
+           in(s.batteryType, kBatteryNiCd, kBatteryCustom) &&
+           in(s.chargeType, kPeakCharge, kTimedCharge) &&
+           in(s.threshold, kLowestThreshold, kHighestThreshold) &&
+           in(s.delay, kShortestDelay, kLongestDelay) &&
+           in(s.sensitivity, kShortestSensitivity, kLongestSensitivity) &&
+           in(s.cells, kFewestCellsAllowed, kMostCellsAllowed) && in(s.exportCsv, 0, 1);
+}
+
 void StoreChargeSettings(Profile& profile, const ChargeSettings& s) {
     // One write for all ten: the profile file is rewritten once, not ten times.
     profile.WriteProfileInts(kPropertiesSection, {{kKeyDelay, s.delay},

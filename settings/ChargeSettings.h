@@ -49,5 +49,16 @@ inline const char* const kKeyLastSelected = "LastSelected";
 
 // The main window starts from these when a key is absent.
 inline constexpr ChargeSettings kMainWindowDefaults{};
-// The Charge Properties dialog opens with these; only the threshold differs (1, not 8).
-inline constexpr ChargeSettings kPropertiesDialogDefaults{0, 0, 0, 2, 1, 1, 10, 10, 8, 0};
+// The Charge Properties dialog opens with what is in force: with nothing stored, the main
+// window's defaults (a lower threshold here would change the end of charge on a plain OK).
+inline constexpr ChargeSettings kPropertiesDialogDefaults = kMainWindowDefaults;
+
+// The ranges the Charge Properties dialog allows. Settings outside them (a profile edited by
+// hand, or written by another version) are never used: 0:00:60 would be a timed charge whose
+// clock never reaches its time.
+inline constexpr int kFewestCellsAllowed = 4;
+inline constexpr int kMostCellsAllowed = 8;
+inline constexpr int kLowestThreshold = 1, kHighestThreshold = 20;
+inline constexpr int kShortestDelay = 5, kLongestDelay = 60;
+inline constexpr int kShortestSensitivity = 5, kLongestSensitivity = 30;
+bool IsWithinDialogRanges(const ChargeSettings& settings);

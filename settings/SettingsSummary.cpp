@@ -9,6 +9,16 @@
 void CChargerDlg::LoadChargeSettings() {
     Profile& profile = AppProfile();
     m_settings = ReadChargeSettings(profile, kMainWindowDefaults);
+    if (!IsWithinDialogRanges(m_settings)) {
+        m_settings = kMainWindowDefaults;
+        if (!m_bBadSettingsReported) {
+            m_bBadSettingsReported = true;
+            m_reportFailure(
+                "The stored charge properties are outside what the Charge Properties dialog "
+                "allows (edited by hand, or written by another version), so they are not used. "
+                "The default charge properties are in force; check them with Properties.");
+        }
+    }
     m_nSelected = profile.GetProfileInt(kPropertiesSection, kKeyLastSelected, 0);
     m_strPackName = profile.GetProfileString(kPropertiesSection, kKeyPackName, "None");
 }

@@ -233,9 +233,11 @@ TEST(PackList, DamagedPropertiesAreReportedAndNotApplied) {
     Packs packs([](Profile& p) {
         Store(p, 0, "Short", "1");
         p.WriteProfileString("Packs", "1", "Absent properties");
+        // A timed charge of 0:00:60 would never end.
+        Store(p, 2, "Sixty seconds", "22080101080000600");
     });
     const ChargeSettings before = packs.main->m_settings;
-    for (const char* name : {"Short", "Absent properties"}) {
+    for (const char* name : {"Short", "Absent properties", "Sixty seconds"}) {
         QString notice;
         auto answer = WhenModalOpens<CConfirmDlg>([&](CConfirmDlg* w) {
             notice = w->GetDlgItemText(1083);

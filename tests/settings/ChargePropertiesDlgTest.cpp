@@ -56,21 +56,50 @@ public:
     D dlg;
 };
 
-TEST(ChargePropertiesDlg, OpensWithTheDialogDefaultsOnAnEmptyProfile) {
-    ProfileSandbox profile;
-    OpenDialog o;
-    EXPECT_EQ(o.Radios(), "x..x.");
-    EXPECT_EQ(o.Text(D::IDC_DELAY_TEXT), "10");
-    EXPECT_EQ(o.Text(D::IDC_SENSITIVITY_TEXT), "10");
-    EXPECT_EQ(o.Text(D::IDC_THRESHOLD_TEXT), "0.01");
-    EXPECT_EQ(o.Pos(D::IDC_THRESHOLD), 1);
-    EXPECT_EQ(o.Text(D::IDC_CELLS), "8");
-    EXPECT_EQ(o.Text(D::IDC_HOURS), "0");
-    EXPECT_EQ(o.Text(D::IDC_MINUTES), "0");
-    EXPECT_EQ(o.Text(D::IDC_SECONDS), "0");
-    EXPECT_FALSE(o.Checked(D::IDC_EXPORT_CSV));
-    EXPECT_EQ(o.dlg.m_edit.chargeType, 1);  // the fields' change notifications were overwritten
-    EXPECT_EQ(o.dlg.m_edit.threshold, 1);
+TEST(ChargePropertiesDlg, OpensWithWhatIsInForceAndNeverWithWhatItWouldRefuse) {
+    // Nothing stored, or stored values the dialog would refuse (a profile edited by hand): the
+    // main window runs with its defaults and says so once; the dialog opens with the same, so
+    // that OK without a touch changes nothing.
+    struct Case {
+        const char* key;  // nullptr: an empty profile
+        int value;
+    };
+    const Case cases[] = {
+        {nullptr, 0},     {"Sec", 60},   {"Min", -1},  {"Hour", 60}, {"ChargeType", 3},
+        {"PeakRadio", 0}, {"Cells", 9},  {"Cells", 3}, {"Delta", 0}, {"Delta", 21},
+        {"Delay", 4},     {"Delay", 61}, {"Sens", 4},  {"Sens", 31}, {"Csv", 2},
+    };
+    for (const Case& c : cases) {
+        const std::string label = c.key ? std::string(c.key) + "=" + std::to_string(c.value) : "";
+        ProfileSandbox profile;
+        if (c.key != nullptr) {
+            StoreChargeSettings(profile.profile(), kMainWindowDefaults);
+            profile.profile().WriteProfileInt("Properties", c.key, c.value);
+        }
+        PortSandbox<RecordingPort> port;
+        CChargerDlg main;
+        std::vector<QString> reported;
+        main.m_reportFailure = [&](const QString& message) { reported.push_back(message); };
+        main.Initialise();
+        main.RefreshSettingsSummary();
+        EXPECT_EQ(main.m_settings, kMainWindowDefaults) << label;
+        EXPECT_EQ(reported.size(), c.key ? 1u : 0u) << label;
+        EXPECT_EQ(main.GetDlgItemText(IDC_VALUE_THRESHOLD), "0.08 volts") << label;
+
+        OpenDialog o;
+        EXPECT_EQ(o.Radios(), "x..x.") << label;
+        EXPECT_EQ(o.Text(D::IDC_DELAY_TEXT), "10") << label;
+        EXPECT_EQ(o.Text(D::IDC_SENSITIVITY_TEXT), "10") << label;
+        EXPECT_EQ(o.Text(D::IDC_THRESHOLD_TEXT), "0.08") << label;
+        EXPECT_EQ(o.Pos(D::IDC_THRESHOLD), 8) << label;
+        EXPECT_EQ(o.Text(D::IDC_CELLS), "8") << label;
+        EXPECT_EQ(o.Text(D::IDC_HOURS), "0") << label;
+        EXPECT_EQ(o.Text(D::IDC_MINUTES), "0") << label;
+        EXPECT_EQ(o.Text(D::IDC_SECONDS), "0") << label;
+        EXPECT_FALSE(o.Checked(D::IDC_EXPORT_CSV)) << label;
+        // The fields' change notifications were overwritten.
+        EXPECT_EQ(o.dlg.m_edit, kMainWindowDefaults) << label;
+    }
 }
 
 TEST(ChargePropertiesDlg, PresetsFollowBatteryTypeAndCells) {

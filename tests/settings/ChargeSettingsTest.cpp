@@ -19,16 +19,6 @@ TEST(ChargeSettings, DisplayForms) {
     EXPECT_EQ(FormatDuration(100, 59, 10), "100:59:10");
 }
 
-TEST(ChargeSettings, DefaultsDifferOnlyInTheThreshold) {
-    ProfileSandbox sandbox;
-    ChargeSettings main = ReadChargeSettings(sandbox.profile(), kMainWindowDefaults);
-    ChargeSettings dialog = ReadChargeSettings(sandbox.profile(), kPropertiesDialogDefaults);
-    EXPECT_EQ(main, (ChargeSettings{0, 0, 0, 2, 1, 8, 10, 10, 8, 0}));
-    EXPECT_EQ(dialog.threshold, 1);
-    dialog.threshold = 8;
-    EXPECT_EQ(dialog, main);
-}
-
 TEST(ChargeSettings, StoredValuesWinAndStayUnclamped) {
     ProfileSandbox sandbox;
     const ChargeSettings stored{1, 30, 0, 1, 2, 12, 60, 30, 4, 1};
