@@ -1,6 +1,7 @@
 #include "packs/CPackEditorDlg.h"
 
 #include "controls/CSkinButton.h"
+#include "packs/PackStore.h"
 
 namespace {
 const DialogTemplate& PackEditorTemplate() {
@@ -34,6 +35,7 @@ void CPackEditorDlg::DoDataExchange(CDataExchange* pDX) {
     DDX_Text(pDX, IDC_CHARGES, m_nCharges);
     DDV_MinMaxInt(pDX, m_nCharges, 0, kMostCharges);
     DDX_Text(pDX, IDC_NAME, m_strName);
+    DDV_MaxChars(pDX, m_strName, kMaxPackNameLength);
 }
 
 bool CPackEditorDlg::OnInitDialog() {

@@ -106,11 +106,9 @@ void CPackInfoDlg::OnEditPack() {
     if (editor.DoModal() != IDOK) {
         return;
     }
+    // A new name follows the same rule as a new pack's.
     const QString name = editor.m_strName;
-    const bool acceptable =
-        name != kEmptySlot && !name.isEmpty() &&
-        std::find(m_strPacks.begin(), m_strPacks.end(), name) == m_strPacks.end();
-    if (name != current && !acceptable) {
+    if (name != current && !IsAcceptablePackName(name, m_strPacks)) {
         CConfirmDlg notice(this);
         notice.m_strMessage = "That pack already exists or you have entered an illegal pack name";
         notice.DoModal();

@@ -15,7 +15,6 @@
 #include "settings/ChargeSettingsStore.h"
 
 namespace {
-const char* const kIllegalCharacters = "\\/:*?\"<>|";
 const char* const kIllegalName =
     "That pack already exists or you have entered an illegal pack name. \\ / : * ? \" < > | are "
     "illegal characters.";
@@ -127,32 +126,55 @@ void CChargerDlg::OnNewPack() {
         return;
     }
     const QString name = dlg.GetName();
-    bool refused = name == kEmptySlot || name.isEmpty() || name == kNoPack ||
-                   std::find(m_strPacks.begin(), m_strPacks.end(), name) != m_strPacks.end();
-    for (const char* c = kIllegalCharacters; *c != '\0' && !refused; ++c) {
-        refused = name.contains(QChar(*c));
-    }
-    if (refused) {
+    if (!IsAcceptablePackName(name, m_strPacks)) {
         ShowNotice(kIllegalName);
         return;
     }
-    for (int n = 0; n < kPackSlotCount; ++n) {
-        if (m_strPacks[n] == kEmptySlot) {
-            m_strPacks[n] = name;
-            P().WriteProfileString(kPacksSection, SlotKey(n), name);
-            P().WriteProfileString(kPacksSection, SlotKey(n) + "i", EncodePackProperties());
-            m_lstPacks->AddString(name);
-            break;
-        }
+    const auto free = std::find(m_strPacks.begin(), m_strPacks.end(), QString(kEmptySlot));
+    if (free == m_strPacks.end()) {
+        return;  // all forty slots in use: nothing is stored
+    }
+    const int slot = static_cast<int>(free - m_strPacks.begin());
+    m_lstPacks->AddString(name);
+    int position = 0;
+    while (position < m_lstPacks->GetCount() && m_lstPacks->GetText(position) != name) {
+        ++position;
+    }
+    // The new pack, its properties (the current ones) and its being current go to the profile
+    // in one write: killed half-way, the program must not leave a name without its properties.
+    // During a charge the new pack is only highlighted: the charge keeps its pack.
+    const ChargeSettings& s = m_settings;
+    const QString properties = EncodePackProperties();
+    if (m_bCharging != 0) {
+        P().WriteProfileValues({
+            {kPacksSection, SlotKey(slot), name},
+            {kPacksSection, SlotKey(slot) + "i", properties},
+            {kPropertiesSection, kKeyLastSelected, position},
+        });
+    } else {
+        P().WriteProfileValues({
+            {kPacksSection, SlotKey(slot), name},
+            {kPacksSection, SlotKey(slot) + "i", properties},
+            {kPropertiesSection, kKeyPackName, name},
+            {kPropertiesSection, kKeyLastSelected, position},
+            {kPropertiesSection, kKeyDelay, s.delay},
+            {kPropertiesSection, kKeySensitivity, s.sensitivity},
+            {kPropertiesSection, kKeyThreshold, s.threshold},
+            {kPropertiesSection, kKeyBatteryType, s.batteryType},
+            {kPropertiesSection, kKeyChargeType, s.chargeType},
+            {kPropertiesSection, kKeySec, s.timedSeconds},
+            {kPropertiesSection, kKeyMin, s.timedMinutes},
+            {kPropertiesSection, kKeyHour, s.timedHours},
+            {kPropertiesSection, kKeyCells, s.cells},
+            {kPropertiesSection, kKeyCsv, s.exportCsv},
+        });
     }
     ReloadPackNames();
-    for (int q = 0; q < m_lstPacks->GetCount(); ++q) {
-        if (m_lstPacks->GetText(q) == name) {
-            m_lstPacks->SetCurSel(q);
-            MakePackCurrent(q);
-            P().WriteProfileInt(kPropertiesSection, kKeyLastSelected, q);
-            return;
-        }
+    m_lstPacks->SetCurSel(position);
+    m_nSelected = position;
+    if (m_bCharging == 0) {
+        m_strPackName = name;
+        RefreshSettingsSummary();
     }
 }
 
@@ -216,6 +238,14 @@ void CChargerDlg::OnPackInfo() {
     CPackInfoDlg info(this);
     info.m_strSlot = SlotKey(slot);
     info.DoModal();
+    // Renamed in the editor, the current pack keeps being the current pack under its new name,
+    // so that the end of its next charge (or of the running one) finds it.
+    const QString renamed = P().GetProfileString(kPacksSection, SlotKey(slot), kEmptySlot);
+    if (text == m_strPackName && renamed != text && renamed != kEmptySlot) {
+        m_strPackName = renamed;
+        m_stcPackName->setText(renamed);
+        P().WriteProfileString(kPropertiesSection, kKeyPackName, renamed);
+    }
     FillPackList();
 }
 

@@ -1,5 +1,7 @@
 #include "packs/PackStore.h"
 
+#include <algorithm>
+
 QString SlotKey(int slot) {
     return QString::number(slot);
 }
@@ -18,6 +20,20 @@ int FindPackSlot(const PackNames& names, const QString& name) {
         }
     }
     return slot;
+}
+
+bool IsAcceptablePackName(const QString& name, const PackNames& names) {
+    if (name.isEmpty() || name == kEmptySlot || name == kNoPack ||
+        name.size() > kMaxPackNameLength ||
+        std::find(names.begin(), names.end(), name) != names.end()) {
+        return false;
+    }
+    for (QChar c : QString("\\/:*?\"<>|")) {
+        if (name.contains(c)) {
+            return false;
+        }
+    }
+    return true;
 }
 
 QString ReadRecord(Profile& profile, const QString& slotKey) {

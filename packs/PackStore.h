@@ -19,3 +19,8 @@ void ReloadPackNames(Profile& profile, PackNames& names);
 // The last slot whose name is exactly name, or -1.
 int FindPackSlot(const PackNames& names, const QString& name);
 QString ReadRecord(Profile& profile, const QString& slotKey);
+// The rule for a pack's name, in New Pack and in the Pack Editor alike: not empty, not taken (AA
+// and aa are two packs), not one of the markers "None" and "0", none of \ / : * ? " < > |, and
+// at most 100 characters.
+inline constexpr int kMaxPackNameLength = 100;
+bool IsAcceptablePackName(const QString& name, const PackNames& names);

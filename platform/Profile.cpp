@@ -62,7 +62,15 @@ bool Profile::WriteProfileString(const QString& section, const QString& key, con
     return Commit();
 }
 
+bool Profile::WriteProfileValues(std::initializer_list<Value> values) {
+    for (const Value& v : values) {
+        m_settings.setValue(KeyPath(v.section, v.key), v.value);
+    }
+    return Commit();
+}
+
 bool Profile::Commit() {
+    ++m_nWrites;
     // QSettings writes through a temporary file that replaces the old one, so a crash leaves
     // either the old or the new profile, never half of one.
     m_settings.sync();

@@ -22,6 +22,15 @@ public:
     // Several integers of one section, saved together in one write.
     bool WriteProfileInts(const QString& section,
                           std::initializer_list<std::pair<const char*, int>> values);
+    // Values of any sections, saved together in one write.
+    struct Value {
+        const char* section;
+        QString key;
+        QVariant value;
+    };
+    bool WriteProfileValues(std::initializer_list<Value> values);
+    // How many times the file has been written (tests count the writes of one action).
+    int WriteCount() const { return m_nWrites; }
     QString GetProfileString(const QString& section, const QString& key,
                              const QString& defaultValue);
     bool WriteProfileString(const QString& section, const QString& key, const QString& value);
@@ -38,6 +47,7 @@ private:
     QSettings m_settings;
     std::function<void(const QString&)> m_reporter;
     bool m_bFailureReported = false;
+    int m_nWrites = 0;
 };
 
 // The program's profile, set up at start-up (the registry key of the original program).

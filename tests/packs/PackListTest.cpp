@@ -119,10 +119,13 @@ TEST(PackList, NewPacksAreCheckedAndTakeTheLowestFreeSlot) {
         {">", false},   {"|", false},
     };
     for (const Case& c : cases) {
+        const int writes = packs.P().WriteCount();
         QString notice = packs.Create(c.name, !c.accepted);
         if (!c.accepted) {
             EXPECT_EQ(notice, illegal) << c.name;
         }
+        // One write: killed in between, no name is left without its properties.
+        EXPECT_EQ(packs.P().WriteCount() - writes, c.accepted ? 1 : 0) << c.name;
     }
     EXPECT_EQ(packs.Names(), (QStringList{"7", "AA", "aa", "none"}));
     EXPECT_EQ(packs.Get("0"), "AA");
@@ -356,13 +359,13 @@ TEST(PackList, PackInformationShowsAndEditsTheRecord) {
                                   "14:07", "9.91", "6"}));
     EXPECT_EQ(packs.Names(), (QStringList{"Beta", "Zulu"}));
     EXPECT_EQ(packs.List().GetCurSel(), 0);  // back at the remembered position
-    EXPECT_EQ(packs.main->m_strPackName, "Alpha");
-    EXPECT_EQ(packs.main->GetDlgItemText(IDC_PACK_NAME), "Alpha");
+    // The current pack follows its new name, so that its next charge is recorded.
+    EXPECT_EQ(packs.main->m_strPackName, "Zulu");
+    EXPECT_EQ(packs.main->GetDlgItemText(IDC_PACK_NAME), "Zulu");
+    EXPECT_EQ(packs.P().GetProfileString("Properties", "PackName", "?"), "Zulu");
     EXPECT_EQ(packs.Get("0j"), kLaterRecord);
-
-    // A charge that ends now has no slot to go to: nothing is written anywhere.
     packs.main->UpdatePackRecord();
-    EXPECT_EQ(packs.Get("0j"), kLaterRecord);
+    EXPECT_EQ(RecordCount(packs.Get("0j").toStdString()), 7);
     EXPECT_EQ(packs.Get("1j"), "0");
 
     // Beta, now first in the list and highlighted, has no record; a count of 0 gives it the
@@ -411,8 +414,12 @@ TEST(PackList, PackEditorRefusesTakenNamesAndBadCounts) {
         {"Alpha", "50001", "Please enter an integer between 0 and 50000.", false},
         {"Alpha", "-1", "Please enter an integer between 0 and 50000.", false},
         {"Alpha", "", "Please enter an integer.", false},
-        {"None", "50000", nullptr, true},
-        {" a/b\\c ", "7", nullptr, true},
+        // The rule of New Pack holds here too.
+        {"None", "3", "That pack already exists or you have entered an illegal pack name", false},
+        {"a/b", "3", "That pack already exists or you have entered an illegal pack name", false},
+        {"x|y", "3", "That pack already exists or you have entered an illegal pack name", false},
+        {"Zed", "50000", nullptr, true},
+        {" Größe 電池 ", "7", nullptr, true},
     };
     for (const Case& c : cases) {
         QString message;
@@ -492,6 +499,12 @@ TEST(PackList, NewPackNamesAreLimitedTo100Characters) {
     dlg.OnOK();
     EXPECT_EQ(dlg.result(), IDOK);
     EXPECT_EQ(dlg.GetName(), QString(100, 'x'));
+    // And a rename in the Pack Editor too.
+    CPackEditorDlg editor;
+    editor.show();
+    editor.Initialise();
+    QTest::keyClicks(editor.GetDlgItem(CPackEditorDlg::IDC_NAME), QString(120, 'y'));
+    EXPECT_EQ(editor.GetDlgItemText(CPackEditorDlg::IDC_NAME), QString(100, 'y'));
 }
 
 }  // namespace
