@@ -162,9 +162,11 @@ void CChargerDlg::EndCycle(bool disconnected) {
     m_picture->Stop();
     m_picture->UnLoad();
     // Looked up in the current folder (the log folder once a log has been written), then beside
-    // the program, where it is installed.
-    if (!m_picture->Load(QString(kEndPicture))) {
-        m_picture->Load(m_strProgramFolder + "/" + kEndPicture);
+    // the program, where it is installed; a picture that cannot be shown (or would take too much
+    // memory) gives way to the built-in one.
+    if (!m_picture->Load(QString(kEndPicture)) &&
+        !m_picture->Load(m_strProgramFolder + "/" + kEndPicture)) {
+        m_picture->Load(ResourcePath("gif", QString(kEndPicture).section('.', 0, 0)));
     }
     m_picture->Draw();
     if (!disconnected) {

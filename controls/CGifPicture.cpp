@@ -39,6 +39,12 @@ CGifPicture::~CGifPicture() {
     UnLoad();
 }
 
+namespace {
+int64_t PictureBytes(int width, int height, int pictures) {
+    return int64_t{4} * width * height * pictures;
+}
+}  // namespace
+
 QImage CGifPicture::DecodeFrame(const std::vector<uint8_t>& bytes) {
     QByteArray data(reinterpret_cast<const char*>(bytes.data()),
                     static_cast<qsizetype>(bytes.size()));
@@ -72,6 +78,13 @@ bool CGifPicture::LoadFromMemory(const QByteArray& data) {
     const auto* bytes = reinterpret_cast<const uint8_t*>(data.constData());
     GifWalker walker(bytes, static_cast<size_t>(data.size()));
     if (!walker.IsGif()) {
+        // A few bytes may claim a picture of gigabytes: ask its size before decoding.
+        QBuffer buffer(const_cast<QByteArray*>(&data));
+        QImageReader probe(&buffer);
+        const QSize size = probe.size();
+        if (size.isValid() && PictureBytes(size.width(), size.height(), 2) > kMemoryBudget) {
+            return false;
+        }
         m_pPicture = QImage::fromData(data);
         if (m_pPicture.isNull()) {
             return false;
@@ -85,6 +98,12 @@ bool CGifPicture::LoadFromMemory(const QByteArray& data) {
     m_nHeight = walker.ScreenHeight();
     const int graphics = walker.CountGraphics();
     if (graphics == 0) {
+        return false;
+    }
+    // Every frame decodes onto the whole logical screen and is kept; the memory picture and the
+    // area kept for disposal come on top. A 127-byte file can ask for gigabytes that way.
+    if (PictureBytes(m_nWidth, m_nHeight, graphics + 2) > kMemoryBudget) {
+        m_bIsGif = false;
         return false;
     }
     if (graphics == 1) {

@@ -27,7 +27,9 @@ public:
 
     bool Load(int resourceId, const char* type);
     bool Load(const QString& fileName);
+    // Refuses a picture whose decoded frames together would take more than kMemoryBudget bytes.
     bool LoadFromMemory(const QByteArray& data);
+    static constexpr int64_t kMemoryBudget = int64_t{64} << 20;
     // Renders a still picture, or starts the animation (then returns false, as it always did).
     bool Draw();
     // Ends the animation; a later Draw goes on from the frame it stopped at.

@@ -300,30 +300,39 @@ TEST(MainWindow, TheStatusPictureFollowsTheCharge) {
     EXPECT_TRUE(dlg.m_picture->IsReady());  // nomove.gif from the current folder
     EXPECT_NE(dlg.m_picture->MemoryPicture(), still);
 
-    // Without the file the picture stays empty.
-    QFile::remove(folder.path() + "/nomove.gif");
-    dlg.OnOK();
-    ASSERT_TRUE(RunUntil([&] { return dlg.m_bCharging == 0; },
-                         [&] {
-                             box->AdvanceSeconds(1);
-                             dlg.OnTimer(1);
-                             dlg.OnTimer(2);
-                         }));
-    EXPECT_FALSE(dlg.m_picture->IsReady());
+    const QImage endPicture = dlg.m_picture->MemoryPicture();
+    auto charge = [&] {
+        dlg.OnOK();
+        return RunUntil([&] { return dlg.m_bCharging == 0; },
+                        [&] {
+                            box->AdvanceSeconds(1);
+                            dlg.OnTimer(1);
+                            dlg.OnTimer(2);
+                        });
+    };
 
-    // Beside the program is the second place: a CSV log made the log folder current.
+    // Beside the program is the second place (a CSV log makes the log folder current); here it
+    // holds the still battery, to tell the places apart.
     QTemporaryDir program;
-    ASSERT_TRUE(QFile::copy(QString(KVC410_SOURCE_DIR) + "/res/nomove.gif",
+    ASSERT_TRUE(QFile::copy(QString(KVC410_SOURCE_DIR) + "/res/gif/198.gif",
                             program.path() + "/nomove.gif"));
     dlg.m_strProgramFolder = program.path();
-    dlg.OnOK();
-    ASSERT_TRUE(RunUntil([&] { return dlg.m_bCharging == 0; },
-                         [&] {
-                             box->AdvanceSeconds(1);
-                             dlg.OnTimer(1);
-                             dlg.OnTimer(2);
-                         }));
+    QFile::remove(folder.path() + "/nomove.gif");
+    ASSERT_TRUE(charge());
     EXPECT_TRUE(dlg.m_picture->IsReady());
+    EXPECT_EQ(dlg.m_picture->MemoryPicture(), still);
+
+    // Nowhere, or a picture that would take far too much memory (a few bytes claiming a
+    // 5600x5600 screen): the built-in end picture.
+    QFile bomb(folder.path() + "/nomove.gif");
+    ASSERT_TRUE(bomb.open(QIODevice::WriteOnly));
+    bomb.write(QByteArray::fromHex("474946383961e015e0150000") +
+               QByteArray::fromHex("21f9040400000000002c000000000100010000020144003b"));
+    bomb.close();
+    dlg.m_strProgramFolder = folder.path() + "/none";
+    ASSERT_TRUE(charge());
+    EXPECT_TRUE(dlg.m_picture->IsReady());
+    EXPECT_EQ(dlg.m_picture->MemoryPicture(), endPicture);
     QDir::setCurrent(before);
 }
 

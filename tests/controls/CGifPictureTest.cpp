@@ -79,6 +79,33 @@ TEST(CGifPicture, OnlyDecodableFramesPlay) {
     EXPECT_FALSE(picture.LoadFromMemory(Header() + Comment("nothing") + Trailer()));
 }
 
+TEST(CGifPicture, APictureBeyondTheMemoryBudgetIsRefused) {
+    // A few bytes claim a huge logical screen; every frame would decode onto all of it.
+    struct Case {
+        int width, height, frames;
+        bool loads;
+    };
+    const Case cases[] = {
+        {5600, 5600, 4, false},
+        {5600, 5600, 1, false},
+        // 4 MB a picture; with the memory picture and the disposal area two more: 14 frames
+        // are just the 64 MB, 15 are over.
+        {1024, 1024, 14, true},
+        {1024, 1024, 15, false},
+        {640, 480, 16, true},
+    };
+    for (const Case& c : cases) {
+        QByteArray data = Header(c.width, c.height);
+        for (int i = 0; i < c.frames; ++i) {
+            data += Control(10, 0) + Image(0, 0, 2, 2, i % 2);
+        }
+        data += Trailer();
+        CGifPicture picture;
+        EXPECT_EQ(picture.LoadFromMemory(data), c.loads)
+            << c.width << "x" << c.height << " " << c.frames;
+    }
+}
+
 TEST(CGifPicture, DisposalMethods) {
     struct Case {
         int disposal;

@@ -32,9 +32,13 @@ int main(int argc, char** argv) {
     std::printf("gif %d graphics %d\n", gif ? 1 : 0, graphics);
     if (gif) {
         walker.SetPosition(walker.FirstBlock());
+        // Beyond the picture's memory budget no frame is decoded (the picture refuses it).
+        const bool affordable =
+            int64_t{4} * walker.ScreenWidth() * walker.ScreenHeight() * (graphics + 2) <=
+            CGifPicture::kMemoryBudget;
         int index = 0;
         while (std::optional<GifFrameData> frame = walker.NextFrameData()) {
-            bool decoded = !CGifPicture::DecodeFrame(frame->bytes).isNull();
+            bool decoded = affordable && !CGifPicture::DecodeFrame(frame->bytes).isNull();
             std::printf("%d %u %d %d %d %d %d %d\n", index++, frame->nDelay, frame->nDisposal,
                         frame->x, frame->y, frame->cx, frame->cy, decoded ? 1 : 0);
         }
