@@ -6,6 +6,10 @@
 #include <sys/ioctl.h>
 #include <unistd.h>
 
+#include <pthread.h>
+#include <signal.h>
+
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -132,14 +136,33 @@ public:
 
 private:
     void Log(char kind, uint32_t port, unsigned value) noexcept {
+        if (m_broken.load()) {
+            return;
+        }
         char line[40];
         size_t n = FormatTraceLine(line, kind, port, value);
+        // A trace into a pipe whose reader has gone must not end the program: SIGPIPE is held
+        // back for the write, and taken back if the write raised it. All async-signal-safe, as
+        // EmergencyOff logs from the signal handlers.
+        sigset_t pipeSignal;
+        sigset_t previous;
+        sigemptyset(&pipeSignal);
+        sigaddset(&pipeSignal, SIGPIPE);
+        pthread_sigmask(SIG_BLOCK, &pipeSignal, &previous);
         // One write per line with O_APPEND: lines stay whole even when a signal handler logs.
-        ssize_t ignored = ::write(m_fd, line, n);
-        (void)ignored;
+        const int savedErrno = errno;
+        if (::write(m_fd, line, n) < 0 && errno == EPIPE) {
+            m_broken.store(true);
+            const timespec now{0, 0};
+            while (sigtimedwait(&pipeSignal, nullptr, &now) == SIGPIPE) {
+            }
+        }
+        errno = savedErrno;
+        pthread_sigmask(SIG_SETMASK, &previous, nullptr);
     }
     std::unique_ptr<PortDriver> m_inner;
     int m_fd;
+    std::atomic<bool> m_broken{false};
 };
 
 }  // namespace
@@ -174,10 +197,12 @@ std::unique_ptr<PortDriver> OpenDirectIoPort(unsigned base, std::string& error) 
 
 std::unique_ptr<PortDriver> MakeTracingPortDriver(std::unique_ptr<PortDriver> inner,
                                                   const std::string& path, std::string& error) {
-    int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+    // Not blocking: a FIFO that nobody reads would hold start-up forever.
+    int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC | O_NONBLOCK, 0644);
     if (fd < 0) {
-        error = std::strerror(errno);
+        error = errno == ENXIO ? "it is a pipe that no program reads" : std::strerror(errno);
         return nullptr;
     }
+    fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     return std::make_unique<TracingPortDriver>(std::move(inner), fd);
 }

@@ -1,4 +1,8 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <QDir>
 #include <QFile>
@@ -124,6 +128,35 @@ TEST(PortSelection, OneLockPerPortHoweverItIsNamed) {
     EXPECT_EQ(AcquirePortLock("io-632", root, why), PortLock::Taken);
     EXPECT_EQ(AcquirePortLock("io-888", root + "/missing", why), PortLock::Unavailable);
     EXPECT_NE(why.find("/missing/kvc410-io-888.lock"), std::string::npos) << why;
+}
+
+TEST(PortSelection, ATraceIntoAPipeNeitherHangsNorEndsTheProgram) {
+    QTemporaryDir dir;
+    const std::string fifo = dir.path().toStdString() + "/trace";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    // Nobody reads it: said at once instead of waiting for a reader.
+    PortChoice unread = OpenPortFromSetting("sim", fifo.c_str());
+    EXPECT_FALSE(unread.driver);
+    EXPECT_NE(unread.error.find("no program reads"), std::string::npos) << unread.error;
+
+    // The reader goes away while the program traces: tracing stops, the program goes on (with
+    // SIGPIPE at its default, which ends a process, as the program's own handler would).
+    struct sigaction dfl {};
+    struct sigaction saved {};
+    dfl.sa_handler = SIG_DFL;
+    sigaction(SIGPIPE, &dfl, &saved);
+    int reader = open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
+    ASSERT_GE(reader, 0);
+    PortChoice traced = OpenPortFromSetting("sim", fifo.c_str());
+    ASSERT_TRUE(traced.driver) << traced.error;
+    traced.driver->Write(kDataPort, 255);
+    close(reader);
+    for (int i = 0; i < 3; ++i) {
+        traced.driver->Write(kDataPort, 255);
+        traced.driver->EmergencyOff();
+    }
+    EXPECT_EQ(traced.driver->Read(kDataPort), 255);
+    sigaction(SIGPIPE, &saved, nullptr);
 }
 
 }  // namespace
