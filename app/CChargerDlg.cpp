@@ -70,6 +70,7 @@ CChargerDlg::CChargerDlg(QWidget* parent)
     m_btnStart = SkinButton(IDOK);
     m_stcVolts = Item<QLabel>(IDC_VOLTS);
     m_lstPacks = Item<CListBox>(IDC_PACK_LIST);
+    m_cycle.AddObserver(this);
 }
 
 CChargerDlg::~CChargerDlg() = default;
@@ -113,6 +114,7 @@ void CChargerDlg::OnTerminateRequest() {
     ChargerOff();
     KillTimer(1);
     KillTimer(2);
+    m_cycle.RemoveObserver(this);
     m_bCharging = 0;
     // Leaves every event loop, those of open dialogs too; their callers see Cancel.
     QCoreApplication::exit(0);

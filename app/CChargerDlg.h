@@ -7,7 +7,7 @@
 #include <array>
 #include <functional>
 
-#include "charge/SampleHistory.h"
+#include "charge/ChargeCycle.h"
 #include "packs/PackStore.h"
 #include "platform/CDialog.h"
 #include "settings/ChargeSettings.h"
@@ -17,7 +17,7 @@ class CSkinButton;
 class QLabel;
 class CListBox;
 
-class CChargerDlg : public CDialog {
+class CChargerDlg : public CDialog, private ChargeObserver {
     Q_OBJECT
 public:
     explicit CChargerDlg(QWidget* parent = nullptr);
@@ -41,10 +41,7 @@ public:
     void StartCycle();
     // Stops by hand; asks whether to store the charge when a pack is current and askToStore.
     void StopCycle(bool askToStore);
-    void MeasurementTick();
-    void ClockTick();
     void EndCycle(bool disconnected);
-    void ShowChargeMah();
     int WriteChargeLog();
     int PlayWaveResource(const char* name);
 
@@ -72,9 +69,8 @@ public:
     int m_bCharging = 0;
     ChargeSettings m_settings;
 
-    // The running cycle's samples and its ampere-second total.
-    SampleHistory m_history;
-    float ampSecondTotal = 0.0f;
+    // The charge engine: clock, samples, delivered charge, end of charge.
+    ChargeCycle m_cycle;
     // Plays the end sound; tests count the calls in its place.
     int (*m_playWave)(const QByteArray& data);
     // The folder the CSV logs go to ($HOME/KVC410 Output).
@@ -115,6 +111,8 @@ public:
     CListBox* m_lstPacks;
 
 private:
+    void OnTextsChanged(const ChargeTexts& texts) override;
+    void OnEnded(ChargeEnd reason) override;
     void MakePackCurrent(int position);
     bool SelectedPackSlot(int& position, QString& text, int& slot);
     void ShowNotice(const QString& message);

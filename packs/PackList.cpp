@@ -261,8 +261,7 @@ void CChargerDlg::UpdatePackRecord() {
     }
     const std::string previous = ReadRecord(P(), SlotKey(slot)).toStdString();
     const std::string record =
-        BuildPackRecord(m_stcVolts->text().toStdString(), m_stcMah->text().toStdString(),
-                        m_stcHours->text().toStdString(), m_stcMinutes->text().toStdString(),
-                        m_stcSeconds->text().toStdString(), GetLocalTime(), previous);
+        BuildPackRecord(m_cycle.Texts().volts, m_cycle.Texts().mah, m_cycle.Texts().hours,
+                        m_cycle.Texts().minutes, m_cycle.Texts().seconds, GetLocalTime(), previous);
     P().WriteProfileString(kPacksSection, SlotKey(slot) + "j", QString::fromStdString(record));
 }

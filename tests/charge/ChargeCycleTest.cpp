@@ -231,7 +231,7 @@ TEST(ChargeCycle, AMissingChargerOrBatteryEndsTheCycleSilently) {
         EXPECT_EQ(rig.Text(IDC_VOLTS), c.reading);
         // The notice goes under the voltage shown before the judging measurement, not under
         // the one it judged.
-        rig.dlg.SetDlgItemText(IDC_VOLTS, "0.01");
+        rig.dlg.m_cycle.MutableTexts().volts = "0.01";
         ASSERT_TRUE(rig.RunUntilEnd(120));
         EXPECT_EQ(rig.Clock(), "00:00:03");
         EXPECT_EQ(rig.Text(IDC_VOLTS), QString("0.01") + c.notice);
@@ -266,7 +266,7 @@ TEST(ChargeCycle, StopByHandSwitchesOffAtOnce) {
     rig.dlg.OnOK();  // no pack: no question
     EXPECT_EQ(rig.box->DataRegister(), 255);
     EXPECT_EQ(rig.dlg.m_bCharging, 0);
-    EXPECT_EQ(rig.dlg.m_history.sampleHead, nullptr);
+    EXPECT_EQ(rig.dlg.m_cycle.History().sampleHead, nullptr);
     EXPECT_FALSE(rig.dlg.HasTimer(1));
     EXPECT_FALSE(rig.dlg.HasTimer(2));
     EXPECT_EQ(g_sounds, 0);
@@ -316,7 +316,7 @@ TEST(ChargeCycle, StopWithACurrentPackAsksBeforeStoring) {
         rig.dlg.OnOK();
         EXPECT_EQ(asked, "Save charge information to the selected profile?");
         EXPECT_EQ(rig.LogLines("AA Pack").size(), confirm ? 6 : 0) << confirm;
-        EXPECT_EQ(rig.dlg.m_history.sampleHead, nullptr);
+        EXPECT_EQ(rig.dlg.m_cycle.History().sampleHead, nullptr);
         EXPECT_EQ(rig.dlg.m_bCharging, 0);
     }
 }
@@ -329,7 +329,7 @@ TEST(ChargeCycle, ASampleThatCannotBeStoredStopsTheCharge) {
     for (int i = 0; i < 5; ++i) {
         rig.Second();
     }
-    rig.dlg.m_history.SetAllocator([]() -> ChargeSample* { return nullptr; });
+    rig.dlg.m_cycle.History().SetAllocator([]() -> ChargeSample* { return nullptr; });
     rig.Second();  // no question may open here: a modal dialog would hang the test
     EXPECT_EQ(rig.dlg.m_bCharging, 0);
     EXPECT_EQ(rig.box->DataRegister(), 255);
@@ -340,7 +340,7 @@ TEST(ChargeCycle, ASampleThatCannotBeStoredStopsTheCharge) {
 
 TEST(ChargeCycle, TheFirstClockTickBeforeAnySampleLeavesMahAlone) {
     Rig rig({}, Peak(2, 8, 10, 0));
-    rig.dlg.SetDlgItemText(IDC_MAH, "123.4");
+    rig.dlg.m_cycle.MutableTexts().mah = "123.4";
     rig.dlg.OnOK();
     rig.dlg.OnTimer(2);
     EXPECT_EQ(rig.Text(IDC_MAH), "123.4");

@@ -1,5 +1,6 @@
-// The charge cycle of the main window: Start and Stop, the measurement and clock ticks, and the
-// end of a cycle.
+// The main window's side of a charge: the Start/Stop button, the two timers forwarded to the
+// engine, the displays mirrored from it, and what the window does at the end (the log, the
+// pack's record, the picture, the chime).
 
 #include <sys/statvfs.h>
 #include <unistd.h>
@@ -34,17 +35,14 @@ constexpr int kMostLogCopies = 999;
 const char* const kStart = "Start";
 const char* const kStop = "Stop";
 
-std::string Text(const QLabel* label) {
-    return label->text().toStdString();
-}
 void SetText(QLabel* label, const std::string& text) {
     label->setText(QString::fromStdString(text));
 }
 }  // namespace
 
 void CChargerDlg::OnOK() {
-    m_bCharging = m_btnStart->text() == kStart ? 0 : 1;
-    if (m_btnStart->text() == kStart) {
+    m_bCharging = m_cycle.IsCharging() ? 1 : 0;
+    if (!m_cycle.IsCharging()) {
         StartCycle();
     } else {
         StopCycle(true);
@@ -55,23 +53,19 @@ void CChargerDlg::StartCycle() {
     m_btnStart->setText(kStop);
     SetTimer(kMeasurementTimer, kTickMilliseconds);
     SetTimer(kClockTimer, kTickMilliseconds);
-    m_stcSeconds->setText("00");
-    m_stcMinutes->setText("00");
-    m_stcHours->setText("00");
+    m_cycle.Start();
     m_picture->UnLoad();
     if (m_picture->Load(kChargingGif, "GIF")) {
         m_picture->Draw();
     }
     m_bCharging = 1;
-    ampSecondTotal = 0.0f;
-    // Nothing goes to the port here: the first measurement switches the charger on.
 }
 
 void CChargerDlg::StopCycle(bool askToStore) {
     m_btnStart->setText(kStart);
     KillTimer(kMeasurementTimer);
     KillTimer(kClockTimer);
-    ChargerOff();
+    m_cycle.Stop();
     m_picture->Stop();
     m_picture->UnLoad();
     if (m_picture->Load(kIdleGif, "GIF")) {
@@ -79,86 +73,61 @@ void CChargerDlg::StopCycle(bool askToStore) {
     }
     // Stopped before its first measurement (a double click on Start), a cycle has nothing worth
     // storing: no question, no record, no log.
-    if (askToStore && m_history.sampleHead != nullptr && m_strPackName != kNoPack &&
+    if (askToStore && m_cycle.History().sampleHead != nullptr && m_strPackName != kNoPack &&
         Ask("Save charge information to the selected profile?")) {
         UpdatePackRecord();
         if (m_settings.exportCsv == 1) {
             WriteChargeLog();
         }
     }
-    m_history.FreeSamples();
+    m_cycle.Release();
     m_bCharging = 0;
 }
 
 void CChargerDlg::OnTimer(int id) {
     // Once told to end, no tick may judge the switched-off box and end the charge.
-    if (ChargerOffLatched()) {
+    if (ChargerOffLatched() || !m_cycle.IsCharging()) {
         return;
     }
     if (id == kMeasurementTimer) {
-        MeasurementTick();
+        // Properties changed during the charge are in force from this second on.
+        m_cycle.SetSettings(m_settings);
+        m_cycle.MeasurementTick();
     } else if (id == kClockTimer) {
-        ClockTick();
+        m_cycle.ClockTick();
     }
 }
 
-void CChargerDlg::MeasurementTick() {
-    const std::string seconds = Text(m_stcSeconds);
-    const std::string minutes = Text(m_stcMinutes);
-    const std::string hours = Text(m_stcHours);
-    std::string voltText;
-    std::string currText;
-    float volts = 0.0f;
-    float amps = 0.0f;
-    Measure(voltText, currText, volts, amps);
-    if (!m_history.AddSample(volts, amps, seconds, minutes, hours, m_settings.delay,
-                             m_settings.chargeType)) {
+void CChargerDlg::OnTextsChanged(const ChargeTexts& t) {
+    SetText(m_stcVolts, t.volts);
+    SetText(m_stcCurrent, t.amps);
+    SetText(m_stcMaxVolts, t.maxVolts);
+    SetText(m_stcMah, t.mah);
+    SetText(m_stcHours, t.hours);
+    SetText(m_stcMinutes, t.minutes);
+    SetText(m_stcSeconds, t.seconds);
+}
+
+void CChargerDlg::OnEnded(ChargeEnd reason) {
+    if (reason == ChargeEnd::SampleLost) {
         // The history can no longer judge the end of the charge: stop as by hand, without
         // asking to store a record with a hole in it.
         StopCycle(false);
         return;
     }
-    const std::string previous = Text(m_stcVolts);
-    SetText(m_stcVolts, voltText);
-    SetText(m_stcCurrent, currText);
-
-    bool disconnected = false;
-    if (InDisconnectionWindow(seconds, minutes, hours)) {
-        switch (CheckDisconnection(voltText)) {
-            case Disconnection::Charger:
-                SetText(m_stcVolts, previous + kChargerDisconnected);
-                disconnected = true;
-                break;
-            case Disconnection::Battery:
-                SetText(m_stcVolts, previous + kBatteryDisconnected);
-                disconnected = true;
-                break;
-            case Disconnection::None:
-                break;
-        }
-    }
-    SetText(m_stcMaxVolts, FormatMaxVoltage(m_history.peakVoltage));
-
-    const ChargeSettings& s = m_settings;
-    if (m_history.IsChargeComplete(seconds, minutes, hours, s.timedSeconds, s.timedMinutes,
-                                   s.timedHours, s.sensitivity, s.delay, s.threshold,
-                                   s.chargeType) ||
-        disconnected) {
-        EndCycle(disconnected);
-    }
+    EndCycle(reason == ChargeEnd::ChargerDisconnected || reason == ChargeEnd::BatteryDisconnected);
 }
 
 void CChargerDlg::EndCycle(bool disconnected) {
     m_btnStart->setText(kStart);
     KillTimer(kMeasurementTimer);
     KillTimer(kClockTimer);
-    ChargerOff();
     m_bCharging = 0;
     if (m_settings.exportCsv == 1) {
         WriteChargeLog();
     }
     UpdatePackRecord();
-    m_history.FreeSamples();
+    m_cycle.Release();
     m_picture->Stop();
     m_picture->UnLoad();
     // Looked up in the current folder (the log folder once a log has been written), then beside
@@ -172,26 +141,6 @@ void CChargerDlg::EndCycle(bool disconnected) {
     if (!disconnected) {
         PlayWaveResource("Cool");
     }
-}
-
-void CChargerDlg::ClockTick() {
-    std::string seconds = Text(m_stcSeconds);
-    std::string minutes = Text(m_stcMinutes);
-    std::string hours = Text(m_stcHours);
-    TickClock(seconds, minutes, hours);
-    SetText(m_stcSeconds, seconds);
-    SetText(m_stcMinutes, minutes);
-    SetText(m_stcHours, hours);
-    ShowChargeMah();
-}
-
-void CChargerDlg::ShowChargeMah() {
-    if (m_history.sampleHead == nullptr) {
-        return;
-    }
-    ampSecondTotal = ampSecondTotal + m_history.sampleHead->current;
-    double mah = ampSecondTotal * kMahPerAmpSecond;
-    SetText(m_stcMah, FormatMah(mah));
 }
 
 QString CChargerDlg::OutputFolder() {
@@ -231,7 +180,7 @@ int CChargerDlg::WriteChargeLog() {
     // Written beside the final name and renamed into place: a crash or a full disk never leaves
     // half a log under that name.
     QSaveFile file(path);
-    const QByteArray text = QByteArray::fromStdString(BuildChargeLog(m_history.sampleHead));
+    const QByteArray text = QByteArray::fromStdString(BuildChargeLog(m_cycle.History().sampleHead));
     if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size() || !file.commit()) {
         struct statvfs fs {};
         const bool full =

@@ -1,0 +1,107 @@
+#include "charge/ChargeCycle.h"
+
+#include <algorithm>
+
+#include "charge/CycleTexts.h"
+#include "hardware/Converter.h"
+#include "hardware/Measure.h"
+
+void ChargeCycle::RemoveObserver(ChargeObserver* observer) {
+    std::erase(m_observers, observer);
+}
+
+void ChargeCycle::Start() {
+    m_texts.seconds = "00";
+    m_texts.minutes = "00";
+    m_texts.hours = "00";
+    m_bCharging = true;
+    m_end = ChargeEnd::None;
+    m_ampSecondTotal = 0.0f;
+    TextsChanged();
+}
+
+void ChargeCycle::Stop() {
+    ChargerOff();
+    m_bCharging = false;
+    m_end = ChargeEnd::Stopped;
+}
+
+void ChargeCycle::MeasurementTick() {
+    const std::string seconds = m_texts.seconds;
+    const std::string minutes = m_texts.minutes;
+    const std::string hours = m_texts.hours;
+    std::string voltText;
+    std::string currText;
+    float volts = 0.0f;
+    float amps = 0.0f;
+    Measure(voltText, currText, volts, amps);
+    const ChargeSettings& s = m_settings;
+    if (!m_history.AddSample(volts, amps, seconds, minutes, hours, s.delay, s.chargeType)) {
+        End(ChargeEnd::SampleLost);
+        return;
+    }
+    const std::string previous = m_texts.volts;
+    m_texts.volts = voltText;
+    m_texts.amps = currText;
+
+    ChargeEnd reason = ChargeEnd::None;
+    if (InDisconnectionWindow(seconds, minutes, hours)) {
+        switch (CheckDisconnection(voltText)) {
+            case Disconnection::Charger:
+                m_texts.volts = previous + kChargerDisconnected;
+                reason = ChargeEnd::ChargerDisconnected;
+                break;
+            case Disconnection::Battery:
+                m_texts.volts = previous + kBatteryDisconnected;
+                reason = ChargeEnd::BatteryDisconnected;
+                break;
+            case Disconnection::None:
+                break;
+        }
+    }
+    m_texts.maxVolts = FormatMaxVoltage(m_history.peakVoltage);
+    for (ChargeObserver* o : m_observers) {
+        o->OnSample(*m_history.sampleHead);
+    }
+    TextsChanged();
+
+    if (m_history.IsChargeComplete(seconds, minutes, hours, s.timedSeconds, s.timedMinutes,
+                                   s.timedHours, s.sensitivity, s.delay, s.threshold,
+                                   s.chargeType)) {
+        // A complete charge in the very second a disconnection shows still counts as the
+        // disconnection: no chime for a missing pack.
+        if (reason == ChargeEnd::None) {
+            reason = ChargeEnd::Completed;
+        }
+    }
+    if (reason != ChargeEnd::None) {
+        End(reason);
+    }
+}
+
+void ChargeCycle::ClockTick() {
+    TickClock(m_texts.seconds, m_texts.minutes, m_texts.hours);
+    if (m_history.sampleHead != nullptr) {
+        m_ampSecondTotal = m_ampSecondTotal + m_history.sampleHead->current;
+        const double mah = m_ampSecondTotal * kMahPerAmpSecond;
+        m_texts.mah = FormatMah(mah);
+    }
+    TextsChanged();
+}
+
+void ChargeCycle::End(ChargeEnd reason) {
+    ChargerOff();
+    m_bCharging = false;
+    m_end = reason;
+    // A copy: an observer may remove itself.
+    const std::vector<ChargeObserver*> observers = m_observers;
+    for (ChargeObserver* o : observers) {
+        o->OnEnded(reason);
+    }
+}
+
+void ChargeCycle::TextsChanged() {
+    for (ChargeObserver* o : m_observers) {
+        o->OnTextsChanged(m_texts);
+    }
+}

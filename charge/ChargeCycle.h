@@ -1,0 +1,90 @@
+#pragma once
+// The charge engine, without a window: Start and Stop, the measurement tick and the clock tick,
+// the clock and display texts, the sample history, the delivered charge, the settings in force,
+// and how the cycle ended. The main window, a benchmark or a graph drive it and watch it; the
+// port is reached through the measurement functions.
+//
+// The texts are the state, as they always were: the clock is three decimal texts, the
+// disconnection notice goes under the voltage text shown before, and the pack's record is built
+// from what the display shows.
+
+#include <string>
+#include <vector>
+
+#include "charge/SampleHistory.h"
+#include "settings/ChargeSettings.h"
+
+enum class ChargeEnd {
+    None,                 // not ended (yet)
+    Completed,            // the end-of-charge test: the peak passed, or the set time reached
+    ChargerDisconnected,  // first minute: the voltage says there is no charger box
+    BatteryDisconnected,  // first minute: the voltage says there is no battery
+    Stopped,              // Stop by hand
+    SampleLost,           // no memory for a sample: the history could no longer judge the end
+};
+
+// What the main window's displays show.
+struct ChargeTexts {
+    std::string volts = "0.00";
+    std::string amps = "0.00";
+    std::string maxVolts = "0.00";
+    std::string mah = "0.0";
+    std::string hours = "00";
+    std::string minutes = "00";
+    std::string seconds = "00";
+};
+
+class ChargeObserver {
+public:
+    virtual ~ChargeObserver() = default;
+    // Any of the texts changed.
+    virtual void OnTextsChanged(const ChargeTexts&) {}
+    // A measurement was stored (the history's newest sample).
+    virtual void OnSample(const ChargeSample&) {}
+    // The cycle ended, the charger is already off; the samples stay until Release.
+    virtual void OnEnded(ChargeEnd) {}
+};
+
+class ChargeCycle {
+public:
+    // The settings in force; a running charge uses new ones from its next measurement on.
+    void SetSettings(const ChargeSettings& settings) { m_settings = settings; }
+    const ChargeSettings& Settings() const { return m_settings; }
+
+    // Clock to 00:00:00, delivered charge to nothing. The port is not touched: the first
+    // measurement switches the charger on.
+    void Start();
+    // Stops by hand: the charger off. The samples stay for the record and the log.
+    void Stop();
+    // Ten conversions, the sample stored, the displays, the first-minute disconnection test and
+    // the end-of-charge test; at an end, the charger off and the observers told.
+    void MeasurementTick();
+    // The clock one second on, and the newest sample's current added to the delivered charge.
+    void ClockTick();
+    // Frees the samples of an ended or stopped cycle.
+    void Release() { m_history.FreeSamples(); }
+
+    bool IsCharging() const { return m_bCharging; }
+    ChargeEnd LastEnd() const { return m_end; }
+    const ChargeTexts& Texts() const { return m_texts; }
+    // Tests and the window may put a text where the cycle reads it back.
+    ChargeTexts& MutableTexts() { return m_texts; }
+    SampleHistory& History() { return m_history; }
+    const SampleHistory& History() const { return m_history; }
+    float AmpSecondTotal() const { return m_ampSecondTotal; }
+
+    void AddObserver(ChargeObserver* observer) { m_observers.push_back(observer); }
+    void RemoveObserver(ChargeObserver* observer);
+
+private:
+    void End(ChargeEnd reason);
+    void TextsChanged();
+
+    ChargeSettings m_settings;
+    ChargeTexts m_texts;
+    SampleHistory m_history;
+    float m_ampSecondTotal = 0.0f;
+    bool m_bCharging = false;
+    ChargeEnd m_end = ChargeEnd::None;
+    std::vector<ChargeObserver*> m_observers;
+};
