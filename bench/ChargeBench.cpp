@@ -7,17 +7,18 @@
 #include <cstdio>
 #include <filesystem>
 
+#include "charge/ChargeCycle.h"
 #include "charge/ChargeLog.h"
 #include "charge/CycleTexts.h"
 #include "charge/SampleHistory.h"
-#include "hardware/Measure.h"
 #include "hardware/SimulatedChargerBox.h"
 
 namespace {
 
 constexpr int kTwoHours = 2 * 3600;
 
-// Port, measurement, history, detection, clock and mAh, one second at a time.
+// Port, measurement, history, detection, clock and mAh, one second at a time: the engine
+// itself, as the window drives it.
 static void BM_TwoHourChargeThroughTheEngine(benchmark::State& state) {
     for (auto _ : state) {
         SimOptions options;
@@ -25,24 +26,16 @@ static void BM_TwoHourChargeThroughTheEngine(benchmark::State& state) {
         options.capacityMah = 4000;  // does not peak within the two hours
         auto previous = InstallPortDriver(std::make_unique<SimulatedChargerBox>(options));
         auto* box = static_cast<SimulatedChargerBox*>(InstalledPortDriver());
-        SampleHistory history;
-        std::string s = "00", m = "00", h = "00";
-        float ampSeconds = 0;
-        std::string mahText;
-        int ended = 0;
-        for (int second = 0; second < kTwoHours; ++second) {
+        ChargeCycle cycle;
+        cycle.Start();
+        for (int second = 0; second < kTwoHours && cycle.IsCharging(); ++second) {
             box->AdvanceSeconds(1.0);
-            std::string voltText, currText;
-            float volts = 0, amps = 0;
-            Measure(voltText, currText, volts, amps);
-            history.AddSample(volts, amps, s, m, h, 10, 1);
-            ended |= history.IsChargeComplete(s, m, h, 0, 0, 0, 10, 10, 8, 1);
-            TickClock(s, m, h);
-            ampSeconds += history.sampleHead->current;
-            mahText = FormatMah(ampSeconds * kMahPerAmpSecond);
+            cycle.MeasurementTick();
+            cycle.ClockTick();
         }
-        benchmark::DoNotOptimize(mahText);
-        benchmark::DoNotOptimize(ended);
+        benchmark::DoNotOptimize(cycle.Texts().mah);
+        cycle.Stop();
+        cycle.Release();
         InstallPortDriver(std::move(previous));
     }
 }

@@ -14,6 +14,7 @@ constexpr int kBitsRead = 16;
 void PortPause() {}
 
 int ReadConverter() {
+    PortWriteBatch batch;
     DlPortWritePortUchar(kDataPort, kClock);
     DlPortWritePortUchar(kDataPort, kClock);
     PortPause();

@@ -4,6 +4,7 @@
 #include <charconv>
 
 #include "hardware/Converter.h"
+#include "platform/PortDriver.h"
 
 namespace {
 constexpr int kConversions = 10;
@@ -42,6 +43,8 @@ std::string CutTwoDecimals(float value) {
 }
 
 void ReadRawPair(float& evenMean, float& oddMean) {
+    // The ten conversions as one run of port writes (see PortWriteBatch).
+    PortWriteBatch batch;
     float evenSum = 0.0f;
     float oddSum = 0.0f;
     for (int i = 1; i <= kConversions; ++i) {

@@ -12,6 +12,8 @@ std::atomic<bool> g_latched{false};
 // Held while a value other than kChargerOff is checked against the latch and written, so that a
 // terminating signal handled on another thread cannot switch off in between and be undone.
 std::atomic<bool> g_writing{false};
+// How deep this thread is in PortWriteBatch objects.
+thread_local int t_batchDepth = 0;
 
 // The asynchronous requests to end; blocked on the writing thread while it holds g_writing, so
 // that their handler never interrupts the write it would have to wait for. Faults (SIGSEGV and
@@ -59,6 +61,25 @@ void ResetChargerOffLatchForTests() noexcept {
     g_latched.store(false);
 }
 
+PortWriteBatch::PortWriteBatch() {
+    if (t_batchDepth++ > 0) {
+        return;
+    }
+    pthread_sigmask(SIG_BLOCK, &AsyncTerminationSignals(), &m_previous);
+    bool expected = false;
+    while (!g_writing.compare_exchange_weak(expected, true)) {
+        expected = false;
+    }
+}
+
+PortWriteBatch::~PortWriteBatch() {
+    if (--t_batchDepth > 0) {
+        return;
+    }
+    g_writing.store(false);
+    pthread_sigmask(SIG_SETMASK, &m_previous, nullptr);
+}
+
 void DlPortWritePortUchar(uint32_t port, uint8_t value) {
     PortDriver* d = g_driver.load();
     if (d == nullptr) {
@@ -68,17 +89,10 @@ void DlPortWritePortUchar(uint32_t port, uint8_t value) {
         d->Write(port, value);
         return;
     }
-    sigset_t previous;
-    pthread_sigmask(SIG_BLOCK, &AsyncTerminationSignals(), &previous);
-    bool expected = false;
-    while (!g_writing.compare_exchange_weak(expected, true)) {
-        expected = false;
-    }
+    PortWriteBatch batch;  // nothing to do when the caller holds one already
     if (!g_latched.load()) {
         d->Write(port, value);
     }
-    g_writing.store(false);
-    pthread_sigmask(SIG_SETMASK, &previous, nullptr);
 }
 
 uint8_t DlPortReadPortUchar(uint32_t port) {

@@ -2,6 +2,8 @@
 // The two port operations the program calls, and the one place that decides which driver
 // carries them out: a real parallel port, or the simulated charger box.
 
+#include <signal.h>
+
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -35,6 +37,20 @@ PortDriver* InstalledPortDriver();
 void LatchChargerOff() noexcept;
 bool ChargerOffLatched() noexcept;
 void ResetChargerOffLatchForTests() noexcept;
+
+// Held around a run of writes (a conversion: 57 of them), so that the guard against a signal
+// between the latch's check and a write is taken once for the run, not once a write: the
+// terminating signals wait the few microseconds until the run is over.
+class PortWriteBatch {
+public:
+    PortWriteBatch();
+    ~PortWriteBatch();
+    PortWriteBatch(const PortWriteBatch&) = delete;
+    PortWriteBatch& operator=(const PortWriteBatch&) = delete;
+
+private:
+    sigset_t m_previous;
+};
 
 void DlPortWritePortUchar(uint32_t port, uint8_t value);
 uint8_t DlPortReadPortUchar(uint32_t port);

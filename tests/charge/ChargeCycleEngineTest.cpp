@@ -1,0 +1,197 @@
+// The charge engine on its own, with no window and no Qt: the simulated box stepped one second
+// per tick, as the window's two timers would.
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "charge/ChargeCycle.h"
+#include "charge/CycleTexts.h"
+#include "hardware/SimulatedChargerBox.h"
+#include "platform/PortDriver.h"
+
+namespace {
+
+class Engine : public ChargeObserver {
+public:
+    Engine(SimOptions options, const ChargeSettings& settings) {
+        options.steppedTime = true;
+        auto box = std::make_unique<SimulatedChargerBox>(options);
+        m_box = box.get();
+        m_previous = InstallPortDriver(std::move(box));
+        cycle.SetSettings(settings);
+        cycle.AddObserver(this);
+    }
+    ~Engine() override { InstallPortDriver(std::move(m_previous)); }
+
+    // One second: the measurement, then (still charging) the clock.
+    void Second() {
+        m_box->AdvanceSeconds(1.0);
+        ++seconds;
+        cycle.MeasurementTick();
+        if (cycle.IsCharging()) {
+            cycle.ClockTick();
+        }
+    }
+    bool RunUntilEnd(int limitSeconds) {
+        while (cycle.IsCharging() && seconds < limitSeconds) {
+            Second();
+        }
+        return !cycle.IsCharging();
+    }
+    std::string Clock() const {
+        return cycle.Texts().hours + ":" + cycle.Texts().minutes + ":" + cycle.Texts().seconds;
+    }
+    SimulatedChargerBox& Box() { return *m_box; }
+
+    void OnSample(const ChargeSample&) override { ++samples; }
+    void OnEnded(ChargeEnd reason) override { ends.push_back(reason); }
+
+    ChargeCycle cycle;
+    int seconds = 0;
+    int samples = 0;
+    std::vector<ChargeEnd> ends;
+
+private:
+    SimulatedChargerBox* m_box;
+    std::unique_ptr<PortDriver> m_previous;
+};
+
+ChargeSettings Peak(int batteryType, int threshold, int sensitivity) {
+    return {.batteryType = batteryType, .threshold = threshold, .sensitivity = sensitivity};
+}
+ChargeSettings Timed(int minutes, int seconds) {
+    return {.timedMinutes = minutes, .timedSeconds = seconds, .chargeType = kTimedCharge};
+}
+
+TEST(ChargeCycleEngine, EndsByItsRules) {
+    struct Case {
+        const char* name;
+        SimOptions box;
+        ChargeSettings settings;
+        int limit;
+        ChargeEnd end;
+        const char* clock;
+    };
+    const Case cases[] = {
+        {"timed 1:30", {}, Timed(1, 30), 600, ChargeEnd::Completed, "00:01:30"},
+        {"Ni-MH peak",
+         {.capacityMah = 2000},
+         Peak(kBatteryNiMH, 8, 10),
+         5 * 3600,
+         ChargeEnd::Completed,
+         nullptr},
+        {"Ni-Cd peak",
+         {.chemistry = Chemistry::NiCd, .capacityMah = 700, .currentA = 0.7},
+         Peak(kBatteryNiCd, 8, 15),
+         5 * 3600,
+         ChargeEnd::Completed,
+         nullptr},
+        {"no charger",
+         {.fault = BoxFault::NoCharger, .noiseCounts = 0},
+         Peak(2, 8, 10),
+         120,
+         ChargeEnd::ChargerDisconnected,
+         "00:00:03"},
+        {"no battery",
+         {.fault = BoxFault::NoBattery, .noiseCounts = 0},
+         Peak(2, 8, 10),
+         120,
+         ChargeEnd::BatteryDisconnected,
+         "00:00:03"},
+    };
+    for (const Case& c : cases) {
+        Engine e(c.box, c.settings);
+        e.cycle.Start();
+        ASSERT_TRUE(e.RunUntilEnd(c.limit)) << c.name;
+        EXPECT_EQ(e.ends, std::vector<ChargeEnd>{c.end}) << c.name;
+        EXPECT_EQ(e.cycle.LastEnd(), c.end) << c.name;
+        EXPECT_EQ(e.Box().DataRegister(), kChargerOff) << c.name;
+        if (c.clock != nullptr) {
+            EXPECT_EQ(e.Clock(), c.clock) << c.name;
+        }
+        // One sample a measurement, kept for the record and the log until released.
+        EXPECT_EQ(e.samples, e.seconds) << c.name;
+        EXPECT_EQ(e.cycle.History().Count(), static_cast<size_t>(e.seconds)) << c.name;
+        e.cycle.Release();
+        EXPECT_EQ(e.cycle.History().sampleHead, nullptr) << c.name;
+    }
+}
+
+TEST(ChargeCycleEngine, DeliveredChargeAgreesWithTheBoxAndStartsFromNothing) {
+    Engine e({}, Peak(kBatteryNiMH, 8, 10));
+    // Before any sample the clock runs and the charge display keeps what it showed.
+    e.cycle.MutableTexts().mah = "123.4";
+    e.cycle.Start();
+    e.cycle.ClockTick();
+    EXPECT_EQ(e.cycle.Texts().mah, "123.4");
+    EXPECT_EQ(e.Clock(), "00:00:01");
+    e.cycle.Stop();
+    EXPECT_EQ(e.cycle.LastEnd(), ChargeEnd::Stopped);
+
+    e.cycle.Start();
+    for (int i = 0; i < 1800; ++i) {
+        e.Second();
+    }
+    EXPECT_EQ(e.Clock(), "00:30:00");
+    EXPECT_NEAR(std::stod(e.cycle.Texts().mah), e.Box().DeliveredMah(), 1.0);
+    e.cycle.Stop();
+    EXPECT_EQ(e.Box().DataRegister(), kChargerOff);
+    EXPECT_TRUE(e.ends.empty());  // a stop by hand is the caller's own doing
+    e.cycle.Release();
+
+    // The next charge counts from nothing again.
+    e.cycle.Start();
+    e.Second();
+    e.Second();
+    EXPECT_EQ(e.cycle.Texts().mah, "0.5");
+}
+
+TEST(ChargeCycleEngine, ThePreviousVoltageCarriesTheDisconnectionNotice) {
+    Engine e({.fault = BoxFault::NoCharger, .noiseCounts = 0}, Peak(2, 8, 10));
+    e.cycle.Start();
+    for (int i = 0; i < 3; ++i) {
+        e.Second();
+    }
+    EXPECT_EQ(e.cycle.Texts().volts, "24.42");
+    e.cycle.MutableTexts().volts = "0.01";
+    ASSERT_TRUE(e.RunUntilEnd(120));
+    EXPECT_EQ(e.cycle.Texts().volts, std::string("0.01") + kChargerDisconnected);
+}
+
+TEST(ChargeCycleEngine, APackPulledAfterTheFirstMinuteIsNotJudged) {
+    Engine e({.removeMinute = 20}, Peak(2, 8, 10));
+    e.cycle.Start();
+    EXPECT_FALSE(e.RunUntilEnd(50 * 60));
+    EXPECT_EQ(e.Clock(), "00:50:00");
+    EXPECT_EQ(e.cycle.Texts().amps, "0.00");
+    EXPECT_NE(e.Box().DataRegister(), kChargerOff);
+    e.cycle.Stop();
+    EXPECT_EQ(e.Box().DataRegister(), kChargerOff);
+}
+
+TEST(ChargeCycleEngine, NewSettingsCountFromTheNextMeasurement) {
+    Engine e({}, Peak(2, 8, 10));
+    e.cycle.Start();
+    for (int i = 0; i < 20; ++i) {
+        e.Second();
+    }
+    e.cycle.SetSettings(Timed(0, 10));  // ten seconds are long past
+    e.Second();
+    EXPECT_FALSE(e.cycle.IsCharging());
+    EXPECT_EQ(e.cycle.LastEnd(), ChargeEnd::Completed);
+}
+
+TEST(ChargeCycleEngine, ASampleThatCannotBeStoredEndsTheCharge) {
+    Engine e({}, Peak(2, 8, 10));
+    e.cycle.Start();
+    for (int i = 0; i < 5; ++i) {
+        e.Second();
+    }
+    e.cycle.History().SetAllocator([]() -> ChargeSample* { return nullptr; });
+    e.Second();
+    EXPECT_EQ(e.ends, std::vector<ChargeEnd>{ChargeEnd::SampleLost});
+    EXPECT_EQ(e.Box().DataRegister(), kChargerOff);
+}
+
+}  // namespace
