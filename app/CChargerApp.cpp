@@ -8,7 +8,7 @@
 #include "app/Templates.h"
 #include "hardware/Converter.h"
 #include "platform/Messages.h"
-#include "platform/PortSelection.h"
+#include "app/PortSelection.h"
 #include "platform/Profile.h"
 #include "platform/SignalGuard.h"
 #include "platform/SingleInstance.h"

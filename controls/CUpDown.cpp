@@ -4,7 +4,7 @@
 #include <QLineEdit>
 #include <QToolButton>
 
-#include "platform/CDialog.h"
+#include "platform/DataExchange.h"
 
 CUpDown::CUpDown(QWidget* parent)
     : QWidget(parent), m_up(new QToolButton(this)), m_down(new QToolButton(this)) {

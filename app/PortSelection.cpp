@@ -1,4 +1,4 @@
-#include "platform/PortSelection.h"
+#include "app/PortSelection.h"
 
 #include <sys/stat.h>
 

@@ -9,7 +9,7 @@
 #include <QTemporaryDir>
 
 #include "hardware/Converter.h"
-#include "platform/PortSelection.h"
+#include "app/PortSelection.h"
 #include "platform/SingleInstance.h"
 #include "tests/TestSupport.h"
 
