@@ -1,5 +1,6 @@
 #include "app/CAboutDlg.h"
 
+#include "app/Skins.h"
 #include "app/Templates.h"
 #include "controls/CSkinButton.h"
 

@@ -5,10 +5,10 @@
 #include <cstdlib>
 
 #include "app/CChargerDlg.h"
+#include "app/PortSelection.h"
 #include "app/Templates.h"
 #include "hardware/Converter.h"
 #include "platform/Messages.h"
-#include "app/PortSelection.h"
 #include "platform/Profile.h"
 #include "platform/SignalGuard.h"
 #include "platform/SingleInstance.h"

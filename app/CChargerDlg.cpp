@@ -8,6 +8,7 @@
 #include "controls/CListBox.h"
 
 #include "app/CAboutDlg.h"
+#include "app/Skins.h"
 #include "app/Templates.h"
 #include "charge/Sound.h"
 #include "controls/CGifPicture.h"
@@ -23,16 +24,16 @@ constexpr int kSysCommandMask = 0xFFF0;
 struct ButtonSkin {
     int id;
     const char* tooltip;
-    int normal, down, over, disabled, focus, mask;
+    const ButtonSkinIds& skin;
 };
 // Large caption buttons share one skin; the four pack buttons each carry their picture.
-constexpr ButtonSkin kMainButtonSkins[] = {
-    {IDOK, "Start / Stop", 146, 149, 150, 0, 151, 148},
-    {IDC_PROPERTIES, "Charge Properties", 146, 149, 150, 0, 151, 148},
-    {IDC_NEW_PACK, "Create a New Pack", 171, 168, 172, 0, 169, 174},
-    {IDC_DELETE_PACK, "Delete a Pack", 178, 176, 179, 0, 177, 174},
-    {IDC_SAVE_PACK, "Save Current Properties", 187, 185, 188, 0, 186, 174},
-    {IDC_PACK_INFO, "View and Edit Pack Information", 191, 189, 193, 0, 190, 174},
+const ButtonSkin kMainButtonSkins[] = {
+    {IDOK, "Start / Stop", kCaptionSkin},
+    {IDC_PROPERTIES, "Charge Properties", kCaptionSkin},
+    {IDC_NEW_PACK, "Create a New Pack", kNewPackSkin},
+    {IDC_DELETE_PACK, "Delete a Pack", kDeletePackSkin},
+    {IDC_SAVE_PACK, "Save Current Properties", kSavePackSkin},
+    {IDC_PACK_INFO, "View and Edit Pack Information", kPackInfoSkin},
 };
 }  // namespace
 
@@ -90,8 +91,7 @@ bool CChargerDlg::OnInitDialog() {
         CSkinButton* button = SkinButton(skin.id);
         button->SetTextColor(0);
         button->SetToolTipText(skin.tooltip);
-        button->SetSkin(skin.normal, skin.down, skin.over, skin.disabled, skin.focus, skin.mask, 0,
-                        0, 0);
+        ApplySkin(button, skin.skin);
     }
     FillPackList();
     return true;

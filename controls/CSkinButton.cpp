@@ -86,12 +86,6 @@ void CSkinButton::SetSkin(int nNormal, int nDown, int nOver, int nDisabled, int 
     update();
 }
 
-void SetUpCaptionButton(CSkinButton* button, const QString& tooltip) {
-    button->SetTextColor(0);
-    button->SetToolTipText(tooltip);
-    button->SetSkin(146, 149, 150, 0, 151, 148, 0, 0, 0);
-}
-
 std::vector<QRect> CSkinButton::MaskRuns(const QImage& mask) {
     std::vector<QRect> runs;
     runs.reserve(40);

@@ -84,10 +84,6 @@ private:
     int m_nDrawMode = 1;
 };
 
-// The set-up every dialog gives its caption buttons: a black caption, the tooltip, and the
-// large button skin (up 146, down 149, over 150, focus 151, mask 148, natural size).
-void SetUpCaptionButton(CSkinButton* button, const QString& tooltip);
-
 // The dialog-template style a control was made with, kept on the widget for rules that decide
 // by it (groups of radio buttons).
 inline const char* const kControlStyleProperty = "kvc410Style";

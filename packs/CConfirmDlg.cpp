@@ -1,5 +1,6 @@
 #include "packs/CConfirmDlg.h"
 
+#include "app/Skins.h"
 #include "controls/CSkinButton.h"
 
 namespace {

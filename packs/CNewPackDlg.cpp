@@ -1,5 +1,6 @@
 #include "packs/CNewPackDlg.h"
 
+#include "app/Skins.h"
 #include "controls/CSkinButton.h"
 
 namespace {

@@ -1,5 +1,6 @@
 #include "packs/CPackEditorDlg.h"
 
+#include "app/Skins.h"
 #include "controls/CSkinButton.h"
 #include "packs/PackStore.h"
 

@@ -1,5 +1,6 @@
 #include "packs/CPackInfoDlg.h"
 
+#include "app/Skins.h"
 #include "controls/CSkinButton.h"
 #include "packs/CConfirmDlg.h"
 #include "packs/CPackEditorDlg.h"

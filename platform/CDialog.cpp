@@ -38,7 +38,6 @@ int MulDiv(int a, int b, int c) {
 
 }  // namespace
 
-
 QFont CDialog::DialogFont() {
     // The dialogs were laid out for an 8 point sans serif; DejaVu Sans is installed everywhere
     // the program is, so layouts and tests see the same glyphs.

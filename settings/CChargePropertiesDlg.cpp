@@ -1,5 +1,6 @@
 #include "settings/CChargePropertiesDlg.h"
 
+#include "app/Skins.h"
 #include "controls/CSkinButton.h"
 #include "controls/CUpDown.h"
 #include "platform/Profile.h"
