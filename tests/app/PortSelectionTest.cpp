@@ -8,8 +8,8 @@
 #include <QFile>
 #include <QTemporaryDir>
 
-#include "hardware/Converter.h"
 #include "app/PortSelection.h"
+#include "hardware/Converter.h"
 #include "platform/SingleInstance.h"
 #include "tests/TestSupport.h"
 

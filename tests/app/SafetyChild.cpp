@@ -36,7 +36,7 @@ int main(int argc, char** argv) {
     // pack's record and in the log folder.
     {
         Profile& profile = AppProfile();
-        StoreChargeSettings(profile, ChargeSettings{0, 0, 0, 2, 1, 8, 10, 10, 8, 1});
+        StoreChargeSettings(profile, ChargeSettings{.exportCsv = 1});
         profile.WriteProfileString("Packs", "0", "Guarded");
         profile.WriteProfileString("Properties", "PackName", "Guarded");
         profile.WriteProfileInt("Properties", "LastSelected", 0);

@@ -141,7 +141,7 @@ TEST(ChargeCycle, NumbersUseTheDecimalPointInEveryLocale) {
     }
     ASSERT_EQ(std::string(std::localeconv()->decimal_point), ",");
     {
-        Rig rig({}, ChargeSettings{0, 0, 20, 2, 2, 8, 10, 10, 8, 1});
+        Rig rig({}, ChargeSettings{.timedSeconds = 20, .chargeType = 2, .exportCsv = 1});
         rig.profile.profile().WriteProfileString("Packs", "0", "AA Pack");
         rig.profile.profile().WriteProfileString("Properties", "PackName", "AA Pack");
         rig.dlg.FillPackList();
@@ -169,7 +169,7 @@ TEST(ChargeCycle, NumbersUseTheDecimalPointInEveryLocale) {
 }
 
 TEST(ChargeCycle, LogsNeverOverwriteOrLandElsewhereAndFailuresAreSaid) {
-    Rig rig({}, ChargeSettings{0, 0, 5, 2, 2, 8, 10, 10, 8, 1});
+    Rig rig({}, ChargeSettings{.timedSeconds = 5, .chargeType = 2, .exportCsv = 1});
     std::vector<QString> reported;
     rig.dlg.m_reportFailure = [&](const QString& message) { reported.push_back(message); };
     // Two charges ending in the same minute: the second log goes beside the first.
@@ -203,7 +203,7 @@ TEST(ChargeCycle, LogsNeverOverwriteOrLandElsewhereAndFailuresAreSaid) {
 }
 
 TEST(ChargeCycle, TimedChargeEndsAtItsTime) {
-    Rig rig({}, ChargeSettings{0, 1, 30, 2, 2, 8, 10, 10, 8, 0});
+    Rig rig({}, ChargeSettings{.timedMinutes = 1, .timedSeconds = 30, .chargeType = 2});
     rig.dlg.OnOK();
     ASSERT_TRUE(rig.RunUntilEnd(600));
     EXPECT_EQ(rig.Clock(), "00:01:30");

@@ -24,7 +24,7 @@ int Complete(const SampleHistory& history, int h, int m, int s, const ChargeSett
 TEST(SampleHistory, TimedChargeCompletesPartByPart) {
     SampleHistory history;
     Add(history, 9.0f, 0.5f, 0, 0, 1);
-    ChargeSettings timed{0, 1, 30, 2, 2, 8, 10, 10, 8, 0};
+    ChargeSettings timed{.timedMinutes = 1, .timedSeconds = 30, .chargeType = 2};
     struct Case {
         int h, m, s;
         int expected;
@@ -37,7 +37,7 @@ TEST(SampleHistory, TimedChargeCompletesPartByPart) {
         EXPECT_EQ(Complete(history, c.h, c.m, c.s, timed), c.expected)
             << c.h << ":" << c.m << ":" << c.s;
     }
-    ChargeSettings zero{0, 0, 0, 2, 2, 8, 10, 10, 8, 0};
+    ChargeSettings zero{.chargeType = 2};
     EXPECT_EQ(Complete(history, 0, 0, 0, zero), 1);
 }
 
@@ -61,7 +61,7 @@ TEST(SampleHistory, PeakDetectionWaitsForTheDelay) {
             << "delay " << c.delay << " at " << c.h << ":" << c.m << ":" << c.s;
     }
     // Sensitivity 0 or less ends the charge as soon as detection is active.
-    ChargeSettings none{0, 0, 0, 2, 1, 8, 10, 0, 8, 0};
+    ChargeSettings none{.sensitivity = 0};
     flat.peakVoltage = 0.0f;
     EXPECT_EQ(Complete(flat, 0, 0, 10, none), 1);
     EXPECT_EQ(Complete(flat, 0, 0, 9, none), 0);
@@ -88,7 +88,7 @@ TEST(SampleHistory, CompletesWhenTheNewestSamplesStayBelowPeakMinusThreshold) {
             Add(history, c.newestLast[i], 0.5f, 0, 5, static_cast<int>(i));
         }
         history.peakVoltage = 9.80f;
-        ChargeSettings peak{0, 0, 0, 2, 1, 5, 10, 10, 8, 0};
+        ChargeSettings peak{.threshold = 5};
         EXPECT_EQ(Complete(history, 0, 5, 30, peak), c.expected) << c.name;
     }
 }

@@ -5,11 +5,26 @@
 namespace {
 
 TEST(PackFormats, PropertiesStringRoundTrips) {
-    const ChargeSettings example{1, 30, 0, 2, 1, 8, 10, 10, 8, 0};
+    const ChargeSettings example{.timedHours = 1, .timedMinutes = 30};
     EXPECT_EQ(EncodePackProperties(example), "12080101080130000");
-    const ChargeSettings wide{59, 59, 59, 3, 2, 20, 60, 30, 4, 1};
+    const ChargeSettings wide{.timedHours = 59,
+                              .timedMinutes = 59,
+                              .timedSeconds = 59,
+                              .batteryType = 3,
+                              .chargeType = 2,
+                              .threshold = 20,
+                              .delay = 60,
+                              .sensitivity = 30,
+                              .cells = 4,
+                              .exportCsv = 1};
     EXPECT_EQ(EncodePackProperties(wide), "23200603045959591");
-    EXPECT_EQ(EncodePackProperties({0, 0, 5, 1, 1, 1, 5, 5, 4, 0}), "11010050540000050");
+    EXPECT_EQ(EncodePackProperties({.timedSeconds = 5,
+                                    .batteryType = 1,
+                                    .threshold = 1,
+                                    .delay = 5,
+                                    .sensitivity = 5,
+                                    .cells = 4}),
+              "11010050540000050");
     for (const ChargeSettings& s : {example, wide}) {
         EXPECT_EQ(ParsePackProperties(EncodePackProperties(s)), s);
     }

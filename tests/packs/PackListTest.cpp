@@ -208,7 +208,16 @@ TEST(PackList, SelectingLoadsAPackAndASecondClickDeselects) {
         Store(p, 5, "Beta", "21100601555959591");
     });
     packs.Click("Beta");
-    const ChargeSettings beta{59, 59, 59, 1, 2, 10, 60, 15, 5, 1};
+    const ChargeSettings beta{.timedHours = 59,
+                              .timedMinutes = 59,
+                              .timedSeconds = 59,
+                              .batteryType = 1,
+                              .chargeType = 2,
+                              .threshold = 10,
+                              .delay = 60,
+                              .sensitivity = 15,
+                              .cells = 5,
+                              .exportCsv = 1};
     EXPECT_EQ(packs.main->m_settings, beta);
     EXPECT_EQ(ReadChargeSettings(packs.P(), kMainWindowDefaults), beta);
     EXPECT_EQ(packs.main->GetDlgItemText(IDC_PACK_NAME), "Beta");
@@ -289,7 +298,7 @@ TEST(PackList, ChargesRecordIntoTheCurrentPackOnly) {
         Store(p, 0, "Alpha", "12080101080130000", "0991000999.9010000100001022003088800005");
         Store(p, 1, "Beta");
         p.WriteProfileString("Properties", "PackName", "Alpha");
-        StoreChargeSettings(p, {0, 0, 5, 2, 2, 8, 10, 10, 8, 0});  // five seconds, timed
+        StoreChargeSettings(p, {.timedSeconds = 5, .chargeType = 2});  // five seconds, timed
     });
     packs.main->OnOK();
     packs.Click("Beta");  // during a charge: highlighted, not loaded

@@ -277,7 +277,7 @@ TEST(ChargePropertiesDlg, OkStoresEverythingAndTheSummaryFollows) {
         ClickButtonWithText(dlg, "OK");
     });
     main.OnProperties();
-    const ChargeSettings expected{0, 0, 0, 1, 1, 8, 10, 15, 6, 1};
+    const ChargeSettings expected{.batteryType = 1, .sensitivity = 15, .cells = 6, .exportCsv = 1};
     EXPECT_EQ(ReadChargeSettings(profile.profile(), kPropertiesDialogDefaults), expected);
     EXPECT_EQ(main.m_settings, expected);
     EXPECT_EQ(main.GetDlgItemText(IDC_VALUE_BATTERY_TYPE), "Nickel Cadmium (Ni-Cd)");

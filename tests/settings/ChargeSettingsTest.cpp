@@ -21,7 +21,15 @@ TEST(ChargeSettings, DisplayForms) {
 
 TEST(ChargeSettings, StoredValuesWinAndStayUnclamped) {
     ProfileSandbox sandbox;
-    const ChargeSettings stored{1, 30, 0, 1, 2, 12, 60, 30, 4, 1};
+    const ChargeSettings stored{.timedHours = 1,
+                                .timedMinutes = 30,
+                                .batteryType = 1,
+                                .chargeType = 2,
+                                .threshold = 12,
+                                .delay = 60,
+                                .sensitivity = 30,
+                                .cells = 4,
+                                .exportCsv = 1};
     StoreChargeSettings(sandbox.profile(), stored);
     Profile reread(sandbox.Path());
     EXPECT_EQ(ReadChargeSettings(reread, kMainWindowDefaults), stored);
