@@ -63,7 +63,7 @@ public:
     void OnPackInfo();
     void UpdatePackRecord();
 
-    QString m_strPackName = "None";
+    QString m_strPackName = kNoPack;
     int m_nSelected = 0;
     PackNames m_strPacks;
     int m_bCharging = 0;

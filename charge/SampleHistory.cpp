@@ -1,5 +1,7 @@
 #include "charge/SampleHistory.h"
 
+#include "settings/ChargeSettings.h"
+
 #include <climits>
 #include <new>
 
@@ -12,9 +14,7 @@ constexpr float kFallBelowSplit = 0.04f;
 constexpr float kRiseFromSplit = 0.03f;
 constexpr float kFallFromSplit = 0.1f;
 constexpr double kThresholdUnit = 0.01;
-constexpr int kLongestDelay = 60;
 constexpr int kLastSecond = 59;  // the clock's seconds never reach 60
-constexpr int kTimedCharge = 2;
 
 int EffectiveDelay(int delay) {
     return delay == kLongestDelay ? kLastSecond : delay;

@@ -4,9 +4,9 @@
 
 namespace {
 constexpr uint8_t kAllLow = 0;
-constexpr uint8_t kClock = 4;           // D2
-constexpr uint8_t kClockAndStart = 12;  // D2 and D3
-constexpr uint8_t kStatusData = 0x40;   // status bit 6 carries the converter's output
+constexpr uint8_t kClock = kConverterClock;
+constexpr uint8_t kClockAndStart = kConverterClock | kConverterStart;
+constexpr uint8_t kStatusData = kConverterOutput;
 constexpr int kBitsRead = 16;
 }  // namespace
 

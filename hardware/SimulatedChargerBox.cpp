@@ -7,13 +7,14 @@
 #include <sstream>
 #include <vector>
 
+#include "hardware/Converter.h"
 #include "hardware/Measure.h"
 
 namespace {
 
-constexpr uint8_t kClockLine = 4;
-constexpr uint8_t kStartLine = 8;
-constexpr uint8_t kStatusDataHigh = 0x40;
+constexpr uint8_t kClockLine = kConverterClock;
+constexpr uint8_t kStartLine = kConverterStart;
+constexpr uint8_t kStatusDataHigh = kConverterOutput;
 constexpr uint8_t kStatusFloating = 0x7F;  // no box on the port: every input reads high
 constexpr double kSenseOhms = 1.2;
 constexpr double kOpenCircuitVolts = 20.0;

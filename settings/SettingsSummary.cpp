@@ -20,7 +20,7 @@ void CChargerDlg::LoadChargeSettings() {
         }
     }
     m_nSelected = profile.GetProfileInt(kPropertiesSection, kKeyLastSelected, 0);
-    m_strPackName = profile.GetProfileString(kPropertiesSection, kKeyPackName, "None");
+    m_strPackName = profile.GetProfileString(kPropertiesSection, kKeyPackName, kNoPack);
 }
 
 void CChargerDlg::RefreshSettingsSummary() {
