@@ -66,7 +66,6 @@ int CChargerApp::InitInstance() {
 
     SetAppProfile(Profile::ForUser());
 
-    int result = 0;
     {
         CChargerDlg dlg;
         if (simulated) {
@@ -91,5 +90,5 @@ int CChargerApp::InitInstance() {
     // Every way out of the window ends here with the charger off.
     ChargerOff();
     StopChargerGuardian();
-    return result;
+    return 0;
 }
