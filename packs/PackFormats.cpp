@@ -115,61 +115,69 @@ std::string BuildPackRecord(const std::string& voltText, const std::string& mahT
     record += TwoDigits(now.hour) + TwoDigits(now.minute) + TwoDigits(now.month) +
               TwoDigits(now.day) + Padded(now.year, 4);
     const bool first = previous == kNoRecord;
-    std::string previousPeak = first ? std::string("0000") : Sub(previous, 0, 4);
-    record += previousPeak + std::string(4 - previousPeak.size(), '0');
+    std::string previousPeak =
+        first ? std::string(kRecordPrevious.length, '0') : Sub(previous, 0, kRecordPeak.length);
+    record += previousPeak + std::string(kRecordPrevious.length - previousPeak.size(), '0');
     int count = first ? 1 : RecordCount(previous) + 1;
-    record += Padded(count > kMostCharges ? kMostCharges : count, 5);
+    record += Padded(count > kMostCharges ? kMostCharges : count, kRecordCount.length);
     return record;
 }
 
 int RecordCount(const std::string& record) {
-    return Atoi(Sub(record, 34, 5));
+    return Atoi(Sub(record, kRecordCount.at, kRecordCount.length));
 }
 
 std::string ReplaceRecordCount(const std::string& record, int charges) {
     std::string base = record == kNoRecord ? std::string(kBlankRecord) : record;
-    base = Sub(base, 0, 34);
-    base += std::string(34 - base.size(), '0');
-    return base + Padded(charges, 5);
+    base = Sub(base, 0, kRecordCount.at);
+    base += std::string(kRecordCount.at - base.size(), '0');
+    return base + Padded(charges, kRecordCount.length);
 }
 
 PackInfoTexts FormatPackRecord(const std::string& r) {
     PackInfoTexts t;
-    auto has = [&r](size_t pos, size_t len) { return r.size() >= pos + len; };
-    if (has(0, 4)) {
-        t.peakVoltage = VoltsFromRecord(r.substr(0, 4));
+    auto has = [&r](RecordField f) { return r.size() >= f.at + f.length; };
+    auto field = [&r](RecordField f) { return r.substr(f.at, f.length); };
+    auto part = [&r](RecordField f, size_t from, size_t length) {
+        return r.substr(f.at + from, length);
+    };
+    if (has(kRecordPeak)) {
+        t.peakVoltage = VoltsFromRecord(field(kRecordPeak));
     }
-    if (has(4, 8)) {
-        std::string field = r.substr(4, 8);
-        if (field.find('.') == std::string::npos) {
+    if (has(kRecordMah)) {
+        const std::string mah = field(kRecordMah);
+        if (mah.find('.') == std::string::npos) {
             // The blank record a count edit starts from has no decimal point: show its value
             // with one decimal, as every other record shows, not a row of zeros.
-            std::string whole = FormatF(Atof(field));
+            std::string whole = FormatF(Atof(mah));
             t.mah = whole.substr(0, whole.find('.') + 2);
         } else {
-            t.mah = TrimByValue(field, Atoi(field), 5);
+            t.mah = TrimByValue(mah, Atoi(mah), 5);
         }
     }
-    if (has(12, 6)) {
-        t.duration = r.substr(12, 2) + ":" + r.substr(14, 2) + ":" + r.substr(16, 2);
-        double mah = Atof(r.substr(4, 8));
-        double hoursTotal = Atoi(r.substr(16, 2)) * 0.0002777777777777778 +
-                            Atoi(r.substr(14, 2)) * 0.016666666666666666 + Atoi(r.substr(12, 2));
+    if (has(kRecordHours) && has(kRecordMinutes) && has(kRecordSeconds)) {
+        t.duration =
+            field(kRecordHours) + ":" + field(kRecordMinutes) + ":" + field(kRecordSeconds);
+        double mah = Atof(field(kRecordMah));
+        double hoursTotal = Atoi(field(kRecordSeconds)) * 0.0002777777777777778 +
+                            Atoi(field(kRecordMinutes)) * 0.016666666666666666 +
+                            Atoi(field(kRecordHours));
         double amps = hoursTotal == 0 ? 0 : mah / (hoursTotal * 1000);
         t.averageCurrent = DeleteChars(FormatF(amps), 4, 4);
     }
-    if (has(18, 4)) {
-        t.time = r.substr(18, 2) + ":" + r.substr(20, 2);
+    if (has(kRecordTime)) {
+        t.time = part(kRecordTime, 0, 2) + ":" + part(kRecordTime, 2, 2);
     }
-    if (has(22, 8)) {
-        t.date = r.substr(22, 2) + "/" + r.substr(24, 2) + "/" + r.substr(26, 4);
+    if (has(kRecordDate)) {
+        t.date =
+            part(kRecordDate, 0, 2) + "/" + part(kRecordDate, 2, 2) + "/" + part(kRecordDate, 4, 4);
     }
-    if (has(30, 4)) {
-        t.previousPeak = VoltsFromRecord(r.substr(30, 4));
+    if (has(kRecordPrevious)) {
+        t.previousPeak = VoltsFromRecord(field(kRecordPrevious));
     }
-    if (has(34, 5)) {
-        std::string field = r.substr(34, 5);
-        t.charges = TrimByValue(field, Atoi(field), 4);
+    if (has(kRecordCount)) {
+        const std::string count = field(kRecordCount);
+        t.charges = TrimByValue(count, Atoi(count), 4);
     }
     return t;
 }

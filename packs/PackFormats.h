@@ -15,6 +15,21 @@ inline const char* const kNoRecord = "0";
 inline const char* const kBlankRecord = "000000000000000000000000000000000000000";
 inline constexpr int kMostCharges = 99999;
 
+// Where each field of the record lies: offset and length.
+struct RecordField {
+    size_t at;
+    size_t length;
+};
+inline constexpr RecordField kRecordPeak{0, 4};  // volts x 100
+inline constexpr RecordField kRecordMah{4, 8};   // one decimal
+inline constexpr RecordField kRecordHours{12, 2};
+inline constexpr RecordField kRecordMinutes{14, 2};
+inline constexpr RecordField kRecordSeconds{16, 2};
+inline constexpr RecordField kRecordTime{18, 4};      // hour, minute of the end
+inline constexpr RecordField kRecordDate{22, 8};      // month, day, year
+inline constexpr RecordField kRecordPrevious{30, 4};  // the peak of the charge before
+inline constexpr RecordField kRecordCount{34, 5};
+
 std::string EncodePackProperties(const ChargeSettings& settings);
 // The settings of a properties string; nothing unless it is exactly 17 digits.
 std::optional<ChargeSettings> ParsePackProperties(const std::string& text);
