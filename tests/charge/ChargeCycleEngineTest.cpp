@@ -72,34 +72,24 @@ TEST(ChargeCycleEngine, EndsByItsRules) {
         int limit;
         ChargeEnd end;
         const char* clock;
+        double peakFraction;  // a peak charge ends past where this chemistry's voltage peaks
     };
+    // clang-format off
     const Case cases[] = {
-        {"timed 1:30", {}, Timed(1, 30), 600, ChargeEnd::Completed, "00:01:30"},
-        {"Ni-MH peak",
-         {.capacityMah = 2000},
-         Peak(kBatteryNiMH, 8, 10),
-         5 * 3600,
-         ChargeEnd::Completed,
-         nullptr},
-        {"Ni-Cd peak",
-         {.chemistry = Chemistry::NiCd, .capacityMah = 700, .currentA = 0.7},
-         Peak(kBatteryNiCd, 8, 15),
-         5 * 3600,
-         ChargeEnd::Completed,
-         nullptr},
-        {"no charger",
-         {.fault = BoxFault::NoCharger, .noiseCounts = 0},
-         Peak(2, 8, 10),
-         120,
-         ChargeEnd::ChargerDisconnected,
-         "00:00:03"},
-        {"no battery",
-         {.fault = BoxFault::NoBattery, .noiseCounts = 0},
-         Peak(2, 8, 10),
-         120,
-         ChargeEnd::BatteryDisconnected,
-         "00:00:03"},
+        {"timed 1:30", {}, Timed(1, 30), 600, ChargeEnd::Completed, "00:01:30", 0},
+        {"8-cell Ni-MH 2000 mAh at 1 A", {.capacityMah = 2000}, Peak(kBatteryNiMH, 8, 10),
+         5 * 3600, ChargeEnd::Completed, nullptr, 1.071},
+        {"8-cell Ni-Cd 2000 mAh at 1 A", {.chemistry = Chemistry::NiCd, .capacityMah = 2000},
+         Peak(kBatteryNiCd, 10, 15), 5 * 3600, ChargeEnd::Completed, nullptr, 1.05},
+        {"6-cell Ni-Cd 700 mAh at 0.7 A",
+         {.chemistry = Chemistry::NiCd, .cells = 6, .capacityMah = 700, .currentA = 0.7},
+         Peak(kBatteryNiCd, 8, 15), 5 * 3600, ChargeEnd::Completed, nullptr, 1.05},
+        {"no charger", {.fault = BoxFault::NoCharger, .noiseCounts = 0}, Peak(2, 8, 10), 120,
+         ChargeEnd::ChargerDisconnected, "00:00:03", 0},
+        {"no battery", {.fault = BoxFault::NoBattery, .noiseCounts = 0}, Peak(2, 8, 10), 120,
+         ChargeEnd::BatteryDisconnected, "00:00:03", 0},
     };
+    // clang-format on
     for (const Case& c : cases) {
         Engine e(c.box, c.settings);
         e.cycle.Start();
@@ -109,6 +99,14 @@ TEST(ChargeCycleEngine, EndsByItsRules) {
         EXPECT_EQ(e.Box().DataRegister(), kChargerOff) << c.name;
         if (c.clock != nullptr) {
             EXPECT_EQ(e.Clock(), c.clock) << c.name;
+        }
+        if (c.peakFraction > 0) {
+            EXPECT_GT(e.Box().StateOfChargePercent(), 100.0 * c.peakFraction) << c.name;
+            EXPECT_LT(e.Box().StateOfChargePercent(), 130.0) << c.name;
+            // The display agrees with what the box delivered to within 0.01 %.
+            EXPECT_NEAR(std::stod(e.cycle.Texts().mah), e.Box().DeliveredMah(),
+                        e.Box().DeliveredMah() * 0.0001 + 0.1)
+                << c.name;
         }
         // One sample a measurement, kept for the record and the log until released.
         EXPECT_EQ(e.samples, e.seconds) << c.name;
