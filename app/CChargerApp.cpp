@@ -64,7 +64,9 @@ int CChargerApp::InitInstance() {
         return kExitFailure;
     }
 
-    SetAppProfile(Profile::ForUser());
+    auto profile = Profile::ForUser();
+    profile->SetFailureReporter([](const QString& message) { ShowWarning(nullptr, message); });
+    SetAppProfile(std::move(profile));
 
     {
         CChargerDlg dlg;

@@ -8,6 +8,7 @@
 #include <functional>
 
 #include "charge/ChargeCycle.h"
+#include "packs/PackBook.h"
 #include "packs/PackStore.h"
 #include "platform/CDialog.h"
 #include "settings/ChargeSettings.h"
@@ -53,8 +54,6 @@ public:
     void ReloadPackNames();
     int FindPackSlot(const QString& name) const;
     void FillPackList();
-    QString EncodePackProperties() const;
-    bool DecodePackProperties(const QString& text);
     void OnSelChange(int id) override;
     void OnSelchangePackList();
     void OnNewPack();
@@ -114,6 +113,8 @@ private:
     void OnTextsChanged(const ChargeTexts& texts) override;
     void OnEnded(ChargeEnd reason) override;
     void MakePackCurrent(int position);
+    // The packs, over the program's profile.
+    PackBook Book() const;
     bool SelectedPackSlot(int& position, QString& text, int& slot);
     void ShowNotice(const QString& message);
     // The program's own message box: true when the user answers OK.

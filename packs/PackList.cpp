@@ -9,6 +9,7 @@
 #include "packs/CConfirmDlg.h"
 #include "packs/CNewPackDlg.h"
 #include "packs/CPackInfoDlg.h"
+#include "packs/PackBook.h"
 #include "packs/PackFormats.h"
 #include "platform/LocalTime.h"
 #include "platform/Profile.h"
@@ -23,6 +24,10 @@ Profile& P() {
     return AppProfile();
 }
 }  // namespace
+
+PackBook CChargerDlg::Book() const {
+    return PackBook(AppProfile());
+}
 
 void CChargerDlg::ReloadPackNames() {
     ::ReloadPackNames(P(), m_strPacks);
@@ -43,20 +48,6 @@ void CChargerDlg::FillPackList() {
     m_lstPacks->SetCurSel(m_nSelected);
 }
 
-QString CChargerDlg::EncodePackProperties() const {
-    return QString::fromStdString(::EncodePackProperties(m_settings));
-}
-
-bool CChargerDlg::DecodePackProperties(const QString& text) {
-    std::optional<ChargeSettings> settings = ParsePackProperties(text.toStdString());
-    if (!settings || !IsWithinDialogRanges(*settings)) {
-        return false;
-    }
-    m_settings = *settings;
-    StoreChargeSettings(P(), m_settings);
-    return true;
-}
-
 void CChargerDlg::ShowNotice(const QString& message) {
     Ask(message);
 }
@@ -75,16 +66,15 @@ void CChargerDlg::OnSelChange(int id) {
 }
 
 void CChargerDlg::OnSelchangePackList() {
-    ReloadPackNames();
     const int p = m_lstPacks->GetCurSel();
     if (p == m_nSelected || p < 0) {
         // A second click on the selected entry deselects it; the charge properties stay.
+        ChargeSettings unused;
+        Book().Select(-1, QString(), m_bCharging != 0, unused);
         m_lstPacks->SetCurSel(-1);
         m_nSelected = -1;
-        P().WriteProfileInt(kPropertiesSection, kKeyLastSelected, -1);
         if (m_bCharging == 0) {
             m_stcPackName->setText(kNoPack);
-            P().WriteProfileString(kPropertiesSection, kKeyPackName, kNoPack);
             m_strPackName = kNoPack;
         }
         return;
@@ -94,27 +84,27 @@ void CChargerDlg::OnSelchangePackList() {
 
 void CChargerDlg::MakePackCurrent(int position) {
     m_nSelected = position;
-    P().WriteProfileInt(kPropertiesSection, kKeyLastSelected, position);
-    const QString text = m_lstPacks->GetText(position);
-    // A running charge keeps its pack and its properties.
-    if (m_bCharging) {
-        return;
-    }
-    const int slot = FindPackSlot(text);
-    if (slot < 0) {
-        // The list no longer matches the profile (changed by another program): show what is
-        // stored, and load nothing.
-        FillPackList();
-        return;
-    }
-    const QString properties = P().GetProfileString(kPacksSection, SlotKey(slot) + "i", "1");
-    const QString name = P().GetProfileString(kPacksSection, SlotKey(slot), kNoPack);
-    P().WriteProfileString(kPropertiesSection, kKeyPackName, name);
-    m_strPackName = name;
-    if (!DecodePackProperties(properties)) {
-        ShowNotice("The stored charge properties of the pack " + name +
-                   " are damaged. The current charge properties stay; save them into the pack to "
-                   "repair it.");
+    ChargeSettings settings;
+    PackBook book = Book();
+    switch (book.Select(position, m_lstPacks->GetText(position), m_bCharging != 0, settings)) {
+        case PackBook::Selected::Highlighted:
+        case PackBook::Selected::Deselected:
+            return;
+        case PackBook::Selected::OutOfStep:
+            // The list no longer matches the profile (changed by another program): show what
+            // is stored, and load nothing.
+            FillPackList();
+            return;
+        case PackBook::Selected::Damaged:
+            m_strPackName = book.CurrentPack();
+            ShowNotice("The stored charge properties of the pack " + m_strPackName +
+                       " are damaged. The current charge properties stay; save them into the "
+                       "pack to repair it.");
+            break;
+        case PackBook::Selected::Loaded:
+            m_strPackName = book.CurrentPack();
+            m_settings = settings;
+            break;
     }
     RefreshSettingsSummary();
 }
@@ -126,52 +116,21 @@ void CChargerDlg::OnNewPack() {
         return;
     }
     const QString name = dlg.GetName();
-    if (!IsAcceptablePackName(name, m_strPacks)) {
-        ShowNotice(kIllegalName);
-        return;
-    }
-    const auto free = std::find(m_strPacks.begin(), m_strPacks.end(), QString(kEmptySlot));
-    if (free == m_strPacks.end()) {
-        return;  // all forty slots in use: nothing is stored
-    }
-    const int slot = static_cast<int>(free - m_strPacks.begin());
-    m_lstPacks->AddString(name);
     int position = 0;
-    while (position < m_lstPacks->GetCount() && m_lstPacks->GetText(position) != name) {
-        ++position;
-    }
-    // The new pack, its properties (the current ones) and its being current go to the profile
-    // in one write: killed half-way, the program must not leave a name without its properties.
-    // During a charge the new pack is only highlighted: the charge keeps its pack.
-    const ChargeSettings& s = m_settings;
-    const QString properties = EncodePackProperties();
-    if (m_bCharging != 0) {
-        P().WriteProfileValues({
-            {kPacksSection, SlotKey(slot), name},
-            {kPacksSection, SlotKey(slot) + "i", properties},
-            {kPropertiesSection, kKeyLastSelected, position},
-        });
-    } else {
-        P().WriteProfileValues({
-            {kPacksSection, SlotKey(slot), name},
-            {kPacksSection, SlotKey(slot) + "i", properties},
-            {kPropertiesSection, kKeyPackName, name},
-            {kPropertiesSection, kKeyLastSelected, position},
-            {kPropertiesSection, kKeyDelay, s.delay},
-            {kPropertiesSection, kKeySensitivity, s.sensitivity},
-            {kPropertiesSection, kKeyThreshold, s.threshold},
-            {kPropertiesSection, kKeyBatteryType, s.batteryType},
-            {kPropertiesSection, kKeyChargeType, s.chargeType},
-            {kPropertiesSection, kKeySec, s.timedSeconds},
-            {kPropertiesSection, kKeyMin, s.timedMinutes},
-            {kPropertiesSection, kKeyHour, s.timedHours},
-            {kPropertiesSection, kKeyCells, s.cells},
-            {kPropertiesSection, kKeyCsv, s.exportCsv},
-        });
+    switch (Book().Create(name, m_settings, m_bCharging != 0, position)) {
+        case PackBook::Created::Refused:
+            ShowNotice(kIllegalName);
+            return;
+        case PackBook::Created::Full:
+            return;  // all forty slots in use: nothing is stored
+        case PackBook::Created::Yes:
+            break;
     }
     ReloadPackNames();
+    m_lstPacks->AddString(name);
     m_lstPacks->SetCurSel(position);
     m_nSelected = position;
+    // During a charge the new pack is only highlighted: the charge keeps its pack.
     if (m_bCharging == 0) {
         m_strPackName = name;
         RefreshSettingsSummary();
@@ -204,15 +163,12 @@ void CChargerDlg::OnDeletePack() {
     if (!Ask("Are you sure you want to delete   " + text + "?")) {
         return;
     }
-    P().WriteProfileString(kPacksSection, SlotKey(slot), kEmptySlot);
-    P().WriteProfileString(kPacksSection, SlotKey(slot) + "j", kNoRecord);
+    const bool wasCurrent = Book().Delete(slot, text);
     m_lstPacks->DeleteString(p);
     m_lstPacks->SetCurSel(0);
-    P().WriteProfileInt(kPropertiesSection, kKeyLastSelected, 0);
-    if (text == m_strPackName) {
+    if (wasCurrent) {
         m_strPackName = kNoPack;
         m_stcPackName->setText(kNoPack);
-        P().WriteProfileString(kPropertiesSection, kKeyPackName, kNoPack);
     }
 }
 
@@ -224,7 +180,7 @@ void CChargerDlg::OnSavePackProperties() {
         return;
     }
     if (Ask("Save current charger properties to " + text)) {
-        P().WriteProfileString(kPacksSection, SlotKey(slot) + "i", EncodePackProperties());
+        Book().SaveProperties(slot, m_settings);
     }
 }
 
@@ -240,28 +196,16 @@ void CChargerDlg::OnPackInfo() {
     info.DoModal();
     // Renamed in the editor, the current pack keeps being the current pack under its new name,
     // so that the end of its next charge (or of the running one) finds it.
-    const QString renamed = P().GetProfileString(kPacksSection, SlotKey(slot), kEmptySlot);
-    if (text == m_strPackName && renamed != text && renamed != kEmptySlot) {
-        m_strPackName = renamed;
-        m_stcPackName->setText(renamed);
-        P().WriteProfileString(kPropertiesSection, kKeyPackName, renamed);
+    const QString current = Book().FollowRename(slot, text);
+    if (current != m_strPackName && text == m_strPackName) {
+        m_strPackName = current;
+        m_stcPackName->setText(current);
     }
     FillPackList();
 }
 
 void CChargerDlg::UpdatePackRecord() {
-    if (m_strPackName == kNoPack || m_lstPacks->GetCount() <= 0) {
-        return;
-    }
-    ReloadPackNames();
-    const int slot = FindPackSlot(m_strPackName);
-    if (slot < 0) {
-        // The current pack was renamed or deleted elsewhere: there is no slot to record into.
-        return;
-    }
-    const std::string previous = ReadRecord(P(), SlotKey(slot)).toStdString();
-    const std::string record =
-        BuildPackRecord(m_cycle.Texts().volts, m_cycle.Texts().mah, m_cycle.Texts().hours,
-                        m_cycle.Texts().minutes, m_cycle.Texts().seconds, GetLocalTime(), previous);
-    P().WriteProfileString(kPacksSection, SlotKey(slot) + "j", QString::fromStdString(record));
+    const ChargeTexts& t = m_cycle.Texts();
+    Book().RecordChargeEnd(m_strPackName, t.volts, t.mah, t.hours, t.minutes, t.seconds,
+                           GetLocalTime());
 }

@@ -5,7 +5,7 @@
 #include <QDir>
 #include <QFileInfo>
 
-#include "platform/Messages.h"
+#include <cstdio>
 
 namespace {
 std::unique_ptr<Profile> g_profile;
@@ -21,7 +21,10 @@ std::unique_ptr<Profile> Profile::ForUser() {
 }
 
 Profile::Profile(const QString& iniPath) : m_settings(iniPath, QSettings::IniFormat) {
-    m_reporter = [](const QString& message) { ShowWarning(nullptr, message); };
+    // The program puts a message box here; on its own the profile says it on stderr.
+    m_reporter = [](const QString& message) {
+        std::fprintf(stderr, "KVC410: %s\n", message.toLocal8Bit().constData());
+    };
 }
 
 void Profile::SetFailureReporter(std::function<void(const QString&)> reporter) {
