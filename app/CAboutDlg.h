@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/CDialog.h"
+#include "controls/CDialog.h"
 
 class CSkinButton;
 

@@ -10,7 +10,7 @@
 #include "charge/ChargeCycle.h"
 #include "packs/PackBook.h"
 #include "packs/PackStore.h"
-#include "platform/CDialog.h"
+#include "controls/CDialog.h"
 #include "settings/ChargeSettings.h"
 
 class CGifPicture;

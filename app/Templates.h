@@ -3,7 +3,7 @@
 
 #include <QString>
 
-#include "platform/DialogTemplate.h"
+#include "controls/DialogTemplate.h"
 
 inline constexpr int IDD_ABOUTBOX = 100;
 inline constexpr int IDD_CHARGER_DIALOG = 102;

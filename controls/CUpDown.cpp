@@ -4,7 +4,7 @@
 #include <QLineEdit>
 #include <QToolButton>
 
-#include "platform/DataExchange.h"
+#include "controls/DataExchange.h"
 
 CUpDown::CUpDown(QWidget* parent)
     : QWidget(parent), m_up(new QToolButton(this)), m_down(new QToolButton(this)) {

@@ -1,7 +1,7 @@
 #pragma once
 // The program's own message box: a message, OK and Cancel. DoModal gives IDOK or IDCANCEL.
 
-#include "platform/CDialog.h"
+#include "controls/CDialog.h"
 
 class CSkinButton;
 

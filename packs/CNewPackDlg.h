@@ -1,7 +1,7 @@
 #pragma once
 // Asks for the name of a new pack; the caller checks and stores it.
 
-#include "platform/CDialog.h"
+#include "controls/CDialog.h"
 
 class CSkinButton;
 

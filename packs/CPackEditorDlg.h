@@ -1,7 +1,7 @@
 #pragma once
 // Renames a pack and corrects its number of charges; the caller checks and stores the result.
 
-#include "platform/CDialog.h"
+#include "controls/CDialog.h"
 
 class CSkinButton;
 

@@ -3,7 +3,7 @@
 
 #include <array>
 
-#include "platform/CDialog.h"
+#include "controls/CDialog.h"
 
 class CSkinButton;
 class QLabel;

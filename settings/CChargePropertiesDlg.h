@@ -3,7 +3,7 @@
 // three peak-detection track bars, the number of cells and the CSV export. OK stores all ten
 // values in section "Properties"; Cancel stores nothing.
 
-#include "platform/CDialog.h"
+#include "controls/CDialog.h"
 #include "settings/ChargeSettings.h"
 
 class CSkinButton;

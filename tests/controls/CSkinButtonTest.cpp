@@ -4,7 +4,7 @@
 #include <QtTest/QTest>
 
 #include "controls/CSkinButton.h"
-#include "platform/DialogTemplate.h"
+#include "controls/DialogTemplate.h"
 
 namespace {
 

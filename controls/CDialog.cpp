@@ -1,4 +1,4 @@
-#include "platform/CDialog.h"
+#include "controls/CDialog.h"
 
 #include <QAbstractButton>
 #include <QButtonGroup>

@@ -11,7 +11,7 @@
 #include <QRadioButton>
 #include <QtTest/QTest>
 
-#include "platform/CDialog.h"
+#include "controls/CDialog.h"
 #include "tests/TestSupport.h"
 
 namespace {

@@ -1,9 +1,9 @@
-#include "platform/DataExchange.h"
+#include "controls/DataExchange.h"
 
 #include <QLineEdit>
 #include <QMessageBox>
 
-#include "platform/CDialog.h"
+#include "controls/CDialog.h"
 #include "platform/Messages.h"
 
 bool ParseWholeNumber(const QString& text, int& value) {

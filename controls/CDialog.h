@@ -7,8 +7,8 @@
 #include <QString>
 #include <map>
 
-#include "platform/DataExchange.h"
-#include "platform/DialogTemplate.h"
+#include "controls/DataExchange.h"
+#include "controls/DialogTemplate.h"
 
 class CDialog;
 class CSkinButton;
