@@ -4,6 +4,7 @@
 #include "controls/CSkinButton.h"
 #include "packs/CConfirmDlg.h"
 #include "packs/CPackEditorDlg.h"
+#include "packs/PackBook.h"
 #include "packs/PackFormats.h"
 #include "packs/PackStore.h"
 #include "platform/Profile.h"
@@ -48,24 +49,20 @@ const DialogTemplate& PackInfoTemplate() {
     return tmpl;
 }
 
-Profile& P() {
-    return AppProfile();
-}
 }  // namespace
 
 CPackInfoDlg::CPackInfoDlg(QWidget* parent)
     : CDialog(PackInfoTemplate(), parent),
       m_btnOK(SkinButton(IDOK)),
-      m_btnEdit(SkinButton(IDC_EDIT)) {
-    m_strPacks.fill(kEmptySlot);
-}
+      m_btnEdit(SkinButton(IDC_EDIT)) {}
 
 bool CPackInfoDlg::OnInitDialog() {
     CDialog::OnInitDialog();
     SetUpCaptionButton(m_btnOK, "Close this window.");
     SetUpCaptionButton(m_btnEdit, "Edit the pack name or number of times its been charged.");
 
-    const std::string record = ReadRecord(P(), m_strSlot).toStdString();
+    PackBook book(AppProfile());
+    const std::string record = book.Record(m_strSlot.toInt());
     if (record == kNoRecord) {
         SetDlgItemText(IDC_NAME, "No record for this pack");
         for (int id : {IDC_PEAK, IDC_MAH, IDC_AVERAGE, IDC_DURATION, IDC_DATE, IDC_TIME,
@@ -75,7 +72,7 @@ bool CPackInfoDlg::OnInitDialog() {
         return true;
     }
     const PackInfoTexts t = FormatPackRecord(record);
-    SetDlgItemText(IDC_NAME, P().GetProfileString(kPacksSection, m_strSlot, kEmptySlot));
+    SetDlgItemText(IDC_NAME, book.Name(m_strSlot.toInt()));
     SetDlgItemText(IDC_PEAK, QString::fromStdString(t.peakVoltage));
     SetDlgItemText(IDC_MAH, QString::fromStdString(t.mah));
     SetDlgItemText(IDC_DURATION, QString::fromStdString(t.duration));
@@ -94,31 +91,23 @@ void CPackInfoDlg::OnCommand(int id) {
 }
 
 void CPackInfoDlg::OnEditPack() {
-    ReloadPackNames(P(), m_strPacks);
-    std::string record = ReadRecord(P(), m_strSlot).toStdString();
+    PackBook book(AppProfile());
+    const int slot = m_strSlot.toInt();
+    std::string record = book.Record(slot);
     if (record == kNoRecord) {
         record = kBlankRecord;
     }
-    const QString current = P().GetProfileString(kPacksSection, m_strSlot, kEmptySlot);
-
     CPackEditorDlg editor(this);
-    editor.m_strName = current;
+    editor.m_strName = book.Name(slot);
     editor.m_nCharges = RecordCount(record);
     if (editor.DoModal() != IDOK) {
         return;
     }
-    // A new name follows the same rule as a new pack's.
-    const QString name = editor.m_strName;
-    if (name != current && !IsAcceptablePackName(name, m_strPacks)) {
+    if (book.Edit(slot, editor.m_strName, editor.m_nCharges) == PackBook::Edited::Refused) {
         CConfirmDlg notice(this);
         notice.m_strMessage = "That pack already exists or you have entered an illegal pack name";
         notice.DoModal();
         return;
     }
-    P().WriteProfileString(kPacksSection, m_strSlot, name);
-    // Read afresh: a charge that ended while the editor was open may have written a new record.
-    const std::string latest = ReadRecord(P(), m_strSlot).toStdString();
-    P().WriteProfileString(kPacksSection, m_strSlot + "j",
-                           QString::fromStdString(ReplaceRecordCount(latest, editor.m_nCharges)));
     OnInitDialog();
 }

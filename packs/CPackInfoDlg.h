@@ -1,8 +1,6 @@
 #pragma once
 // Shows one pack's record of its last charge; Edit renames the pack or sets its count.
 
-#include <array>
-
 #include "controls/CDialog.h"
 
 class CSkinButton;
@@ -29,7 +27,6 @@ public:
     void OnCommand(int id) override;
     void OnEditPack();
 
-    std::array<QString, 40> m_strPacks;
     QString m_strSlot;
     CSkinButton* m_btnOK;
     CSkinButton* m_btnEdit;

@@ -133,6 +133,25 @@ void PackBook::SaveProperties(int slot, const ChargeSettings& settings) {
                                  QString::fromStdString(EncodePackProperties(settings)));
 }
 
+QString PackBook::Name(int slot) {
+    return m_profile.GetProfileString(kPacksSection, SlotKey(slot), kEmptySlot);
+}
+
+std::string PackBook::Record(int slot) {
+    return ReadRecord(m_profile, SlotKey(slot)).toStdString();
+}
+
+PackBook::Edited PackBook::Edit(int slot, const QString& name, int charges) {
+    const QString current = Name(slot);
+    if (name != current && !IsAcceptablePackName(name, Names())) {
+        return Edited::Refused;
+    }
+    m_profile.WriteProfileString(kPacksSection, SlotKey(slot), name);
+    m_profile.WriteProfileString(kPacksSection, SlotKey(slot) + "j",
+                                 QString::fromStdString(ReplaceRecordCount(Record(slot), charges)));
+    return Edited::Saved;
+}
+
 QString PackBook::FollowRename(int slot, const QString& before) {
     const QString current = CurrentPack();
     const QString renamed = m_profile.GetProfileString(kPacksSection, SlotKey(slot), kEmptySlot);

@@ -53,6 +53,13 @@ public:
     // After the Pack Editor: when the current pack was renamed, it stays current under its new
     // name. Returns the current pack's name afterwards.
     QString FollowRename(int slot, const QString& before);
+    // A slot's name and record as stored ("0" for none).
+    QString Name(int slot);
+    std::string Record(int slot);
+    // The Pack Editor's OK: a new name must follow New Pack's rule; the count goes into the
+    // record as it is now (a charge may have ended while the editor was open).
+    enum class Edited { Saved, Refused };
+    Edited Edit(int slot, const QString& name, int charges);
     // The end of a charge of the current pack, from what the display shows. Nothing when no
     // pack is current or its slot is gone.
     void RecordChargeEnd(const QString& pack, const std::string& volts, const std::string& mah,

@@ -81,8 +81,12 @@ TEST(PackBook, RecordsDeletesAndFollowsRenames) {
     b.book.RecordChargeEnd("None", "12.34", "1500.0", "01", "30", "00", now);
     b.book.RecordChargeEnd("Nowhere", "12.34", "1500.0", "01", "30", "00", now);
 
-    // Renamed in the editor, the current pack stays current under its new name.
-    b.profile.WriteProfileString("Packs", "5", "Zulu");
+    // Renamed in the editor (New Pack's rule), the current pack stays current under its new
+    // name; the count goes into the record as it is now.
+    EXPECT_EQ(b.book.Edit(5, "None", 3), PackBook::Edited::Refused);
+    EXPECT_EQ(b.book.Edit(5, "a/b", 3), PackBook::Edited::Refused);
+    ASSERT_EQ(b.book.Edit(5, "Zulu", 7), PackBook::Edited::Saved);
+    EXPECT_EQ(b.Get("5j"), "1234001500.0013000170512072026000000007");
     EXPECT_EQ(b.book.FollowRename(5, "Alpha"), "Zulu");
     EXPECT_EQ(b.book.CurrentPack(), "Zulu");
     EXPECT_EQ(b.book.FollowRename(0, "Alpha"), "Zulu");  // not the current pack: nothing follows
