@@ -42,7 +42,7 @@ CChargerDlg::CChargerDlg(QWidget* parent)
       m_playWave(&PlayWaveData),
       m_reportFailure([this](const QString& message) { ShowWarning(this, message); }),
       m_strProgramFolder(QCoreApplication::applicationDirPath()) {
-    m_strPacks.fill("0");
+    m_strPacks.fill(kEmptySlot);
     m_stcPackName = Item<QLabel>(IDC_PACK_NAME);
     m_btnPackInfo = SkinButton(IDC_PACK_INFO);
     m_btnSavePack = SkinButton(IDC_SAVE_PACK);
