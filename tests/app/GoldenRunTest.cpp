@@ -8,9 +8,12 @@
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
+#include <QtTest/QTest>
 
 #include "app/CChargerDlg.h"
+#include "controls/CListBox.h"
 #include "packs/CConfirmDlg.h"
+#include "packs/CNewPackDlg.h"
 #include "platform/LocalTime.h"
 #include "settings/ChargeSettingsStore.h"
 #include "tests/TestSupport.h"
@@ -142,6 +145,64 @@ TEST(GoldenRun, ChargesLeaveExactlyTheSameTraces) {
         EXPECT_EQ(digest.toStdString(), std::string(r.golden)) << r.name;
         SetLocalTimeForTests(nullptr);
     }
+}
+
+TEST(GoldenRun, PackWorkLeavesExactlyTheSameProfile) {
+    ProfileSandbox profile;
+    SetLocalTimeForTests(&kNow);
+    Profile& p = profile.profile();
+    for (auto [slot, name] : {std::pair{0, "Zebra"}, {1, "alpha"}, {2, "Mid"}, {5, "Beta"}}) {
+        p.WriteProfileString("Packs", QString::number(slot), name);
+        p.WriteProfileString("Packs", QString::number(slot) + "i", "12080101080000001");
+    }
+    p.WriteProfileString("Packs", "5i", "21100601555959591");
+    p.WriteProfileString("Packs", "2i", "22080101080000101");  // timed, ten seconds, CSV
+    PortSandbox<DigestPort> port(SimOptions{.steppedTime = true});
+    {
+        CChargerDlg dlg;
+        dlg.m_playWave = &NoSound;
+        dlg.Initialise();
+        auto click = [&](const QString& name) {
+            for (int i = 0; i < dlg.m_lstPacks->GetCount(); ++i) {
+                if (dlg.m_lstPacks->GetText(i) == name) {
+                    QRect r = dlg.m_lstPacks->visualItemRect(dlg.m_lstPacks->item(i));
+                    QTest::mouseClick(dlg.m_lstPacks->viewport(), Qt::LeftButton, {}, r.center());
+                }
+            }
+        };
+        auto confirm = [&](void (CChargerDlg::*handler)()) {
+            auto answer =
+                WhenModalOpens<CConfirmDlg>([](CConfirmDlg* q) { ClickButtonWithText(q, "OK"); });
+            (dlg.*handler)();
+        };
+        click("Beta");  // selected: its properties in force
+        click("Mid");
+        confirm(&CChargerDlg::OnSavePackProperties);
+        {
+            auto answer = WhenModalOpens<CNewPackDlg>([](CNewPackDlg* n) {
+                n->SetDlgItemText(CNewPackDlg::IDC_NAME, "Newest");
+                ClickButtonWithText(n, "OK");
+            });
+            dlg.OnNewPack();
+        }
+        // A timed charge of the new pack records into it.
+        dlg.OnOK();
+        ASSERT_TRUE(RunUntil([&] { return dlg.m_bCharging == 0; },
+                             [&] {
+                                 port->Box().AdvanceSeconds(1);
+                                 dlg.OnTimer(1);
+                                 if (dlg.m_bCharging) {
+                                     dlg.OnTimer(2);
+                                 }
+                             },
+                             100000));
+        click("Zebra");
+        confirm(&CChargerDlg::OnDeletePack);
+        click("alpha");
+        click("alpha");  // deselected
+    }
+    EXPECT_EQ(FileDigest(profile.Path()).toStdString(), std::string("3683a0efbe40fa3e"));
+    SetLocalTimeForTests(nullptr);
 }
 
 }  // namespace
