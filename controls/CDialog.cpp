@@ -241,7 +241,7 @@ void CDialog::SetDlgItemText(int id, const QString& text) {
     if (auto* label = qobject_cast<QLabel*>(w)) {
         label->setText(text);
     } else if (auto* edit = qobject_cast<QLineEdit*>(w)) {
-        // Like the original edits, setting the text from code raises the change notification
+        // Setting the text from code raises the change notification, as typing does
         // (textChanged).
         edit->setText(text);
     } else if (auto* button = qobject_cast<QAbstractButton*>(w)) {

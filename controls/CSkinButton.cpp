@@ -35,7 +35,7 @@ bool IsTransparent(QRgb pixel) {
 
 CSkinButton::CSkinButton(const QString& caption, uint32_t style, QWidget* parent)
     : QPushButton(caption, parent), m_crText(ToColorRef(palette().color(QPalette::ButtonText))) {
-    // The kind rule of the original: the low byte's bits pick check boxes and radio buttons.
+    // The template style's low byte picks check boxes and radio buttons.
     uint32_t s = style & 0xFF;
     m_nButtonKind = (s & 3) == 3 ? kCheckBox : ((s & 9) == 9 ? kRadioButton : kPushButton);
     setProperty(kControlStyleProperty, style);

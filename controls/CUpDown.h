@@ -19,7 +19,7 @@ public:
     // Moves to pos (kept in range) and writes it into the buddy.
     void SetPos(int pos);
     // The number in the buddy when it is a whole number in range; otherwise the last good
-    // position and error set, as the original control reports it.
+    // position and error set, so that a caller can tell a bad field from a good one.
     int GetPos(bool* error = nullptr) const;
     int Lower() const { return m_lower; }
     int Upper() const { return m_upper; }

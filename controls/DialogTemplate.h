@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <vector>
 
-// Window and control styles the templates use, with their original values so that code that
+// Window and control styles the templates use, with the customary bit values, so that code that
 // decides by style (the skinned button's kind rule) reads them unchanged.
 inline constexpr uint32_t WS_GROUP = 0x00020000;
 inline constexpr uint32_t WS_TABSTOP = 0x00010000;

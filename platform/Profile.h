@@ -50,7 +50,7 @@ private:
     int m_nWrites = 0;
 };
 
-// The program's profile, set up at start-up (the registry key of the original program).
+// The program's profile, set up at start-up: organisation "Quillmark", application "KVC410".
 Profile& AppProfile();
 // Replaces the program's profile; returns the previous one.
 std::unique_ptr<Profile> SetAppProfile(std::unique_ptr<Profile> profile);
