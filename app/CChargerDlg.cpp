@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QContextMenuEvent>
 #include <QIcon>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
 #include "controls/CListBox.h"
@@ -165,6 +166,17 @@ void CChargerDlg::OnSysCommand(int id) {
 void CChargerDlg::OnAboutClick() {
     CAboutDlg about(this);
     about.DoModal();
+}
+
+void CChargerDlg::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_F10 && event->modifiers() == Qt::ShiftModifier) {
+        QWidget* focus = focusWidget() ? focusWidget() : this;
+        const QPoint at = focus->mapTo(this, focus->rect().center());
+        QContextMenuEvent menu(QContextMenuEvent::Keyboard, at, mapToGlobal(at));
+        contextMenuEvent(&menu);
+        return;
+    }
+    CDialog::keyPressEvent(event);
 }
 
 void CChargerDlg::contextMenuEvent(QContextMenuEvent* event) {

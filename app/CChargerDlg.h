@@ -8,9 +8,9 @@
 #include <functional>
 
 #include "charge/ChargeCycle.h"
+#include "controls/CDialog.h"
 #include "packs/PackBook.h"
 #include "packs/PackStore.h"
-#include "controls/CDialog.h"
 #include "settings/ChargeSettings.h"
 
 class CGifPicture;
@@ -124,4 +124,6 @@ private:
 
 protected:
     void contextMenuEvent(QContextMenuEvent* event) override;
+    // Shift+F10 opens the context menu, as the Menu key does.
+    void keyPressEvent(QKeyEvent* event) override;
 };

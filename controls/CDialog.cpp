@@ -94,10 +94,13 @@ void CDialog::BuildControls(const DialogTemplate& tmpl) {
             if (*ct.accessibleName) {
                 label->setAccessibleDescription(QString::fromUtf8(ct.accessibleName));
             }
-        } else {
-            w->setAccessibleName(*ct.accessibleName ? QString::fromUtf8(ct.accessibleName)
-                                                    : StripMnemonic(ct.caption));
+        } else if (*ct.accessibleName) {
+            w->setAccessibleName(QString::fromUtf8(ct.accessibleName));
+        } else if (qobject_cast<QAbstractButton*>(w) == nullptr) {
+            w->setAccessibleName(StripMnemonic(ct.caption));
         }
+        // A button with a caption is known by it, and by its new one when the caption changes
+        // (Start becomes Stop): Qt reads the button's text when no name is set.
         if (auto* upDown = qobject_cast<CUpDown*>(w)) {
             // An up-down attaches itself to the edit just before it.
             if (auto* buddy = qobject_cast<QLineEdit*>(previous)) {

@@ -43,5 +43,7 @@ bool CPackEditorDlg::OnInitDialog() {
     CDialog::OnInitDialog();
     SetUpCaptionButton(m_btnOK, "Save Changes");
     SetUpCaptionButton(m_btnCancel, "Discard Changes");
+    // Renaming is what the editor is opened for most.
+    GetDlgItem(IDC_NAME)->setFocus();
     return true;
 }

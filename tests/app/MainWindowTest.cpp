@@ -3,12 +3,16 @@
 #include <optional>
 
 #include <QAbstractButton>
+#include <QAccessible>
+#include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QGroupBox>
 #include <QLabel>
 #include <QListWidget>
+#include <QMenu>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QtTest/QTest>
 
 #include "app/CAboutDlg.h"
@@ -99,6 +103,40 @@ TEST(MainWindow, EveryControlSitsAtItsRectangleWithItsCaption) {
         EXPECT_TRUE(found) << c.caption << " at " << c.x << "," << c.y;
     }
     EXPECT_TRUE(dlg.Item<QLabel>(1001)->alignment() & Qt::AlignRight);
+}
+
+TEST(MainWindow, ScreenReadersHearWhatTheScreenShows) {
+    ProfileSandbox profile;
+    PortSandbox<SimulatedChargerBox> box(SteppedSim());
+    CChargerDlg dlg;
+    dlg.Initialise();
+    dlg.show();
+    auto name = [](QWidget* w) {
+        return QAccessible::queryAccessibleInterface(w)->text(QAccessible::Name);
+    };
+    EXPECT_EQ(name(dlg.m_btnStart), "Start");
+    dlg.OnOK();
+    EXPECT_EQ(name(dlg.m_btnStart), "Stop");
+    dlg.OnOK();
+    EXPECT_EQ(name(dlg.m_btnStart), "Start");
+    EXPECT_EQ(name(dlg.m_btnNewPack), "Create a New Pack");
+    // The status picture is a picture that works as a button (it opens the About box).
+    QAccessibleInterface* picture = QAccessible::queryAccessibleInterface(dlg.m_picture);
+    EXPECT_EQ(picture->role(), QAccessible::Button);
+    EXPECT_EQ(picture->text(QAccessible::Name), "Status");
+
+    // Shift+F10 opens the context menu, as the Menu key and the right click do.
+    QString offered;
+    QTimer::singleShot(0, [&] {
+        if (auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget())) {
+            for (QAction* action : menu->actions()) {
+                offered += action->text();
+            }
+            menu->close();
+        }
+    });
+    QTest::keyClick(&dlg, Qt::Key_F10, Qt::ShiftModifier);
+    EXPECT_EQ(offered, "&About KVC410...");
 }
 
 TEST(MainWindow, InitialisationSwitchesOffFirstAndShowsTheStoredState) {
@@ -231,7 +269,8 @@ TEST(MainWindow, EveryDialogsControlsAreNamed) {
         for (QWidget* w : dlg->findChildren<QWidget*>()) {
             if (w->focusPolicy() & Qt::TabFocus) {
                 ++reachable;
-                EXPECT_FALSE(w->accessibleName().isEmpty())
+                EXPECT_FALSE(
+                    QAccessible::queryAccessibleInterface(w)->text(QAccessible::Name).isEmpty())
                     << dlg->windowTitle().toStdString() << ": " << w->metaObject()->className();
             }
         }
@@ -246,7 +285,7 @@ TEST(MainWindow, EveryControlCanBeReachedAndIsNamed) {
     dlg.Initialise();
     for (QWidget* w : dlg.findChildren<QWidget*>()) {
         if (w->focusPolicy() & Qt::TabFocus) {
-            QString name = w->accessibleName();
+            QString name = QAccessible::queryAccessibleInterface(w)->text(QAccessible::Name);
             EXPECT_FALSE(name.isEmpty()) << w->metaObject()->className() << " " << w->geometry().x()
                                          << "," << w->geometry().y();
         }

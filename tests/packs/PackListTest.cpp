@@ -512,6 +512,8 @@ TEST(PackList, NewPackNamesAreLimitedTo100Characters) {
     CPackEditorDlg editor;
     editor.show();
     editor.Initialise();
+    // It opens with the focus in the name field.
+    EXPECT_EQ(editor.focusWidget(), editor.GetDlgItem(CPackEditorDlg::IDC_NAME));
     QTest::keyClicks(editor.GetDlgItem(CPackEditorDlg::IDC_NAME), QString(120, 'y'));
     EXPECT_EQ(editor.GetDlgItemText(CPackEditorDlg::IDC_NAME), QString(100, 'y'));
 }
