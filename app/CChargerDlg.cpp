@@ -111,17 +111,6 @@ void CChargerDlg::OnClose() {
     CDialog::OnOK();
 }
 
-void CChargerDlg::OnTerminateRequest() {
-    ChargerOff();
-    KillTimer(1);
-    KillTimer(2);
-    m_cycle.RemoveObserver(this);
-    m_bCharging = 0;
-    // Leaves every event loop, those of open dialogs too; their callers see Cancel.
-    QCoreApplication::exit(0);
-    done(IDOK);
-}
-
 void CChargerDlg::OnCancel() {
     // Escape ends the program like the close box does; the charger must not stay on.
     if (!MayQuit()) {

@@ -2,8 +2,8 @@
 // engine, the displays mirrored from it, and what the window does at the end (the log, the
 // pack's record, the picture, the chime).
 
-#include <sys/statvfs.h>
 #include <unistd.h>
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -23,6 +23,7 @@
 #include "hardware/Measure.h"
 #include "platform/PortDriver.h"
 #include "platform/Resources.h"
+#include "platform/WriteFailure.h"
 
 namespace {
 constexpr int kMeasurementTimer = 1;
@@ -31,7 +32,6 @@ constexpr int kTickMilliseconds = 1000;
 constexpr int kChargingGif = 197;
 constexpr int kIdleGif = 198;
 const char* const kEndPicture = "nomove.gif";
-constexpr int kMostLogCopies = 999;
 const char* const kStart = "Start";
 const char* const kStop = "Stop";
 
@@ -41,7 +41,6 @@ void SetText(QLabel* label, const std::string& text) {
 }  // namespace
 
 void CChargerDlg::OnOK() {
-    m_bCharging = m_cycle.IsCharging() ? 1 : 0;
     if (!m_cycle.IsCharging()) {
         StartCycle();
     } else {
@@ -82,6 +81,17 @@ void CChargerDlg::StopCycle(bool askToStore) {
     }
     m_cycle.Release();
     m_bCharging = 0;
+}
+
+void CChargerDlg::OnTerminateRequest() {
+    ChargerOff();
+    KillTimer(kMeasurementTimer);
+    KillTimer(kClockTimer);
+    m_cycle.RemoveObserver(this);
+    m_bCharging = 0;
+    // Leaves every event loop, those of open dialogs too; their callers see Cancel.
+    QCoreApplication::exit(0);
+    done(IDOK);
 }
 
 void CChargerDlg::OnTimer(int id) {
@@ -182,11 +192,10 @@ int CChargerDlg::WriteChargeLog() {
     QSaveFile file(path);
     const QByteArray text = QByteArray::fromStdString(BuildChargeLog(m_cycle.History().sampleHead));
     if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size() || !file.commit()) {
-        struct statvfs fs {};
-        const bool full =
-            statvfs(QFile::encodeName(folder).constData(), &fs) == 0 && fs.f_bavail == 0;
-        return fail(path, full ? QString("the disk is full.")
-                               : QString("it could not be written: %1.").arg(file.errorString()));
+        const QString why = WhyNotWritten(path);
+        return fail(path, why.isEmpty()
+                              ? QString("it could not be written: %1.").arg(file.errorString())
+                              : why);
     }
     return 1;
 }

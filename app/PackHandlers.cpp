@@ -110,7 +110,6 @@ void CChargerDlg::MakePackCurrent(int position) {
 }
 
 void CChargerDlg::OnNewPack() {
-    ReloadPackNames();
     CNewPackDlg dlg(this);
     if (dlg.DoModal() != IDOK) {
         return;
@@ -126,7 +125,6 @@ void CChargerDlg::OnNewPack() {
         case PackBook::Created::Yes:
             break;
     }
-    ReloadPackNames();
     m_lstPacks->AddString(name);
     m_lstPacks->SetCurSel(position);
     m_nSelected = position;

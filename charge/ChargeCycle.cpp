@@ -21,7 +21,10 @@ void ChargeCycle::Start() {
 }
 
 void ChargeCycle::Stop() {
-    ChargerOff();
+    // After an end (a lost sample stops the window's way) the charger is already off.
+    if (m_bCharging) {
+        ChargerOff();
+    }
     m_bCharging = false;
     m_end = ChargeEnd::Stopped;
 }

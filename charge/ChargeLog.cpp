@@ -16,8 +16,9 @@ std::string ChargeLogFileName(const std::string& packName, const LocalTime& time
                               "-" + std::to_string(time.year) + " " + TwoDigits(time.hour) + "-" +
                               TwoDigits(time.minute);
     const std::string copyMark = copy > 1 ? " (" + std::to_string(copy) + ")" : "";
-    // Room for the longest copy mark the writer uses, " (999)".
-    const size_t room = kMaxFileNameBytes - stamp.size() - std::string(" (999).csv").size();
+    // Room for the longest copy mark, " (999)".
+    const std::string longestMark = " (" + std::to_string(kMostLogCopies) + ").csv";
+    const size_t room = kMaxFileNameBytes - stamp.size() - longestMark.size();
     if (name.size() > room) {
         size_t cut = room;
         while (cut > 0 && (static_cast<unsigned char>(name[cut]) & 0xC0) == 0x80) {

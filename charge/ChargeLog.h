@@ -14,6 +14,7 @@ struct ChargeSample;
 // adds " (n)" before ".csv".
 std::string ChargeLogFileName(const std::string& packName, const LocalTime& time, int copy = 1);
 inline constexpr size_t kMaxFileNameBytes = 255;
+inline constexpr int kMostLogCopies = 999;
 
 // The whole file: header and data lines, each ending in CR LF; empty for an empty history.
 std::string BuildChargeLog(const ChargeSample* head);

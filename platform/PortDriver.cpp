@@ -1,4 +1,5 @@
 #include "platform/PortDriver.h"
+#include "platform/TerminatingSignals.h"
 
 #include <pthread.h>
 #include <signal.h>
@@ -16,15 +17,16 @@ std::atomic<bool> g_writing{false};
 thread_local int t_batchDepth = 0;
 
 // The asynchronous requests to end; blocked on the writing thread while it holds g_writing, so
-// that their handler never interrupts the write it would have to wait for. Faults (SIGSEGV and
-// the like) are not blocked: a fault inside a write ends the program anyway.
+// that their handler never interrupts the write it would have to wait for. Faults are not
+// blocked: a fault inside a write ends the program anyway.
 const sigset_t& AsyncTerminationSignals() {
     static const sigset_t set = [] {
         sigset_t s;
         sigemptyset(&s);
-        for (int sig : {SIGHUP, SIGINT, SIGQUIT, SIGUSR1, SIGUSR2, SIGPIPE, SIGALRM, SIGTERM,
-                        SIGSTKFLT, SIGXCPU, SIGXFSZ, SIGVTALRM, SIGPROF, SIGIO, SIGPWR}) {
-            sigaddset(&s, sig);
+        for (int sig : kTerminatingSignals) {
+            if (!IsFaultSignal(sig)) {
+                sigaddset(&s, sig);
+            }
         }
         return s;
     }();

@@ -1,11 +1,10 @@
 #include "platform/Profile.h"
 
-#include <sys/statvfs.h>
-
-#include <QDir>
 #include <QFileInfo>
 
 #include <cstdio>
+
+#include "platform/WriteFailure.h"
 
 namespace {
 std::unique_ptr<Profile> g_profile;
@@ -89,18 +88,8 @@ bool Profile::Commit() {
 
 QString Profile::DescribeFailure() const {
     QFileInfo file(m_settings.fileName());
-    QString folder = file.absolutePath();
-    QString why;
-    struct statvfs fs {};
-    if (!QFileInfo(folder).exists() && !QDir().mkpath(folder)) {
-        why = QString("the folder %1 does not exist and cannot be created.").arg(folder);
-    } else if (!QFileInfo(folder).isWritable()) {
-        why = QString("the folder %1 is read-only.").arg(folder);
-    } else if (file.exists() && !file.isWritable()) {
-        why = "the file is read-only.";
-    } else if (statvfs(folder.toLocal8Bit().constData(), &fs) == 0 && fs.f_bavail == 0) {
-        why = "the disk is full.";
-    } else {
+    QString why = WhyNotWritten(file.absoluteFilePath());
+    if (why.isEmpty()) {
         why = "the file could not be written.";
     }
     return QString(

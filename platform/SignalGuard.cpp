@@ -10,6 +10,7 @@
 #include <csignal>
 
 #include "platform/PortDriver.h"
+#include "platform/TerminatingSignals.h"
 
 namespace {
 int g_pipe[2] = {-1, -1};
@@ -55,15 +56,6 @@ void Install(int sig, void (*handler)(int), int flags) {
 }
 }  // namespace
 
-const std::vector<int>& TerminatingSignals() {
-    static const std::vector<int> kSignals = {
-        SIGHUP,  SIGINT,    SIGQUIT, SIGILL,  SIGTRAP, SIGABRT, SIGBUS,    SIGFPE,
-        SIGUSR1, SIGSEGV,   SIGUSR2, SIGPIPE, SIGALRM, SIGTERM, SIGSTKFLT, SIGXCPU,
-        SIGXFSZ, SIGVTALRM, SIGPROF, SIGIO,   SIGPWR,  SIGSYS,
-    };
-    return kSignals;
-}
-
 void InstallSignalGuard(std::function<void()> onTerminate) {
     g_onTerminate = std::move(onTerminate);
     if (g_pipe[0] < 0 && pipe2(g_pipe, O_CLOEXEC | O_NONBLOCK) == 0) {
@@ -77,7 +69,7 @@ void InstallSignalGuard(std::function<void()> onTerminate) {
             }
         });
     }
-    for (int sig : TerminatingSignals()) {
+    for (int sig : kTerminatingSignals) {
         // The polite ones come back through the event loop; the others end the process from
         // inside the handler, and must be able to arrive again there (SA_NODEFER).
         Install(sig, &OnTerminateSignal, IsPoliteRequest(sig) ? SA_RESTART : SA_NODEFER);

@@ -11,10 +11,6 @@
 // switches the charger off the moment the program is gone.
 
 #include <functional>
-#include <vector>
-
-// The signals that end the process by default; each one switches the charger off first.
-const std::vector<int>& TerminatingSignals();
 
 void InstallSignalGuard(std::function<void()> onTerminate);
 // Drops the callback (its window is about to go); the handlers stay.
