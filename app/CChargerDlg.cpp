@@ -14,6 +14,7 @@
 #include "charge/Sound.h"
 #include "controls/CGifPicture.h"
 #include "controls/CSkinButton.h"
+#include "controls/ControlLooks.h"
 #include "hardware/Converter.h"
 #include "platform/Messages.h"
 #include "platform/Resources.h"
@@ -45,6 +46,10 @@ CChargerDlg::CChargerDlg(QWidget* parent)
       m_strProgramFolder(QCoreApplication::applicationDirPath()) {
     m_strPacks.fill(kEmptySlot);
     m_stcPackName = Item<QLabel>(IDC_PACK_NAME);
+    // A long pack name is cut with "…" in its place and shown whole as the tooltip.
+    if (auto* name = qobject_cast<CElidedLabel*>(m_stcPackName)) {
+        name->SetElidable(QString());
+    }
     m_btnPackInfo = SkinButton(IDC_PACK_INFO);
     m_btnSavePack = SkinButton(IDC_SAVE_PACK);
     m_btnDeletePack = SkinButton(IDC_DELETE_PACK);

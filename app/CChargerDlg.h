@@ -118,7 +118,8 @@ private:
     bool SelectedPackSlot(int& position, QString& text, int& slot);
     void ShowNotice(const QString& message);
     // The program's own message box: true when the user answers OK.
-    bool Ask(const QString& question, bool cancelDefault = false);
+    // name: a pack name inside the question, cut short if the question does not fit.
+    bool Ask(const QString& question, bool cancelDefault = false, const QString& name = {});
     // Asked before a running charge is thrown away by Escape or the close box.
     bool MayQuit();
 

@@ -52,9 +52,10 @@ void CChargerDlg::ShowNotice(const QString& message) {
     Ask(message);
 }
 
-bool CChargerDlg::Ask(const QString& question, bool cancelDefault) {
+bool CChargerDlg::Ask(const QString& question, bool cancelDefault, const QString& name) {
     CConfirmDlg confirm(this);
     confirm.m_strMessage = question;
+    confirm.m_strName = name;
     confirm.m_bCancelDefault = cancelDefault;
     return confirm.DoModal() == IDOK;
 }
@@ -158,7 +159,7 @@ void CChargerDlg::OnDeletePack() {
     if (!SelectedPackSlot(p, text, slot)) {
         return;
     }
-    if (!Ask("Are you sure you want to delete   " + text + "?")) {
+    if (!Ask("Are you sure you want to delete   " + text + "?", false, text)) {
         return;
     }
     const bool wasCurrent = Book().Delete(slot, text);
@@ -177,7 +178,7 @@ void CChargerDlg::OnSavePackProperties() {
     if (!SelectedPackSlot(p, text, slot)) {
         return;
     }
-    if (Ask("Save current charger properties to " + text)) {
+    if (Ask("Save current charger properties to " + text, false, text)) {
         Book().SaveProperties(slot, m_settings);
     }
 }

@@ -19,6 +19,7 @@
 #include "controls/CListBox.h"
 #include "controls/CSkinButton.h"
 #include "controls/CUpDown.h"
+#include "controls/ControlLooks.h"
 #include "platform/Messages.h"
 #include "platform/Resources.h"
 
@@ -130,7 +131,7 @@ QWidget* CDialog::CreateControl(const ControlTemplate& ct) {
         case ControlClass::Button: {
             uint32_t kind = ct.style & 0xF;
             if (kind == BS_GROUPBOX) {
-                auto* box = new QGroupBox(caption, this);
+                auto* box = new CGroupFrame(caption, this);
                 box->setAttribute(Qt::WA_TransparentForMouseEvents);
                 box->setFocusPolicy(Qt::NoFocus);
                 return box;
@@ -162,7 +163,8 @@ QWidget* CDialog::CreateControl(const ControlTemplate& ct) {
             return button;
         }
         case ControlClass::Static: {
-            auto* label = new QLabel(this);
+            // Any text label may be given a name to shorten when it does not fit.
+            auto* label = new CElidedLabel(this);
             uint32_t kind = ct.style & 0x1F;
             if (kind == SS_ICON || kind == SS_BITMAP) {
                 QPixmap picture(ResourcePath(kind == SS_ICON ? "icon" : "bitmap", caption.toInt()));

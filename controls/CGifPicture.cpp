@@ -11,6 +11,7 @@
 #include <chrono>
 #include <cstdio>
 
+#include "controls/ControlLooks.h"
 #include "controls/GifWalker.h"
 #include "platform/Resources.h"
 
@@ -307,10 +308,16 @@ void CGifPicture::ScheduleRepaint() {
 }
 
 void CGifPicture::paintEvent(QPaintEvent*) {
-    std::lock_guard<std::mutex> lock(m_memoryLock);
-    if (!m_memory.isNull()) {
-        QPainter painter(this);
-        painter.drawImage(0, 0, m_memory);
+    QPainter painter(this);
+    {
+        std::lock_guard<std::mutex> lock(m_memoryLock);
+        if (!m_memory.isNull()) {
+            painter.drawImage(0, 0, m_memory);
+        }
+    }
+    // A Tab stop shows when it has the focus, as the skinned buttons do.
+    if (hasFocus()) {
+        DrawFocusRim(painter, rect());
     }
 }
 

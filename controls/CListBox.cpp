@@ -1,9 +1,36 @@
 #include "controls/CListBox.h"
 
+#include <QHelpEvent>
 #include <QMouseEvent>
+#include <QPainter>
+#include <QStyledItemDelegate>
+#include <QToolTip>
+
+#include "controls/ControlLooks.h"
+
+namespace {
+// Entries never ask for more width than the list shows, so a long name is cut with "…" where
+// the list ends instead of growing a horizontal scroll bar.
+class FittingDelegate : public QStyledItemDelegate {
+public:
+    explicit FittingDelegate(QListWidget* list) : QStyledItemDelegate(list), m_list(list) {}
+
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+        QSize size = QStyledItemDelegate::sizeHint(option, index);
+        size.setWidth(std::min(size.width(), m_list->viewport()->width()));
+        return size;
+    }
+
+private:
+    QListWidget* m_list;
+};
+}  // namespace
 
 CListBox::CListBox(QWidget* parent) : QListWidget(parent) {
     setSelectionMode(QAbstractItemView::SingleSelection);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setTextElideMode(Qt::ElideRight);
+    setItemDelegate(new FittingDelegate(this));
     connect(this, &QListWidget::itemSelectionChanged, this, [this] {
         if (!m_bProgramSelecting) {
             emit selChange();
@@ -89,4 +116,41 @@ void CListBox::mouseReleaseEvent(QMouseEvent* event) {
         return;
     }
     QListWidget::mouseReleaseEvent(event);
+}
+
+bool CListBox::IsElided(int index) const {
+    QListWidgetItem* it = item(index);
+    if (it == nullptr) {
+        return false;
+    }
+    QStyleOptionViewItem option;
+    initViewItemOption(&option);
+    // The width the entry would take uncapped, against the width the list gives it.
+    const QStyledItemDelegate uncapped;
+    return uncapped.sizeHint(option, indexFromItem(it)).width() > viewport()->width();
+}
+
+bool CListBox::viewportEvent(QEvent* event) {
+    if (event->type() == QEvent::ToolTip) {
+        // A name cut short shows whole in its tooltip.
+        auto* help = static_cast<QHelpEvent*>(event);
+        QListWidgetItem* hit = itemAt(help->pos());
+        if (hit != nullptr && IsElided(row(hit))) {
+            QToolTip::showText(help->globalPos(), hit->text(), viewport(), visualItemRect(hit));
+        } else {
+            QToolTip::hideText();
+            event->ignore();
+        }
+        return true;
+    }
+    return QListWidget::viewportEvent(event);
+}
+
+void CListBox::paintEvent(QPaintEvent* event) {
+    QListWidget::paintEvent(event);
+    // With nothing selected there is no highlighted entry to show the focus; the list shows it.
+    if (hasFocus() && GetCurSel() < 0) {
+        QPainter painter(viewport());
+        DrawFocusRim(painter, viewport()->rect(), 3);
+    }
 }

@@ -21,12 +21,17 @@ public:
     int GetCount() const { return count(); }
     QString GetText(int index) const;
 
+    // The entry is too long for the list and shows cut with "…" (its tooltip shows it whole).
+    bool IsElided(int index) const;
+
     static bool SortsBefore(const QString& a, const QString& b);
 
 signals:
     void selChange();
 
 protected:
+    bool viewportEvent(QEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
 

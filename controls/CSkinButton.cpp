@@ -6,6 +6,7 @@
 #include <QPainter>
 #include <QStyleOptionFocusRect>
 
+#include "controls/ControlLooks.h"
 #include "platform/Resources.h"
 
 namespace {
@@ -261,6 +262,11 @@ void CSkinButton::paintEvent(QPaintEvent*) {
         painter.setPen(palette().color(QPalette::Disabled, QPalette::Text));
         painter.drawText(caption.translated(-1, -1), flags, text());
         return;
+    }
+    if (isDefault() && !hasFocus() && m_nButtonKind == kPushButton) {
+        // The button Enter presses is marked whether or not it has the focus. A focused push
+        // button takes that part while it has the focus, so then the mark moves with it.
+        DrawDefaultRim(painter, r);
     }
     if (hasFocus() && m_nFocusInset > 0) {
         QStyleOptionFocusRect option;

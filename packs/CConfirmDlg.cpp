@@ -2,6 +2,7 @@
 
 #include "app/Skins.h"
 #include "controls/CSkinButton.h"
+#include "controls/ControlLooks.h"
 
 namespace {
 constexpr int IDC_MESSAGE = 1083;
@@ -36,6 +37,11 @@ bool CConfirmDlg::OnInitDialog() {
     CDialog::OnInitDialog();
     SetUpCaptionButton(m_btnOK, "Ok");
     SetUpCaptionButton(m_btnCancel, "Cancel");
+    if (!m_strName.isEmpty()) {
+        if (auto* message = Item<CElidedLabel>(IDC_MESSAGE)) {
+            message->SetElidable(m_strName);
+        }
+    }
     if (m_bCancelDefault) {
         m_btnOK->setDefault(false);
         m_btnCancel->setDefault(true);

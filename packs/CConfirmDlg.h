@@ -14,6 +14,8 @@ public:
     CSkinButton* m_btnOK;
     CSkinButton* m_btnCancel;
     QString m_strMessage;
+    // A name inside the message that is cut with "…" when the message does not fit.
+    QString m_strName;
     // For a question whose OK throws something away: Enter answers Cancel.
     bool m_bCancelDefault = false;
 

@@ -5,6 +5,7 @@
 
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QScrollBar>
 #include <QPointer>
 #include <QTimer>
 #include <QtTest/QTest>
@@ -13,6 +14,7 @@
 #include "app/CChargerDlg.h"
 #include "app/Templates.h"
 #include "controls/CListBox.h"
+#include "controls/ControlLooks.h"
 #include "packs/CConfirmDlg.h"
 #include "packs/CNewPackDlg.h"
 #include "packs/CPackEditorDlg.h"
@@ -519,3 +521,49 @@ TEST(PackList, NewPackNamesAreLimitedTo100Characters) {
 }
 
 }  // namespace
+
+TEST(PackList, ALongNameIsCutWhereItDoesNotFitAndShownWholeAsItsTooltip) {
+    const QString longName = QString("Transmitter pack ") + QString(83, QChar('X'));
+    ASSERT_EQ(longName.size(), 100);
+    Packs packs([&](Profile& p) {
+        Store(p, 0, "AA");
+        Store(p, 1, longName);
+    });
+    packs.Click(longName);
+    ASSERT_EQ(packs.main->m_strPackName, longName);
+
+    // "Battery Name": the label keeps the whole name (screen readers read it), shows it cut.
+    auto* shown = qobject_cast<CElidedLabel*>(packs.main->m_stcPackName);
+    ASSERT_NE(shown, nullptr);
+    shown->grab();
+    EXPECT_EQ(shown->text(), longName);
+    EXPECT_TRUE(shown->DisplayText().endsWith(QChar(0x2026))) << shown->DisplayText().toStdString();
+    EXPECT_EQ(shown->toolTip(), longName);
+
+    // The list shows it cut too, without a horizontal scroll bar.
+    CListBox& list = packs.List();
+    EXPECT_FALSE(list.horizontalScrollBar()->isVisible());
+    EXPECT_LE(list.visualItemRect(list.item(1)).width(), list.viewport()->width());
+    EXPECT_TRUE(list.IsElided(1));
+    EXPECT_FALSE(list.IsElided(0));
+
+    // The delete question keeps its words and its question mark; only the name is cut.
+    QString display, tip;
+    auto answer = WhenModalOpens<CConfirmDlg>([&](CConfirmDlg* w) {
+        auto* message = w->Item<CElidedLabel>(1083);
+        message->grab();
+        display = message->DisplayText();
+        tip = message->toolTip();
+        ClickButtonWithText(w, "Cancel");
+    });
+    packs.main->OnDeletePack();
+    EXPECT_TRUE(display.startsWith("Are you sure you want to delete   Transmitter")) << display.toStdString();
+    EXPECT_TRUE(display.endsWith(QString(QChar(0x2026)) + "?")) << display.toStdString();
+    EXPECT_EQ(tip, "Are you sure you want to delete   " + longName + "?");
+
+    // A short name is shown as it is, with no tooltip.
+    packs.Click("AA");
+    shown->grab();
+    EXPECT_EQ(shown->DisplayText(), "AA");
+    EXPECT_EQ(shown->toolTip(), "");
+}
