@@ -6,12 +6,15 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
+#include <QShortcut>
 #include "controls/CListBox.h"
 
 #include "app/CAboutDlg.h"
 #include "app/Skins.h"
 #include "app/Templates.h"
 #include "charge/Sound.h"
+#include "graph/CChargeGraphWnd.h"
+#include "platform/Profile.h"
 #include "controls/CGifPicture.h"
 #include "controls/CSkinButton.h"
 #include "controls/ControlLooks.h"
@@ -78,9 +81,30 @@ CChargerDlg::CChargerDlg(QWidget* parent)
     m_stcVolts = Item<QLabel>(IDC_VOLTS);
     m_lstPacks = Item<CListBox>(IDC_PACK_LIST);
     m_cycle.AddObserver(this);
+    m_recorder = std::make_unique<ChargeRecorder>(m_cycle);
+    auto* graph = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_G), this);
+    connect(graph, &QShortcut::activated, this, &CChargerDlg::OnChargeGraph);
 }
 
-CChargerDlg::~CChargerDlg() = default;
+CChargerDlg::~CChargerDlg() {
+    // Open when the program ends: open again next time, where it was.
+    if (m_graph && m_graph->isVisible()) {
+        m_graph->SaveState(true);
+    }
+    delete m_graph;
+}
+
+void CChargerDlg::OnChargeGraph() {
+    if (!m_graph) {
+        m_graph = new CChargeGraphWnd(*m_recorder, OutputFolder(), this);
+        m_graph->RestoreGeometry();
+    } else {
+        m_graph->RefreshLogs();
+    }
+    m_graph->show();
+    m_graph->raise();
+    m_graph->activateWindow();
+}
 
 bool CChargerDlg::OnInitDialog() {
     CDialog::OnInitDialog();
@@ -100,6 +124,9 @@ bool CChargerDlg::OnInitDialog() {
         ApplySkin(button, skin.skin);
     }
     FillPackList();
+    if (AppProfile().GetProfileInt(kGraphSection, "Open", 0) == 1) {
+        OnChargeGraph();
+    }
     return true;
 }
 
@@ -182,7 +209,12 @@ void CChargerDlg::contextMenuEvent(QContextMenuEvent* event) {
     }
     QMenu menu(this);
     QAction* about = menu.addAction(text);
-    if (menu.exec(event->globalPos()) == about) {
+    QAction* graph = menu.addAction("Charge &Graph...");
+    graph->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_G));
+    QAction* chosen = menu.exec(event->globalPos());
+    if (chosen == about) {
         OnSysCommand(IDM_ABOUTBOX);
+    } else if (chosen == graph) {
+        OnChargeGraph();
     }
 }

@@ -3,9 +3,11 @@
 // list and the buttons. Its member functions live with the subsystem they belong to
 // (charge/ for the cycle, settings/ for the summary, packs/ for the list).
 
+#include <QPointer>
 #include <QString>
 #include <array>
 #include <functional>
+#include <memory>
 
 #include "charge/ChargeCycle.h"
 #include "controls/CDialog.h"
@@ -17,6 +19,8 @@ class CGifPicture;
 class CSkinButton;
 class QLabel;
 class CListBox;
+class CChargeGraphWnd;
+class ChargeRecorder;
 
 class CChargerDlg : public CDialog, private ChargeObserver {
     Q_OBJECT
@@ -36,6 +40,8 @@ public:
     // program at once, even from inside a dialog, without any of a charge's end steps.
     void OnTerminateRequest();
     void OnAboutClick();
+    // Opens (or brings forward) the Charge Graph window.
+    void OnChargeGraph();
     void OnProperties();
 
     // Charge cycle.
@@ -70,6 +76,9 @@ public:
 
     // The charge engine: clock, samples, delivered charge, end of charge.
     ChargeCycle m_cycle;
+    // The curve of the running or last charge, kept for the graph.
+    std::unique_ptr<ChargeRecorder> m_recorder;
+    QPointer<CChargeGraphWnd> m_graph;
     // Plays the end sound; tests count the calls in its place.
     int (*m_playWave)(const QByteArray& data);
     // The folder the CSV logs go to ($HOME/KVC410 Output).

@@ -17,16 +17,27 @@ void ChargeCycle::Start() {
     m_bCharging = true;
     m_end = ChargeEnd::None;
     m_ampSecondTotal = 0.0f;
+    for (ChargeObserver* o : m_observers) {
+        o->OnStarted();
+    }
     TextsChanged();
 }
 
 void ChargeCycle::Stop() {
-    // After an end (a lost sample stops the window's way) the charger is already off.
-    if (m_bCharging) {
+    // After an end (a lost sample stops the window's way) the charger is already off and the
+    // observers have heard of the end.
+    const bool wasCharging = m_bCharging;
+    if (wasCharging) {
         ChargerOff();
     }
     m_bCharging = false;
     m_end = ChargeEnd::Stopped;
+    if (wasCharging) {
+        const std::vector<ChargeObserver*> observers = m_observers;
+        for (ChargeObserver* o : observers) {
+            o->OnStopped();
+        }
+    }
 }
 
 void ChargeCycle::MeasurementTick() {

@@ -43,6 +43,10 @@ public:
     virtual void OnSample(const ChargeSample&) {}
     // The cycle ended, the charger is already off; the samples stay until Release.
     virtual void OnEnded(ChargeEnd) {}
+    // A new cycle began (the clock is at 00:00:00, no sample yet).
+    virtual void OnStarted() {}
+    // Stop by hand; the charger is already off.
+    virtual void OnStopped() {}
 };
 
 class ChargeCycle {

@@ -136,7 +136,7 @@ TEST(MainWindow, ScreenReadersHearWhatTheScreenShows) {
         }
     });
     QTest::keyClick(&dlg, Qt::Key_F10, Qt::ShiftModifier);
-    EXPECT_EQ(offered, "&About KVC410...");
+    EXPECT_EQ(offered, "&About KVC410...Charge &Graph...");
 }
 
 TEST(MainWindow, InitialisationSwitchesOffFirstAndShowsTheStoredState) {

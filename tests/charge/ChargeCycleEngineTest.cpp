@@ -7,6 +7,7 @@
 
 #include "charge/ChargeCycle.h"
 #include "charge/CycleTexts.h"
+#include "graph/ChargeCurve.h"
 #include "hardware/SimulatedChargerBox.h"
 #include "platform/PortDriver.h"
 
@@ -48,6 +49,8 @@ public:
     void OnEnded(ChargeEnd reason) override { ends.push_back(reason); }
 
     ChargeCycle cycle;
+    // The graph's view of the same charge.
+    ChargeRecorder recorder{cycle};
     int seconds = 0;
     int samples = 0;
     std::vector<ChargeEnd> ends;
@@ -73,21 +76,24 @@ TEST(ChargeCycleEngine, EndsByItsRules) {
         ChargeEnd end;
         const char* clock;
         double peakFraction;  // a peak charge ends past where this chemistry's voltage peaks
+        const char* graphSays;
     };
     // clang-format off
     const Case cases[] = {
-        {"timed 1:30", {}, Timed(1, 30), 600, ChargeEnd::Completed, "00:01:30", 0},
+        {"timed 1:30", {}, Timed(1, 30), 600, ChargeEnd::Completed, "00:01:30", 0, "Timed"},
         {"8-cell Ni-MH 2000 mAh at 1 A", {.capacityMah = 2000}, Peak(kBatteryNiMH, 8, 10),
-         5 * 3600, ChargeEnd::Completed, nullptr, 1.071},
+         5 * 3600, ChargeEnd::Completed, nullptr, 1.071, "Peak detected"},
         {"8-cell Ni-Cd 2000 mAh at 1 A", {.chemistry = Chemistry::NiCd, .capacityMah = 2000},
-         Peak(kBatteryNiCd, 10, 15), 5 * 3600, ChargeEnd::Completed, nullptr, 1.05},
+         Peak(kBatteryNiCd, 10, 15), 5 * 3600, ChargeEnd::Completed, nullptr, 1.05,
+         "Peak detected"},
         {"6-cell Ni-Cd 700 mAh at 0.7 A",
          {.chemistry = Chemistry::NiCd, .cells = 6, .capacityMah = 700, .currentA = 0.7},
-         Peak(kBatteryNiCd, 8, 15), 5 * 3600, ChargeEnd::Completed, nullptr, 1.05},
+         Peak(kBatteryNiCd, 8, 15), 5 * 3600, ChargeEnd::Completed, nullptr, 1.05,
+         "Peak detected"},
         {"no charger", {.fault = BoxFault::NoCharger, .noiseCounts = 0}, Peak(2, 8, 10), 120,
-         ChargeEnd::ChargerDisconnected, "00:00:03", 0},
+         ChargeEnd::ChargerDisconnected, "00:00:03", 0, "Charger disconnected"},
         {"no battery", {.fault = BoxFault::NoBattery, .noiseCounts = 0}, Peak(2, 8, 10), 120,
-         ChargeEnd::BatteryDisconnected, "00:00:03", 0},
+         ChargeEnd::BatteryDisconnected, "00:00:03", 0, "Battery disconnected"},
     };
     // clang-format on
     for (const Case& c : cases) {
@@ -111,8 +117,21 @@ TEST(ChargeCycleEngine, EndsByItsRules) {
         // One sample a measurement, kept for the record and the log until released.
         EXPECT_EQ(e.samples, e.seconds) << c.name;
         EXPECT_EQ(e.cycle.History().Count(), static_cast<size_t>(e.seconds)) << c.name;
+        // The graph saw every sample and why it ended, and where the end test stood: a peak
+        // charge ends with its sensitivity's seconds at or under the line.
+        EXPECT_EQ(e.recorder.EndReason(), c.graphSays) << c.name;
+        EXPECT_EQ(e.recorder.Points().size(), static_cast<size_t>(e.seconds)) << c.name;
+        const EndTestState& test = e.recorder.EndTest();
+        if (c.peakFraction > 0) {
+            EXPECT_EQ(test.secondsBelow, c.settings.sensitivity) << c.name;
+            EXPECT_EQ(test.delayLeft, 0) << c.name;
+            EXPECT_NEAR(test.line, test.peak - c.settings.threshold * 0.01, 1e-4) << c.name;
+            EXPECT_EQ(test.peak, e.cycle.History().peakVoltage) << c.name;
+        }
         e.cycle.Release();
         EXPECT_EQ(e.cycle.History().sampleHead, nullptr) << c.name;
+        // The last charge stays on the graph after the samples are freed.
+        EXPECT_EQ(e.recorder.Points().size(), static_cast<size_t>(e.seconds)) << c.name;
     }
 }
 
@@ -133,16 +152,22 @@ TEST(ChargeCycleEngine, DeliveredChargeAgreesWithTheBoxAndStartsFromNothing) {
     }
     EXPECT_EQ(e.Clock(), "00:30:00");
     EXPECT_NEAR(std::stod(e.cycle.Texts().mah), e.Box().DeliveredMah(), 1.0);
+    EXPECT_EQ(e.recorder.EndTest().delayLeft, 0);
+    EXPECT_EQ(e.recorder.EndReason(), "");
     e.cycle.Stop();
     EXPECT_EQ(e.Box().DataRegister(), kChargerOff);
     EXPECT_TRUE(e.ends.empty());  // a stop by hand is the caller's own doing
+    EXPECT_EQ(e.recorder.EndReason(), "Stopped");
     e.cycle.Release();
 
-    // The next charge counts from nothing again.
+    // The next charge counts from nothing again, and the graph starts a new curve.
     e.cycle.Start();
+    EXPECT_TRUE(e.recorder.Points().empty());
     e.Second();
     e.Second();
     EXPECT_EQ(e.cycle.Texts().mah, "0.5");
+    EXPECT_EQ(e.recorder.Points().size(), 2u);
+    EXPECT_EQ(e.recorder.EndTest().delayLeft, 9);
 }
 
 TEST(ChargeCycleEngine, ThePreviousVoltageCarriesTheDisconnectionNotice) {

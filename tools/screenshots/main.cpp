@@ -3,17 +3,23 @@
 
 #include <QApplication>
 #include <QDialog>
+#include <QDir>
+#include <QFile>
+#include <QTreeWidget>
+#include <functional>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <cstdio>
 
 #include "app/CAboutDlg.h"
 #include "app/CChargerDlg.h"
+#include "graph/CChargeGraphWnd.h"
 #include "hardware/SimulatedChargerBox.h"
 #include "packs/CConfirmDlg.h"
 #include "packs/CNewPackDlg.h"
 #include "packs/CPackEditorDlg.h"
 #include "packs/CPackInfoDlg.h"
+#include "platform/LocalTime.h"
 #include "platform/Profile.h"
 #include "settings/CChargePropertiesDlg.h"
 #include "settings/ChargeSettingsStore.h"
@@ -34,9 +40,12 @@ bool Save(QWidget& w, const QString& path) {
 
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    const QString out = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QString("docs");
+    // The logs of the graph's past charges go to a throw-away home.
     QTemporaryDir dir;
+    qputenv("HOME", QFile::encodeName(dir.path()));
+    QApplication app(argc, argv);
+    // Absolute: the end of a charge with a log makes the log folder the current one.
+    const QString out = QDir(argc > 1 ? QString::fromLocal8Bit(argv[1]) : QString("docs")).absolutePath();
     SetAppProfile(std::make_unique<Profile>(dir.path() + "/KVC410.ini"));
     Profile& profile = AppProfile();
     profile.WriteProfileString("Packs", "0", "AA Pack");
@@ -51,7 +60,8 @@ int main(int argc, char** argv) {
     // A charge of the selected pack, as the user sees it: the pack current and highlighted,
     // the charge running (or, with seconds 0, run until it ends by itself).
     auto charge = [&](const QString& pack, int listPosition, const ChargeSettings& settings,
-                      SimOptions options, int seconds, const QString& file) {
+                      SimOptions options, int seconds, const QString& file,
+                      const std::function<void(CChargerDlg&)>& more = {}) {
         StoreChargeSettings(profile, settings);
         profile.WriteProfileString("Properties", "PackName", pack);
         profile.WriteProfileInt("Properties", "LastSelected", listPosition);
@@ -70,7 +80,12 @@ int main(int argc, char** argv) {
                 dlg.OnTimer(2);
             }
         }
-        ok = Save(dlg, file) && ok;
+        if (!file.isEmpty()) {
+            ok = Save(dlg, file) && ok;
+        }
+        if (more) {
+            more(dlg);
+        }
         if (dlg.m_bCharging) {
             // Stopped by hand, the charge of a pack asks whether to keep it: no.
             QTimer::singleShot(0, [] {
@@ -89,6 +104,31 @@ int main(int argc, char** argv) {
            out + "/main-window-ended.png");
     charge("Receiver 4.8V", 1, receiver, SimOptions{.chemistry = Chemistry::NiCd, .cells = 4},
            23 * 60 + 5, out + "/main-window-timed.png");
+
+    // The graph: two earlier charges of the pack, logged, laid over the running one.
+    ChargeSettings logged = aaPack;
+    logged.exportCsv = 1;
+    const LocalTime first{2026, 11, 2, 19, 5};
+    const LocalTime second{2026, 11, 30, 20, 10};
+    SetLocalTimeForTests(&first);
+    charge("AA Pack", 0, logged, SimOptions{.capacityMah = 2100, .seed = 3}, 0, QString());
+    SetLocalTimeForTests(&second);
+    charge("AA Pack", 0, logged, SimOptions{.capacityMah = 1900, .initialChargePercent = 8, .seed = 4},
+           0, QString());
+    SetLocalTimeForTests(nullptr);
+    charge("AA Pack", 0, aaPack, SimOptions{.capacityMah = 1800, .seed = 5}, 95 * 60, QString(),
+           [&](CChargerDlg& dlg) {
+               dlg.OnChargeGraph();
+               CChargeGraphWnd* graph = dlg.findChild<CChargeGraphWnd*>();
+               QTreeWidget* logs = graph->LogList();
+               for (int g = 0; g < logs->topLevelItemCount(); ++g) {
+                   for (int i = 0; i < logs->topLevelItem(g)->childCount(); ++i) {
+                       logs->topLevelItem(g)->child(i)->setCheckState(0, Qt::Checked);
+                   }
+               }
+               graph->resize(960, 480);
+               ok = Save(*graph, out + "/charge-graph.png") && ok;
+           });
     {
         CChargePropertiesDlg dlg;
         dlg.m_edit.cells = 8;

@@ -1,0 +1,81 @@
+#pragma once
+// The curve of a charge as the graph draws it: every measurement in time order, what the
+// end-of-charge test saw at each, and how the charge ended. Kept apart from the engine's sample
+// history, which is freed at the end: the last charge stays on the graph.
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "charge/ChargeCycle.h"
+
+struct CurvePoint {
+    int32_t seconds;  // since the start of the charge
+    float volts;
+    float amps;
+};
+
+// Where the end-of-charge test stands after a measurement.
+struct EndTestState {
+    bool timed = false;
+    int32_t cutOffSeconds = 0;     // timed: the set time
+    float peak = 0.0f;             // peak: the peak so far
+    float line = 0.0f;             // peak − threshold: the voltage must stay at or under it
+    int32_t delayLeft = 0;         // seconds until detection begins (0: it is on)
+    int32_t secondsBelow = 0;      // of sensitivity: newest samples in a row at or under the line
+    int32_t sensitivity = 0;
+};
+
+EndTestState DescribeEndTest(const SampleHistory& history, const ChargeSettings& settings,
+                             int32_t elapsedSeconds);
+
+// The words for an end: "Peak detected", "Timed", "Charger disconnected", "Battery
+// disconnected", "Stopped"; empty while the charge runs.
+std::string EndReasonText(ChargeEnd end, int chargeType);
+
+// Watches the engine and keeps the curve of the running or last charge.
+class ChargeRecorder : public ChargeObserver {
+public:
+    explicit ChargeRecorder(ChargeCycle& cycle);
+    ~ChargeRecorder() override;
+    ChargeRecorder(const ChargeRecorder&) = delete;
+    ChargeRecorder& operator=(const ChargeRecorder&) = delete;
+
+    const std::vector<CurvePoint>& Points() const { return m_points; }
+    const EndTestState& EndTest() const { return m_endTest; }
+    bool Running() const { return m_running; }
+    // Empty while running or before the first charge.
+    const std::string& EndReason() const { return m_endReason; }
+    // Counts every change, so a view knows when to redraw.
+    uint64_t Revision() const { return m_revision; }
+
+    void OnStarted() override;
+    void OnSample(const ChargeSample& sample) override;
+    void OnEnded(ChargeEnd end) override;
+    void OnStopped() override;
+
+private:
+    ChargeCycle& m_cycle;
+    std::vector<CurvePoint> m_points;
+    EndTestState m_endTest;
+    bool m_running = false;
+    std::string m_endReason;
+    uint64_t m_revision = 0;
+};
+
+// One pixel column of a thinned curve: the lowest and highest value of the points that fall
+// into it, and the first and last (to join the columns in order).
+struct ColumnSpan {
+    float low = 0.0f;
+    float high = 0.0f;
+    float first = 0.0f;
+    float last = 0.0f;
+    bool filled = false;
+};
+
+// Thins a curve, sorted by time, to columns over [from, to): column i takes the points with
+// from + i·w <= t < from + (i+1)·w, w = (to − from) / columns; a point at t == to falls into
+// the last column. No minimum or maximum is ever lost, however many points share a column.
+std::vector<ColumnSpan> ThinToColumns(std::span<const CurvePoint> points, float CurvePoint::*value,
+                                      double from, double to, int columns);
