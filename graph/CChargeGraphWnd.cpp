@@ -475,6 +475,11 @@ void CChargeGraphWnd::Refresh() {
     if (m_recorder.Revision() != m_shownRevision) {
         m_shownRevision = m_recorder.Revision();
         m_view->update();
+        // A charge that just ended may have left a new log to lay over the next one.
+        if (m_bShownRunning && !m_recorder.Running()) {
+            RefreshLogs();
+        }
+        m_bShownRunning = m_recorder.Running();
     }
 }
 

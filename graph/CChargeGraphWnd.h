@@ -97,6 +97,7 @@ private:
     QTreeWidget* m_logs;
     QLabel* m_status;
     uint64_t m_shownRevision = ~uint64_t{0};
+    bool m_bShownRunning = false;
 };
 
 // The profile keys of the graph window (a section the charger's own keys never use).

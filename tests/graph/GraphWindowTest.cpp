@@ -126,6 +126,20 @@ TEST(GraphWindow, DrawsTheChargeWithAxesThatCoverItAndLaysPastChargesOverIt) {
     ASSERT_TRUE(svg.open(QIODevice::ReadOnly));
     EXPECT_TRUE(svg.readAll().contains("<svg"));
     EXPECT_FALSE(view->SaveImage("/nonexistent/folder/graph.png"));
+
+    // The log of a charge that ends while the window is open is listed at once.
+    charge.cycle.Start();
+    charge.Run(3);
+    window.Refresh();
+    EXPECT_TRUE(charge.recorder.Points().size() == 3 && view->Overlays().size() == 1);
+    WriteFile(logs.filePath("AA 12-3-2026 19-05.csv"),
+              "Total Seconds, Voltage, Current, Charge Duration\r\n1, 9.4, 1.00, 0:0:1\r\n");
+    charge.cycle.Stop();
+    window.Refresh();
+    ASSERT_EQ(list->topLevelItemCount(), 1);
+    EXPECT_EQ(list->topLevelItem(0)->childCount(), 3);
+    // The ticked past charge stays ticked.
+    EXPECT_EQ(list->topLevelItem(0)->child(2)->checkState(0), Qt::Checked);
 }
 
 TEST(GraphWindow, AtMostEightPastCharges) {
