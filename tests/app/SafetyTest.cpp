@@ -282,6 +282,15 @@ TEST(Safety, APortThatCannotBeOpenedIsExplainedNotReplaced) {
     EXPECT_TRUE(err.contains("/dev/parport-missing cannot be opened")) << err.toStdString();
     EXPECT_TRUE(err.contains("group lp")) << err.toStdString();
     EXPECT_TRUE(run.DataWrites().isEmpty());
+
+    // --port wins over the variable.
+    run.Env().insert("KVC410_PORT", "sim");
+    program.setProcessEnvironment(run.Env());
+    program.start(KVC410_BINARY, {"--port", "/dev/parport-missing"});
+    ASSERT_TRUE(program.waitForFinished(20000));
+    EXPECT_EQ(program.exitCode(), 1);
+    err = program.readAllStandardError();
+    EXPECT_TRUE(err.contains("/dev/parport-missing cannot be opened")) << err.toStdString();
 }
 
 }  // namespace

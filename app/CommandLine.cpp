@@ -1,0 +1,98 @@
+#include "app/CommandLine.h"
+
+CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
+    CommandLine line;
+    auto usage = [&line](std::string error) {
+        line.action = CommandLine::Action::Usage;
+        line.error = std::move(error);
+        return line;
+    };
+    for (size_t i = 0; i < arguments.size(); ++i) {
+        const std::string& a = arguments[i];
+        if (a == "--help" || a == "-h") {
+            line.action = CommandLine::Action::Help;
+            return line;
+        }
+        if (a == "--version") {
+            line.action = CommandLine::Action::Version;
+        } else if (a == "--port" || a.rfind("--port=", 0) == 0) {
+            std::string value;
+            if (a == "--port") {
+                if (i + 1 >= arguments.size() || arguments[i + 1].rfind("--", 0) == 0) {
+                    return usage("--port needs a value: auto, sim, sim:key=value,..., "
+                                 "/dev/parportN or io:0x378");
+                }
+                value = arguments[++i];
+            } else {
+                value = a.substr(7);
+            }
+            if (value.empty()) {
+                return usage("--port needs a value");
+            }
+            line.port = value;
+            line.portGiven = true;
+        } else if (a == "--check-port" || a.rfind("--check-port=", 0) == 0) {
+            if (line.action != CommandLine::Action::Version) {
+                line.action = CommandLine::Action::CheckPort;
+            }
+            if (a != "--check-port") {
+                line.port = a.substr(13);
+                line.portGiven = true;
+            } else if (i + 1 < arguments.size() && arguments[i + 1].rfind("-", 0) != 0) {
+                line.port = arguments[++i];
+                line.portGiven = true;
+            }
+        } else if (a.rfind("-platform", 0) == 0 || a.rfind("-style", 0) == 0 ||
+                   a.rfind("-display", 0) == 0) {
+            // Qt's own options (with their value) go on to Qt.
+            if (a.find('=') == std::string::npos) {
+                ++i;
+            }
+        } else {
+            return usage("unknown option \"" + a + "\"");
+        }
+    }
+    return line;
+}
+
+std::string HelpText(const std::string& program) {
+    return "Usage: " + program + " [--port VALUE]\n"
+           "       " + program + " --check-port [VALUE]\n"
+           "       " + program + " --help | --version\n"
+           "\n"
+           "Control program for a Ni-Cd / Ni-MH battery charger box on the parallel port.\n"
+           "\n"
+           "Options:\n"
+           "  --port VALUE         the port to drive (wins over KVC410_PORT):\n"
+           "                         auto            /dev/parport0 when it exists, else the\n"
+           "                                         simulated charger box (the default)\n"
+           "                         sim[:k=v,...]   the simulated charger box\n"
+           "                         /dev/parportN   that port through ppdev (group lp)\n"
+           "                         io:0x378        direct port I/O (root only)\n"
+           "  --check-port [VALUE] say which port would be used and what stands in the way,\n"
+           "                       with the remedy; starts no charge and opens no window\n"
+           "  --help               this text\n"
+           "  --version            the version\n"
+           "\n"
+           "Environment:\n"
+           "  KVC410_PORT          the port, as --port (the option wins)\n"
+           "  KVC410_PORT_TRACE    append every port access to this file\n"
+           "  KVC410_LOCK_DIR      the folder of the per-port lock (default /run/lock)\n"
+           "\n"
+           "Files:\n"
+           "  ~/.config/Quillmark/KVC410.ini   settings, packs and their records\n"
+           "  ~/KVC410 Output/                 CSV logs of finished charges\n"
+           "  nomove.gif                       the end picture: the log folder, beside the\n"
+           "                                   program, then its share/kvc410 folder\n"
+           "  /run/lock/kvc410-<port>.lock     one program per port\n"
+           "\n"
+           "Exit status:\n"
+           "  0  success (--check-port: the port can be driven)\n"
+           "  1  the program could not start (port, lock or guardian refused)\n"
+           "  2  the command line is not understood\n"
+           "  3  --check-port: the port cannot be driven\n";
+}
+
+std::string VersionText() {
+    return "KVC410 " KVC410_VERSION "\n";
+}

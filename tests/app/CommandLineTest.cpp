@@ -1,0 +1,116 @@
+// The command line of the built program: exit codes, --port over KVC410_PORT, and what
+// --check-port says about a missing device and a device the user may not open.
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+
+namespace {
+
+struct Outcome {
+    int code;
+    QString out;
+};
+
+Outcome RunProgram(const QStringList& arguments, const QString& portVariable, const QString& lockFolder,
+            const QStringList& prefix = {}) {
+    QProcess program;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove("DISPLAY");
+    env.remove("WAYLAND_DISPLAY");
+    env.insert("KVC410_LOCK_DIR", lockFolder);
+    if (portVariable.isEmpty()) {
+        env.remove("KVC410_PORT");
+    } else {
+        env.insert("KVC410_PORT", portVariable);
+    }
+    program.setProcessEnvironment(env);
+    if (prefix.isEmpty()) {
+        program.start(KVC410_BINARY, arguments);
+    } else {
+        program.start(prefix.front(), prefix.mid(1) + QStringList{KVC410_BINARY} + arguments);
+    }
+    if (!program.waitForFinished(20000)) {
+        return {-1, "did not finish"};
+    }
+    return {program.exitStatus() == QProcess::NormalExit ? program.exitCode() : -2,
+            QString::fromLocal8Bit(program.readAllStandardOutput() + program.readAllStandardError())};
+}
+
+}  // namespace
+
+TEST(CommandLine, OptionsAndExitCodes) {
+    QTemporaryDir locks;
+    QFile::setPermissions(locks.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                            QFileDevice::ExeOwner | QFileDevice::ReadOther |
+                                            QFileDevice::WriteOther | QFileDevice::ExeOther);
+    // /dev/shm: a writable folder under /dev, where the program takes devices from.
+    const QString missing = "/dev/shm/kvc410-test-parport-missing";
+    struct Case {
+        QStringList arguments;
+        QString variable;
+        int code;
+        QString says;
+    };
+    const Case cases[] = {
+        {{"--version"}, "", 0, "KVC410 1.0.0\n"},
+        {{"--help"}, "", 0, "KVC410_PORT_TRACE"},
+        {{"--help"}, "", 0, "3  --check-port: the port cannot be driven"},
+        {{"--bogus"}, "", 2, "unknown option \"--bogus\""},
+        {{"--port"}, "", 2, "--port needs a value"},
+        {{"--check-port", "sim"}, missing, 0, "the simulated charger box, as asked"},
+        {{"--check-port", "io:nonsense"}, "", 3, "The port cannot be driven."},
+        {{"--check-port", "lpt1"}, "", 3, "\"lpt1\" is not a port"},
+        // The value or --port wins over the variable.
+        {{"--check-port"}, missing, 3, missing + " does not exist"},
+        {{"--check-port", missing}, "sim", 3, missing + " does not exist"},
+        {{"--port", "sim", "--check-port"}, missing, 0, "as asked"},
+        {{"--port", missing, "--check-port"}, "sim", 3, "Remedy: "},
+    };
+    for (const Case& c : cases) {
+        const Outcome o = RunProgram(c.arguments, c.variable, locks.path());
+        EXPECT_EQ(o.code, c.code) << c.arguments.join(' ').toStdString() << "\n" << o.out.toStdString();
+        EXPECT_TRUE(o.out.contains(c.says)) << c.arguments.join(' ').toStdString() << "\n"
+                                            << o.out.toStdString();
+    }
+}
+
+TEST(CommandLine, CheckPortExplainsADeviceTheUserMayNotOpen) {
+    QTemporaryDir locks;
+    QFile::setPermissions(locks.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                            QFileDevice::ExeOwner | QFileDevice::ReadOther |
+                                            QFileDevice::WriteOther | QFileDevice::ExeOther);
+    const QString node = QString("/dev/shm/kvc410-test-parport-%1").arg(getpid());
+    QFile file(node);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.close();
+    QStringList prefix;
+    if (geteuid() == 0) {
+        // Root may open anything: the check runs as nobody, on a node of the group lp (or of
+        // root's group where there is no lp).
+        ASSERT_EQ(chmod(node.toLocal8Bit().constData(), 0660), 0);
+        if (chown(node.toLocal8Bit().constData(), 0, 7) != 0) {
+            GTEST_SKIP() << "cannot give the test device a group";
+        }
+        if (QProcess::execute("setpriv", {"--reuid=nobody", "--regid=nogroup", "--clear-groups", "true"}) != 0) {
+            GTEST_SKIP() << "setpriv cannot run a program as nobody here";
+        }
+        prefix = {"setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups"};
+    } else {
+        ASSERT_EQ(chmod(node.toLocal8Bit().constData(), 0), 0);
+    }
+    const Outcome o = RunProgram({"--check-port", node}, "", locks.path(), prefix);
+    QFile::remove(node);
+    EXPECT_EQ(o.code, 3) << o.out.toStdString();
+    EXPECT_TRUE(o.out.contains("Problem: you may not open " + node)) << o.out.toStdString();
+    EXPECT_TRUE(o.out.contains("Remedy: ")) << o.out.toStdString();
+    if (geteuid() == 0) {
+        EXPECT_TRUE(o.out.contains("and you are not in it")) << o.out.toStdString();
+        EXPECT_TRUE(o.out.contains("sudo adduser $USER")) << o.out.toStdString();
+    }
+}
