@@ -141,10 +141,13 @@ void CChargerDlg::EndCycle(bool disconnected) {
     m_picture->Stop();
     m_picture->UnLoad();
     // Looked up in the current folder (the log folder once a log has been written), then beside
-    // the program, where it is installed; a picture that cannot be shown (or would take too much
-    // memory) gives way to the built-in one.
-    if (!m_picture->Load(QString(kEndPicture)) &&
-        !m_picture->Load(m_strProgramFolder + "/" + kEndPicture)) {
+    // the program (the build folder), then in the installed program's share/kvc410; a picture
+    // that cannot be shown (or would take too much memory) gives way to the built-in one.
+    bool shown = m_picture->Load(QString(kEndPicture));
+    for (const QString& folder : DataFolders(m_strProgramFolder)) {
+        shown = shown || m_picture->Load(folder + "/" + kEndPicture);
+    }
+    if (!shown) {
         m_picture->Load(ResourcePath("gif", QString(kEndPicture).section('.', 0, 0)));
     }
     m_picture->Draw();
@@ -201,6 +204,14 @@ int CChargerDlg::WriteChargeLog() {
 }
 
 int CChargerDlg::PlayWaveResource(const char* name) {
+    // A sound of that name beside the program or in its share/kvc410 replaces the built-in one.
+    const QString file = QString(name).toUpper() + ".wav";
+    for (const QString& folder : DataFolders(m_strProgramFolder)) {
+        QFile own(folder + "/" + file);
+        if (own.open(QIODevice::ReadOnly)) {
+            return m_playWave(own.readAll());
+        }
+    }
     QFile resource(ResourcePath("wave", QString(name)));
     if (!resource.open(QIODevice::ReadOnly)) {
         return 0;

@@ -1,5 +1,7 @@
 #include "platform/Resources.h"
 
+#include <QDir>
+
 // The resources are compiled into a static library; nothing else would pull them in. (Outside
 // any namespace: the registration function is declared where the macro stands.)
 static void EnsureResources() {
@@ -18,4 +20,8 @@ QString ResourcePath(const char* type, int id) {
 QString ResourcePath(const char* type, const QString& name) {
     EnsureResources();
     return QString(":/%1/%2").arg(type, name.toUpper());
+}
+
+QStringList DataFolders(const QString& programFolder) {
+    return {programFolder, QDir::cleanPath(programFolder + "/../share/kvc410")};
 }

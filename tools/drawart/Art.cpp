@@ -1,6 +1,8 @@
 #include "tools/drawart/Art.h"
 
 #include <QBuffer>
+#include <QDir>
+#include <QSvgGenerator>
 #include <QImageReader>
 
 #include "tools/drawart/GifWriter.h"
@@ -74,6 +76,34 @@ bool DrawIcon(const QString& res) {
     QImage indexed = icon.convertToFormat(
         QImage::Format_Indexed8, Qt::ThresholdDither | Qt::ThresholdAlphaDither | Qt::AvoidDither);
     return Save(indexed, res + "/icon/128.png", "PNG");
+}
+
+// The desktop's icons: the program icon's battery drawn at each size the icon theme asks for
+// (vector-scaled, never pixel-scaled), and as an SVG for any other size.
+bool DrawDesktopIcons(const QString& res) {
+    bool ok = true;
+    QDir().mkpath(res + "/desktop/icons");
+    for (int size : {16, 24, 32, 48, 64, 128, 256}) {
+        QImage icon(size, size, QImage::Format_ARGB32);
+        icon.fill(Qt::transparent);
+        {
+            QPainter p(&icon);
+            p.scale(size / 32.0, size / 32.0);
+            PaintBattery(p, QRectF(8.5, 5.5, 15, 24), true);
+        }
+        ok = Save(icon, res + QString("/desktop/icons/%1.png").arg(size), "PNG") && ok;
+    }
+    QSvgGenerator svg;
+    svg.setFileName(res + "/desktop/icons/scalable.svg");
+    svg.setSize(QSize(32, 32));
+    svg.setViewBox(QRect(0, 0, 32, 32));
+    svg.setTitle("KVC410");
+    svg.setDescription("A battery with a lightning bolt");
+    {
+        QPainter p(&svg);
+        PaintBattery(p, QRectF(8.5, 5.5, 15, 24), true);
+    }
+    return ok;
 }
 
 bool DrawLogo(const QString& res) {
@@ -414,6 +444,7 @@ bool DrawGifs(const QString& res) {
 
 bool DrawAll(const QString& res) {
     bool ok = DrawIcon(res);
+    ok = DrawDesktopIcons(res) && ok;
     ok = DrawLogo(res) && ok;
     ok = DrawChime(res) && ok;
     ok = DrawSkins(res) && ok;
