@@ -361,6 +361,16 @@ TEST(MainWindow, TheStatusPictureFollowsTheCharge) {
     EXPECT_TRUE(dlg.m_picture->IsReady());
     EXPECT_EQ(dlg.m_picture->MemoryPicture(), still);
 
+    // Installed, the program is in <prefix>/bin and its pictures in <prefix>/share/kvc410.
+    QTemporaryDir prefix;
+    ASSERT_TRUE(QDir().mkpath(prefix.path() + "/bin"));
+    ASSERT_TRUE(QDir().mkpath(prefix.path() + "/share/kvc410"));
+    ASSERT_TRUE(QFile::copy(QString(KVC410_SOURCE_DIR) + "/res/gif/198.gif",
+                            prefix.path() + "/share/kvc410/nomove.gif"));
+    dlg.m_strProgramFolder = prefix.path() + "/bin";
+    ASSERT_TRUE(charge());
+    EXPECT_EQ(dlg.m_picture->MemoryPicture(), still);
+
     // Nowhere, or a picture that would take far too much memory (a few bytes claiming a
     // 5600x5600 screen): the built-in end picture.
     QFile bomb(folder.path() + "/nomove.gif");
