@@ -19,6 +19,7 @@
 #include "controls/CSkinButton.h"
 #include "controls/ControlLooks.h"
 #include "hardware/Converter.h"
+#include "platform/DesktopNotifier.h"
 #include "platform/Messages.h"
 #include "platform/Resources.h"
 
@@ -82,6 +83,7 @@ CChargerDlg::CChargerDlg(QWidget* parent)
     m_lstPacks = Item<CListBox>(IDC_PACK_LIST);
     m_cycle.AddObserver(this);
     m_recorder = std::make_unique<ChargeRecorder>(m_cycle);
+    m_notify = &NotifyInBackground;
     auto* graph = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_G), this);
     connect(graph, &QShortcut::activated, this, &CChargerDlg::OnChargeGraph);
 }

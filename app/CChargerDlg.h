@@ -79,6 +79,9 @@ public:
     // The curve of the running or last charge, kept for the graph.
     std::unique_ptr<ChargeRecorder> m_recorder;
     QPointer<CChargeGraphWnd> m_graph;
+    // Tells the desktop that a charge ended by itself (summary, body); by default a desktop
+    // notification sent in the background.
+    std::function<void(const QString&, const QString&)> m_notify;
     // Plays the end sound; tests count the calls in its place.
     int (*m_playWave)(const QByteArray& data);
     // The folder the CSV logs go to ($HOME/KVC410 Output).

@@ -16,6 +16,8 @@
 #include "app/CChargerDlg.h"
 #include "app/Templates.h"
 #include "charge/ChargeLog.h"
+#include "graph/ChargeCurve.h"
+#include "platform/DesktopNotifier.h"
 #include "charge/CycleTexts.h"
 #include "controls/CGifPicture.h"
 #include "controls/CSkinButton.h"
@@ -126,6 +128,16 @@ void CChargerDlg::OnEnded(ChargeEnd reason) {
         return;
     }
     EndCycle(reason == ChargeEnd::ChargerDisconnected || reason == ChargeEnd::BatteryDisconnected);
+    // The user may be working in another window: the desktop tells them the charge is over.
+    const ChargeTexts& t = m_cycle.Texts();
+    if (m_notify) {
+        m_notify("Charge ended: " +
+                     QString::fromStdString(EndReasonText(reason, m_settings.chargeType)),
+                 QString("Pack: %1\n%2 mAh in %3:%4:%5")
+                     .arg(m_strPackName, QString::fromStdString(t.mah),
+                          QString::fromStdString(t.hours), QString::fromStdString(t.minutes),
+                          QString::fromStdString(t.seconds)));
+    }
 }
 
 void CChargerDlg::EndCycle(bool disconnected) {

@@ -1,0 +1,17 @@
+#pragma once
+// Desktop notifications through the freedesktop notification service on the session bus. A
+// message is sent without waiting for an answer: with no bus or no service there is no
+// notification, no error and no delay.
+
+#include <QString>
+
+// Sends "summary" with "body" under the program's name and icon. Returns false when it was not
+// even sent (no session bus could be reached).
+bool SendDesktopNotification(const QString& summary, const QString& body);
+
+// The same from a worker thread: the caller never waits for the bus.
+void NotifyInBackground(const QString& summary, const QString& body);
+
+// The session bus's address as the program finds it: DBUS_SESSION_BUS_ADDRESS, else the
+// per-user bus at $XDG_RUNTIME_DIR/bus; empty when there is none (nothing is ever auto-launched).
+QString SessionBusAddress();
