@@ -115,6 +115,7 @@ bool CChargerDlg::OnInitDialog() {
     ChargerOff();
     RefreshSettingsSummary();
 
+    // Qt finds the icon's twice-size twin (":/icon/128@2x") by itself.
     setWindowIcon(QIcon(ResourcePath("icon", IDR_MAINFRAME)));
     if (m_picture->Load(kIdleGif, "GIF")) {
         m_picture->Draw();

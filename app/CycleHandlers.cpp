@@ -154,13 +154,25 @@ void CChargerDlg::EndCycle(bool disconnected) {
     m_picture->UnLoad();
     // Looked up in the current folder (the log folder once a log has been written), then beside
     // the program (the build folder), then in the installed program's share/kvc410; a picture
-    // that cannot be shown (or would take too much memory) gives way to the built-in one.
-    bool shown = m_picture->Load(QString(kEndPicture));
+    // that cannot be shown (or would take too much memory) gives way to the built-in one. A file
+    // that is the program's own picture shows as the built-in one, which has twice-size art for
+    // a high-resolution screen; a picture of the user's shows as it is.
+    const QString builtIn = ResourcePath("gif", QString(kEndPicture).section('.', 0, 0));
+    QFile ownFile(builtIn);
+    const QByteArray own = ownFile.open(QIODevice::ReadOnly) ? ownFile.readAll() : QByteArray();
+    auto show = [&](const QString& path) {
+        QFile file(path);
+        if (!file.open(QIODevice::ReadOnly)) {
+            return false;
+        }
+        return file.readAll() == own ? m_picture->Load(builtIn) : m_picture->Load(path);
+    };
+    bool shown = show(QString(kEndPicture));
     for (const QString& folder : DataFolders(m_strProgramFolder)) {
-        shown = shown || m_picture->Load(folder + "/" + kEndPicture);
+        shown = shown || show(folder + "/" + kEndPicture);
     }
     if (!shown) {
-        m_picture->Load(ResourcePath("gif", QString(kEndPicture).section('.', 0, 0)));
+        m_picture->Load(builtIn);
     }
     m_picture->Draw();
     if (!disconnected) {

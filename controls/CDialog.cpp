@@ -89,7 +89,7 @@ void CDialog::BuildControls(const DialogTemplate& tmpl) {
         if (auto* label = qobject_cast<QLabel*>(w)) {
             // A static picture takes its picture's size.
             if (!label->pixmap().isNull()) {
-                label->resize(label->pixmap().size());
+                label->resize(label->pixmap().deviceIndependentSize().toSize());
             }
             // A value display is read by its text; what it shows is its description.
             if (*ct.accessibleName) {
@@ -167,8 +167,9 @@ QWidget* CDialog::CreateControl(const ControlTemplate& ct) {
             auto* label = new CElidedLabel(this);
             uint32_t kind = ct.style & 0x1F;
             if (kind == SS_ICON || kind == SS_BITMAP) {
-                QPixmap picture(ResourcePath(kind == SS_ICON ? "icon" : "bitmap", caption.toInt()));
-                label->setPixmap(picture);
+                const QImage art = LoadArt(ResourcePath(kind == SS_ICON ? "icon" : "bitmap", caption.toInt()),
+                                           devicePixelRatioF());
+                label->setPixmap(QPixmap::fromImage(art));
                 return label;
             }
             label->setTextFormat(Qt::PlainText);

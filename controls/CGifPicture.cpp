@@ -70,15 +70,14 @@ QImage CGifPicture::DecodeFrame(const std::vector<uint8_t>& bytes) {
 }
 
 bool CGifPicture::Load(int resourceId, const char* type) {
-    QFile file(ResourcePath(QByteArray(type).toLower().constData(), resourceId));
-    if (!file.open(QIODevice::ReadOnly)) {
-        return false;
-    }
-    return LoadFromMemory(file.readAll());
+    return Load(ResourcePath(QByteArray(type).toLower().constData(), resourceId));
 }
 
 bool CGifPicture::Load(const QString& fileName) {
-    QFile file(fileName);
+    // A built-in picture has its twice-size art for a high-resolution screen; a file of the
+    // user's is shown as it is.
+    const QString twin = HighResolutionTwin(fileName, devicePixelRatioF());
+    QFile file(twin.isEmpty() ? fileName : twin);
     if (!file.open(QIODevice::ReadOnly)) {
         return false;
     }
@@ -86,11 +85,12 @@ bool CGifPicture::Load(const QString& fileName) {
     if (data.isEmpty()) {
         return false;
     }
-    return LoadFromMemory(data);
+    return LoadFromMemory(data, twin.isEmpty() ? 1.0 : 2.0);
 }
 
-bool CGifPicture::LoadFromMemory(const QByteArray& data) {
+bool CGifPicture::LoadFromMemory(const QByteArray& data, qreal scale) {
     UnLoad();
+    m_dPictureScale = scale;
     const auto* bytes = reinterpret_cast<const uint8_t*>(data.constData());
     GifWalker walker(bytes, static_cast<size_t>(data.size()));
     if (!walker.IsGif()) {
@@ -154,7 +154,7 @@ bool CGifPicture::PrepareMemoryPicture(int width, int height) {
     if (width <= 0 || height <= 0) {
         return false;
     }
-    resize(width, height);
+    resize(qRound(width / m_dPictureScale), qRound(height / m_dPictureScale));
     m_crBackground = palette().color(QPalette::Button);
     std::lock_guard<std::mutex> lock(m_memoryLock);
     m_memory = QImage(width, height, QImage::Format_ARGB32_Premultiplied);
@@ -312,7 +312,10 @@ void CGifPicture::paintEvent(QPaintEvent*) {
     {
         std::lock_guard<std::mutex> lock(m_memoryLock);
         if (!m_memory.isNull()) {
-            painter.drawImage(0, 0, m_memory);
+            // Twice-size art fills the same place with twice the pixels.
+            QImage shown = m_memory;
+            shown.setDevicePixelRatio(m_dPictureScale);
+            painter.drawImage(0, 0, shown);
         }
     }
     // A Tab stop shows when it has the focus, as the skinned buttons do.

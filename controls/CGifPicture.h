@@ -28,7 +28,8 @@ public:
     bool Load(int resourceId, const char* type);
     bool Load(const QString& fileName);
     // Refuses a picture whose decoded frames together would take more than kMemoryBudget bytes.
-    bool LoadFromMemory(const QByteArray& data);
+    // scale 2: the data is twice-size art, shown at half its pixel size.
+    bool LoadFromMemory(const QByteArray& data, qreal scale = 1.0);
     static constexpr int64_t kMemoryBudget = int64_t{64} << 20;
     // Renders a still picture, or starts the animation (then returns false, as it always did).
     bool Draw();
@@ -44,6 +45,8 @@ public:
     const GifFrame& Frame(int index) const { return m_Frames[static_cast<size_t>(index)]; }
     int CurrentFrame() const { return m_nCurrentFrame.load(); }
     QSize PictureSize() const { return QSize(m_nWidth, m_nHeight); }
+    // 2 while twice-size art is shown.
+    qreal PictureScale() const { return m_dPictureScale; }
     QImage MemoryPicture() const;
     QColor Background() const { return m_crBackground; }
 
@@ -70,6 +73,7 @@ private:
 
     int m_nWidth = 0;
     int m_nHeight = 0;
+    qreal m_dPictureScale = 1.0;
     QColor m_crBackground = Qt::white;
     std::atomic<int> m_nCurrentFrame{0};
     bool m_bIsGif = false;

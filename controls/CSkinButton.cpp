@@ -20,9 +20,10 @@ COLORREF ToColorRef(const QColor& c) {
     return static_cast<COLORREF>(c.red() | (c.green() << 8) | (c.blue() << 16));
 }
 
-QImage LoadBitmap(int id) {
+// A face: its twice-size art on a high-resolution screen. Masks stay at the button's size.
+QImage LoadBitmap(int id, qreal devicePixelRatio = 1.0) {
     int resource = id & 0xFFFF;
-    return resource == 0 ? QImage() : QImage(ResourcePath("bitmap", resource));
+    return resource == 0 ? QImage() : LoadArt(ResourcePath("bitmap", resource), devicePixelRatio);
 }
 
 int16_t Low16(int value) {
@@ -60,12 +61,13 @@ void CSkinButton::SetToolTipText(const QString& text) {
 
 void CSkinButton::SetSkin(int nNormal, int nDown, int nOver, int nDisabled, int nFocus, int nMask,
                           int nDrawMode, int bDrawEdge, int nFocusInset) {
-    m_bmpNormal = LoadBitmap(nNormal);
-    m_bmpDown = LoadBitmap(nDown);
-    m_bmpOver = LoadBitmap(nOver);
-    m_bmpFocus = LoadBitmap(nFocus);
+    const qreal ratio = devicePixelRatioF();
+    m_bmpNormal = LoadBitmap(nNormal, ratio);
+    m_bmpDown = LoadBitmap(nDown, ratio);
+    m_bmpOver = LoadBitmap(nOver, ratio);
+    m_bmpFocus = LoadBitmap(nFocus, ratio);
     // Without a disabled picture the up picture serves for the disabled state too.
-    m_bmpDisabled = LoadBitmap((nDisabled & 0xFFFF) != 0 ? nDisabled : nNormal);
+    m_bmpDisabled = LoadBitmap((nDisabled & 0xFFFF) != 0 ? nDisabled : nNormal, ratio);
     m_bmpMask = QImage();
     m_bMaskHasHoles = false;
     m_nDrawMode = std::clamp<int>(Low16(nDrawMode), 0, 2);
@@ -215,7 +217,11 @@ void CSkinButton::DrawBitmap(QPainter& painter, const QImage& image, const QRect
         }
     }
     if (m_nDrawMode == 0) {
-        painter.drawImage(r.topLeft(), picture, QRect(QPoint(0, 0), r.size()));
+        // At its size: the part of the picture the button covers (in the picture's pixels,
+        // twice as many on a high-resolution screen).
+        const qreal ratio = picture.devicePixelRatio();
+        painter.drawImage(QRectF(r), picture,
+                          QRectF(0, 0, r.width() * ratio, r.height() * ratio));
     } else {
         painter.drawImage(r, picture);
     }
@@ -227,8 +233,9 @@ void CSkinButton::TileBitmap(QPainter& painter, const QImage& image, const QRect
     }
     painter.save();
     painter.setClipRect(r);
-    for (int y = r.top(); y <= r.bottom(); y += image.height()) {
-        for (int x = r.left(); x <= r.right(); x += image.width()) {
+    const QSize step = image.deviceIndependentSize().toSize();
+    for (int y = r.top(); y <= r.bottom(); y += std::max(step.height(), 1)) {
+        for (int x = r.left(); x <= r.right(); x += std::max(step.width(), 1)) {
             painter.drawImage(x, y, image);
         }
     }

@@ -22,6 +22,14 @@
 namespace {
 
 const QColor kBorderBlue(0, 60, 116);
+
+// 1 for the pictures the program shows at their size; 2 for the same art drawn at twice the
+// size (vector-scaled, never pixel-doubled) for high-resolution screens, saved as "<name>@2x".
+int g_scale = 1;
+
+QString Scaled(const QString& path, const QString& extension) {
+    return g_scale == 1 ? path + "." + extension : path + "@2x.png";
+}
 const QColor kBatteryBlue(38, 104, 196);
 const QColor kBatteryDark(20, 56, 120);
 const QColor kSpark(255, 214, 40);
@@ -66,11 +74,15 @@ void PaintBattery(QPainter& p, const QRectF& body, bool bolt) {
 }
 
 bool DrawIcon(const QString& res) {
-    QImage icon(32, 32, QImage::Format_ARGB32);
+    QImage icon(32 * g_scale, 32 * g_scale, QImage::Format_ARGB32);
     icon.fill(Qt::transparent);
     {
         QPainter p(&icon);
+        p.scale(g_scale, g_scale);
         PaintBattery(p, QRectF(8.5, 5.5, 15, 24), true);
+    }
+    if (g_scale != 1) {
+        return Save(icon, res + "/icon/128@2x.png", "PNG");
     }
     // One image of 256 colours, as the program icon always was.
     QImage indexed = icon.convertToFormat(
@@ -107,14 +119,15 @@ bool DrawDesktopIcons(const QString& res) {
 }
 
 bool DrawLogo(const QString& res) {
-    QImage logo(100, 61, QImage::Format_RGB888);
+    QImage logo(100 * g_scale, 61 * g_scale, QImage::Format_RGB888);
     logo.fill(QColor(240, 240, 240));
     QPainter p(&logo);
+    p.scale(g_scale, g_scale);
     p.setRenderHint(QPainter::Antialiasing);
     QLinearGradient sky(0, 0, 0, 61);
     sky.setColorAt(0, QColor(226, 236, 250));
     sky.setColorAt(1, QColor(190, 210, 236));
-    p.fillRect(logo.rect(), sky);
+    p.fillRect(QRect(0, 0, 100, 61), sky);
     // A quill drawn as a sweeping feather over the name.
     QPainterPath feather;
     feather.moveTo(86, 4);
@@ -132,7 +145,7 @@ bool DrawLogo(const QString& res) {
     p.setPen(kBorderBlue);
     p.drawText(QRect(0, 38, 100, 20), Qt::AlignCenter, "Quillmark");
     p.end();
-    return Save(logo, res + "/bitmap/199.bmp", "BMP");
+    return Save(logo, Scaled(res + "/bitmap/199", "bmp"), g_scale == 1 ? "BMP" : "PNG");
 }
 
 // The end-of-charge chime: three soft bell tones rising (C6, E6, G6), each with a few
@@ -212,9 +225,10 @@ enum class Look { Up, Down, Over, Focus, Disabled };
 // A rounded face with a one-pixel dark blue border; the corners outside it blend into the
 // dialog's colour.
 QImage PaintFace(int w, int h, Look look) {
-    QImage image(w, h, QImage::Format_RGB888);
+    QImage image(w * g_scale, h * g_scale, QImage::Format_RGB888);
     image.fill(kDialogFace);
     QPainter p(&image);
+    p.scale(g_scale, g_scale);
     p.setRenderHint(QPainter::Antialiasing);
     QRectF outer(0.5, 0.5, w - 1, h - 1);
     const double radius = std::min(w, h) * 0.28;
@@ -313,12 +327,13 @@ void InfoGlyph(QPainter& p, const QRectF& r) {
 
 bool SaveSkin(const QString& res, int id, const QImage& image) {
     return Save(image.convertToFormat(QImage::Format_RGB888),
-                res + "/bitmap/" + QString::number(id) + ".bmp", "BMP");
+                Scaled(res + "/bitmap/" + QString::number(id), "bmp"), g_scale == 1 ? "BMP" : "PNG");
 }
 
 QImage SmallSkin(Look look, Glyph glyph) {
     QImage image = PaintFace(25, 25, look);
     QPainter p(&image);
+    p.scale(g_scale, g_scale);
     p.setRenderHint(QPainter::Antialiasing);
     QRectF area(0, 0, 25, 25);
     if (look == Look::Down) {
@@ -333,15 +348,16 @@ bool DrawSkins(const QString& res) {
     // The large caption button: up, (unused) disabled, mask, down, over, focus.
     ok = SaveSkin(res, 146, PaintFace(73, 21, Look::Up)) && ok;
     ok = SaveSkin(res, 147, PaintFace(73, 21, Look::Disabled)) && ok;
+    // The masks shape the button's window: they stay at its size.
     QImage black(73, 21, QImage::Format_RGB888);
     black.fill(Qt::black);
-    ok = SaveSkin(res, 148, black) && ok;
+    ok = (g_scale != 1 || SaveSkin(res, 148, black)) && ok;
     ok = SaveSkin(res, 149, PaintFace(73, 21, Look::Down)) && ok;
     ok = SaveSkin(res, 150, PaintFace(73, 21, Look::Over)) && ok;
     ok = SaveSkin(res, 151, PaintFace(73, 21, Look::Focus)) && ok;
     QImage smallMask(25, 25, QImage::Format_RGB888);
     smallMask.fill(Qt::black);
-    ok = SaveSkin(res, 174, smallMask) && ok;
+    ok = (g_scale != 1 || SaveSkin(res, 174, smallMask)) && ok;
     struct Small {
         Glyph glyph;
         int up, down, over, focus;
@@ -369,9 +385,10 @@ constexpr int kTransparentIndex = 255;
 
 // The battery on a light face with a blue rim; the corners outside the face stay transparent.
 QImage StatusPicture(int sparkle, bool full) {
-    QImage image(kGifWidth, kGifHeight, QImage::Format_ARGB32);
+    QImage image(kGifWidth * g_scale, kGifHeight * g_scale, QImage::Format_ARGB32);
     image.fill(Qt::transparent);
     QPainter p(&image);
+    p.scale(g_scale, g_scale);
     p.setRenderHint(QPainter::Antialiasing);
     p.setPen(QPen(kBorderBlue, 1.5));
     QLinearGradient face(0, 0, 0, kGifHeight);
@@ -420,22 +437,28 @@ bool WriteGif(const QString& path, const QByteArray& data, int expectedFrames) {
 bool DrawGifs(const QString& res) {
     bool ok = true;
     {
-        GifWriter gif(kGifWidth, kGifHeight, ArtPalette(), kTransparentIndex);
+        GifWriter gif(kGifWidth * g_scale, kGifHeight * g_scale, ArtPalette(), kTransparentIndex);
         gif.SetLooping(true);
         for (int frame = 0; frame < 5; ++frame) {
             gif.AddFrame({gif.Quantise(StatusPicture(frame, false)), 30, frame == 4 ? 1 : 0});
         }
-        ok = WriteGif(res + "/gif/197.gif", gif.Encode(), 5) && ok;
+        ok = WriteGif(res + (g_scale == 1 ? "/gif/197.gif" : "/gif/197@2x.gif"), gif.Encode(), 5) &&
+             ok;
     }
     {
-        GifWriter gif(kGifWidth, kGifHeight, ArtPalette(), kTransparentIndex);
+        GifWriter gif(kGifWidth * g_scale, kGifHeight * g_scale, ArtPalette(), kTransparentIndex);
         gif.AddFrame({gif.Quantise(StatusPicture(0, false)), 0, 0});
-        ok = WriteGif(res + "/gif/198.gif", gif.Encode(), 1) && ok;
+        ok = WriteGif(res + (g_scale == 1 ? "/gif/198.gif" : "/gif/198@2x.gif"), gif.Encode(), 1) &&
+             ok;
     }
     {
-        GifWriter gif(kGifWidth, kGifHeight, ArtPalette(), kTransparentIndex);
+        GifWriter gif(kGifWidth * g_scale, kGifHeight * g_scale, ArtPalette(), kTransparentIndex);
         gif.AddFrame({gif.Quantise(StatusPicture(0, true)), 0, 0});
-        ok = WriteGif(res + "/nomove.gif", gif.Encode(), 1) && ok;
+        // The end picture is installed beside the program at its size; its twice-size copy is
+        // built in.
+        ok = WriteGif(res + (g_scale == 1 ? "/nomove.gif" : "/gif/nomove@2x.gif"), gif.Encode(),
+                      1) &&
+             ok;
     }
     return ok;
 }
@@ -449,5 +472,12 @@ bool DrawAll(const QString& res) {
     ok = DrawChime(res) && ok;
     ok = DrawSkins(res) && ok;
     ok = DrawGifs(res) && ok;
+    // Everything the windows show, again at twice the size.
+    g_scale = 2;
+    ok = DrawIcon(res) && ok;
+    ok = DrawLogo(res) && ok;
+    ok = DrawSkins(res) && ok;
+    ok = DrawGifs(res) && ok;
+    g_scale = 1;
     return ok;
 }
