@@ -59,39 +59,34 @@ TEST(HighResolution, EveryPictureIsDrawnFromTwiceSizeArt) {
     ASSERT_EQ(shown.size(), art.size());
     EXPECT_EQ(shown.copy(0, 0, shown.width(), 8), art.copy(0, 0, art.width(), 8));
 
+    auto chargeToTheEnd = [&] {
+        dlg.OnOK();
+        return RunUntil([&] { return dlg.m_bCharging == 0; }, [&] {
+            box->AdvanceSeconds(1);
+            dlg.OnTimer(1);
+            dlg.OnTimer(2);
+        });
+    };
     // The status picture, idle, charging and at the end.
     EXPECT_EQ(dlg.m_picture->PictureScale(), 2.0);
     EXPECT_EQ(dlg.m_picture->PictureSize(), dlg.m_picture->size() * 2);
     dlg.OnOK();
     EXPECT_EQ(dlg.m_picture->PictureScale(), 2.0);
-    ASSERT_TRUE(RunUntil([&] { return dlg.m_bCharging == 0; }, [&] {
-        box->AdvanceSeconds(1);
-        dlg.OnTimer(1);
-        dlg.OnTimer(2);
-    }));
+    dlg.OnOK();
+    ASSERT_TRUE(chargeToTheEnd());
     EXPECT_EQ(dlg.m_picture->PictureScale(), 2.0);
     // A picture of the user's own in the program's place is shown as it is.
     QTemporaryDir folder;
     ASSERT_TRUE(QFile::copy(QString(KVC410_SOURCE_DIR) + "/res/gif/198.gif",
                             folder.path() + "/nomove.gif"));
     dlg.m_strProgramFolder = folder.path();
-    dlg.OnOK();
-    ASSERT_TRUE(RunUntil([&] { return dlg.m_bCharging == 0; }, [&] {
-        box->AdvanceSeconds(1);
-        dlg.OnTimer(1);
-        dlg.OnTimer(2);
-    }));
+    ASSERT_TRUE(chargeToTheEnd());
     EXPECT_EQ(dlg.m_picture->PictureScale(), 1.0);
     // The program's own picture, found in its place, is shown from its twice-size art.
     QFile::remove(folder.path() + "/nomove.gif");
     ASSERT_TRUE(QFile::copy(QString(KVC410_SOURCE_DIR) + "/res/nomove.gif",
                             folder.path() + "/nomove.gif"));
-    dlg.OnOK();
-    ASSERT_TRUE(RunUntil([&] { return dlg.m_bCharging == 0; }, [&] {
-        box->AdvanceSeconds(1);
-        dlg.OnTimer(1);
-        dlg.OnTimer(2);
-    }));
+    ASSERT_TRUE(chargeToTheEnd());
     EXPECT_EQ(dlg.m_picture->PictureScale(), 2.0);
 
     // The window's icon, and the About box's icon and logo.
