@@ -173,10 +173,11 @@ void CheckPpdev(Report& report, const std::string& device, const PortCheckPlaces
     close(fd);
 }
 
-void CheckLock(Report& report, const std::string& setting, const PortCheckPlaces& places) {
+// Returns true when another KVC410 drives the port: then the port itself is left alone.
+bool CheckLock(Report& report, const std::string& setting, const PortCheckPlaces& places) {
     const std::string name = PortLockName(setting.c_str(), places.autoDevice, places.parportInfo);
     if (name.empty()) {
-        return;
+        return false;
     }
     const std::string folder = places.lockFolder.empty() ? PortLockFolder() : places.lockFolder;
     std::string why;
@@ -186,7 +187,7 @@ void CheckLock(Report& report, const std::string& setting, const PortCheckPlaces
         case PortLock::InUse:
             report.Problem("another KVC410 is driving this port.",
                            "use that window, or end it first.");
-            break;
+            return true;
         case PortLock::Unavailable:
             report.Problem("the lock that keeps a second program off the port cannot be made "
                            "in " + folder + " (" + why + ").",
@@ -194,6 +195,7 @@ void CheckLock(Report& report, const std::string& setting, const PortCheckPlaces
                            "one in KVC410_LOCK_DIR.");
             break;
     }
+    return false;
 }
 
 }  // namespace
@@ -225,7 +227,9 @@ PortCheckResult CheckPort(const std::string& setting, const PortCheckPlaces& pla
         report.Line("Port: " + device + ", through ppdev.");
     } else if (value.rfind("io:", 0) == 0) {
         report.Line("Port: " + value + ", by direct port I/O.");
-        if (geteuid() != 0) {
+        if (CheckLock(report, value, places)) {
+            // A charge may be running there: the port is not touched.
+        } else if (geteuid() != 0) {
             report.Problem("direct port I/O needs root, and you are not root.",
                            "run KVC410 as root, or better use the port's ppdev device "
                            "(--port /dev/parport0) as a member of the group lp.");
@@ -240,10 +244,9 @@ PortCheckResult CheckPort(const std::string& setting, const PortCheckPlaces& pla
                        "use auto, sim, sim:key=value,..., /dev/parportN or io:0x378.");
         return {false, report.Text()};
     }
-    if (!device.empty()) {
+    if (!device.empty() && !CheckLock(report, value, places)) {
         CheckPpdev(report, device, places);
     }
-    CheckLock(report, value, places);
     report.Line(report.Problems() == 0 ? "\nThe port can be driven."
                                        : "\nThe port cannot be driven.");
     return {report.Problems() == 0, report.Text()};

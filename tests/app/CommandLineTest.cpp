@@ -10,6 +10,8 @@
 #include <QProcess>
 #include <QTemporaryDir>
 
+#include "platform/SingleInstance.h"
+
 namespace {
 
 struct Outcome {
@@ -113,4 +115,18 @@ TEST(CommandLine, CheckPortExplainsADeviceTheUserMayNotOpen) {
         EXPECT_TRUE(o.out.contains("and you are not in it")) << o.out.toStdString();
         EXPECT_TRUE(o.out.contains("sudo adduser $USER")) << o.out.toStdString();
     }
+}
+
+TEST(CommandLine, CheckPortLeavesAPortAnotherKVC410DrivesAlone) {
+    QTemporaryDir locks;
+    const std::string device = "/dev/shm/kvc410-test-parport-in-use";
+    std::string why;
+    ASSERT_EQ(AcquirePortLock(PortLockName(device.c_str()), locks.path().toStdString(), why),
+              PortLock::Taken)
+        << why;
+    const Outcome o = RunProgram({"--check-port", QString::fromStdString(device)}, "", locks.path());
+    EXPECT_EQ(o.code, 3) << o.out.toStdString();
+    EXPECT_TRUE(o.out.contains("another KVC410 is driving this port")) << o.out.toStdString();
+    // The device itself is not looked at while a charge may run on it.
+    EXPECT_FALSE(o.out.contains("does not exist")) << o.out.toStdString();
 }
