@@ -165,7 +165,8 @@ void CChargerDlg::EndCycle(bool disconnected) {
         if (!file.open(QIODevice::ReadOnly)) {
             return false;
         }
-        return file.readAll() == own ? m_picture->Load(builtIn) : m_picture->Load(path);
+        const QByteArray data = file.readAll();
+        return data == own ? m_picture->Load(builtIn) : m_picture->LoadFromMemory(data);
     };
     bool shown = show(QString(kEndPicture));
     for (const QString& folder : DataFolders(m_strProgramFolder)) {

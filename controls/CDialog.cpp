@@ -10,7 +10,6 @@
 #include <QListWidget>
 #include <QMessageBox>
 #include <QRadioButton>
-#include <QRegularExpression>
 #include <QSignalBlocker>
 #include <QSlider>
 #include <QTimer>
@@ -24,12 +23,6 @@
 #include "platform/Resources.h"
 
 namespace {
-
-QString StripMnemonic(const char* caption) {
-    QString text = QString::fromUtf8(caption);
-    text.remove(QRegularExpression("&(?!&)"));
-    return text;
-}
 
 constexpr int kTextStretch = 88;
 
@@ -98,7 +91,7 @@ void CDialog::BuildControls(const DialogTemplate& tmpl) {
         } else if (*ct.accessibleName) {
             w->setAccessibleName(QString::fromUtf8(ct.accessibleName));
         } else if (qobject_cast<QAbstractButton*>(w) == nullptr) {
-            w->setAccessibleName(StripMnemonic(ct.caption));
+            w->setAccessibleName(StripMnemonic(QString::fromUtf8(ct.caption)));
         }
         // A button with a caption is known by it, and by its new one when the caption changes
         // (Start becomes Stop): Qt reads the button's text when no name is set.

@@ -5,27 +5,30 @@
 #include <QRegularExpression>
 #include <QStyle>
 
-void DrawFocusRim(QPainter& painter, const QRectF& r, double radius) {
+QString StripMnemonic(const QString& caption) {
+    return QString(caption).remove(QRegularExpression("&(?!&)"));
+}
+
+namespace {
+// A two-pixel rim just inside r.
+void DrawRim(QPainter& painter, const QRectF& r, const QColor& colour, double radius) {
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setBrush(Qt::NoBrush);
-    painter.setPen(QPen(kFocusRimColour, 2.0));
-    if (radius < 0) {
-        radius = std::min(r.width(), r.height()) * 0.2;
-    }
+    painter.setPen(QPen(colour, 2.0));
     painter.drawRoundedRect(r.adjusted(1, 1, -1, -1), radius, radius);
     painter.restore();
 }
+}  // namespace
+
+void DrawFocusRim(QPainter& painter, const QRectF& r, double radius) {
+    DrawRim(painter, r, kFocusRimColour,
+            radius < 0 ? std::min(r.width(), r.height()) * 0.2 : radius);
+}
 
 void DrawDefaultRim(QPainter& painter, const QRectF& r) {
-    painter.save();
-    painter.setRenderHint(QPainter::Antialiasing);
-    painter.setBrush(Qt::NoBrush);
-    painter.setPen(QPen(kDefaultRimColour, 2.0));
     // The same rounding as the skin's face, so the rim follows its border.
-    const double radius = std::min(r.width(), r.height()) * 0.28;
-    painter.drawRoundedRect(r.adjusted(1, 1, -1, -1), radius, radius);
-    painter.restore();
+    DrawRim(painter, r, kDefaultRimColour, std::min(r.width(), r.height()) * 0.28);
 }
 
 namespace {
@@ -40,7 +43,7 @@ QRect CGroupFrame::TitleRect() const {
         return QRect();
     }
     const QFontMetrics fm(font());
-    const QString shown = QString(title()).remove(QRegularExpression("&(?!&)"));
+    const QString shown = StripMnemonic(title());
     return QRect(kTitleIndent + kTitlePadding, 0, fm.horizontalAdvance(shown), fm.height());
 }
 

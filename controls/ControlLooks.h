@@ -6,6 +6,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QRectF>
+#include <QString>
 
 class QPainter;
 
@@ -15,6 +16,9 @@ inline const QColor kFocusRimColour(60, 130, 230);
 inline const QColor kDefaultRimColour(0, 60, 116);
 
 // radius < 0: rounded as the skinned buttons are.
+// A caption as shown: the "&" that marks a mnemonic dropped, "&&" kept as one "&".
+QString StripMnemonic(const QString& caption);
+
 void DrawFocusRim(QPainter& painter, const QRectF& r, double radius = -1);
 void DrawDefaultRim(QPainter& painter, const QRectF& r);
 

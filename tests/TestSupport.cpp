@@ -163,6 +163,19 @@ ModalAnswer WhenModalOpens(std::function<void(QWidget*)> action) {
     return ModalAnswer(nullptr, std::move(action));
 }
 
+int PixelsOfColour(const QImage& image, const QColor& colour, QRect area) {
+    if (area.isNull()) {
+        area = image.rect();
+    }
+    int n = 0;
+    for (int y = area.top(); y <= area.bottom(); ++y) {
+        for (int x = area.left(); x <= area.right(); ++x) {
+            n += image.pixelColor(x, y).rgb() == colour.rgb() ? 1 : 0;
+        }
+    }
+    return n;
+}
+
 bool RunUntil(const std::function<bool()>& done, const std::function<void()>& step, int limit) {
     for (int i = 0; i < limit; ++i) {
         if (done()) {

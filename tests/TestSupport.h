@@ -2,6 +2,9 @@
 // Shared helpers of the tests: a profile in a temporary folder, a port that records, the
 // simulated box installed as the port, and answers to modal dialogs.
 
+#include <QColor>
+#include <QImage>
+#include <QRect>
 #include <QString>
 #include <QTemporaryDir>
 #include <functional>
@@ -119,6 +122,9 @@ ModalAnswer WhenModalOpens(Action action) requires std::is_invocable_v<Action, D
 
 // Clicks the button with this text in the active modal dialog (OK of a message box).
 void ClickButtonWithText(QWidget* dialog, const QString& text);
+
+// How many pixels of the image (within area, or all of it) have exactly this colour.
+int PixelsOfColour(const QImage& image, const QColor& colour, QRect area = QRect());
 
 // Calls step until done() holds, at most limit times; false when it never did. Every loop over
 // a charge in the tests goes through here, so a charge that never ends fails instead of hanging.

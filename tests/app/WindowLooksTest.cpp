@@ -98,16 +98,6 @@ const Window kWindows[] = {
      }},
 };
 
-int Pixels(const QImage& image, const QColor& colour) {
-    int n = 0;
-    for (int y = 0; y < image.height(); ++y) {
-        for (int x = 0; x < image.width(); ++x) {
-            n += image.pixelColor(x, y).rgb() == colour.rgb() ? 1 : 0;
-        }
-    }
-    return n;
-}
-
 }  // namespace
 
 TEST(WindowLooks, NoFrameLineRunsThroughText) {
@@ -194,7 +184,7 @@ TEST(WindowLooks, EveryTabStopShowsItsFocus) {
         QApplication::processEvents();
         const QImage plain = c.shown->grab().toImage();
         // The mark is a rim in the skins' colours, at least the height of the control long.
-        EXPECT_GT(Pixels(marked, c.colour), Pixels(plain, c.colour) + c.shown->height()) << c.what;
+        EXPECT_GT(PixelsOfColour(marked, c.colour), PixelsOfColour(plain, c.colour) + c.shown->height()) << c.what;
     }
     dlg.m_btnStart->setDefault(true);
 }

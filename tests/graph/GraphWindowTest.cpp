@@ -17,16 +17,6 @@
 
 namespace {
 
-int Pixels(const QImage& image, const QRect& area, const QColor& colour) {
-    int n = 0;
-    for (int y = area.top(); y <= area.bottom(); ++y) {
-        for (int x = area.left(); x <= area.right(); ++x) {
-            n += image.pixelColor(x, y).rgb() == colour.rgb() ? 1 : 0;
-        }
-    }
-    return n;
-}
-
 void WriteFile(const QString& path, const QByteArray& bytes) {
     QFile file(path);
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
@@ -107,8 +97,8 @@ TEST(GraphWindow, DrawsTheChargeWithAxesThatCoverItAndLaysPastChargesOverIt) {
     // The picture is not empty: the voltage curve runs across the plot, the past charge in its
     // own colour beside it; the end is named.
     const QImage shot = view->grab().toImage();
-    EXPECT_GT(Pixels(shot, axes.plot, ChargeGraphView::kVoltsColour), axes.plot.width() / 4);
-    EXPECT_GT(Pixels(shot, axes.plot, view->Overlays().front().colour), 20);
+    EXPECT_GT(PixelsOfColour(shot, ChargeGraphView::kVoltsColour, axes.plot), axes.plot.width() / 4);
+    EXPECT_GT(PixelsOfColour(shot, view->Overlays().front().colour, axes.plot), 20);
     EXPECT_EQ(charge.recorder.EndReason(), "Peak detected");
     // Hover reads the nearest sample.
     const CurvePoint& second = charge.recorder.Points()[2];
