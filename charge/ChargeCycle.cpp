@@ -6,6 +6,24 @@
 #include "hardware/Converter.h"
 #include "hardware/Measure.h"
 
+bool EndNeedsAttention(ChargeEnd end) {
+    switch (end) {
+        case ChargeEnd::ChargerDisconnected:
+        case ChargeEnd::BatteryDisconnected:
+        case ChargeEnd::CapacityLimit:
+        case ChargeEnd::TimeLimit:
+        case ChargeEnd::VoltagePlateau:
+        case ChargeEnd::BatteryRemoved:
+            return true;
+        case ChargeEnd::None:
+        case ChargeEnd::Completed:
+        case ChargeEnd::Stopped:
+        case ChargeEnd::SampleLost:
+            break;
+    }
+    return false;
+}
+
 void ChargeCycle::RemoveObserver(ChargeObserver* observer) {
     std::erase(m_observers, observer);
 }
@@ -17,6 +35,7 @@ void ChargeCycle::Start() {
     m_bCharging = true;
     m_end = ChargeEnd::None;
     m_ampSecondTotal = 0.0f;
+    m_backups.Reset();
     for (ChargeObserver* o : m_observers) {
         o->OnStarted();
     }
@@ -59,8 +78,9 @@ void ChargeCycle::MeasurementTick() {
     m_texts.amps = currText;
 
     ChargeEnd reason = ChargeEnd::None;
+    const Disconnection disconnection = CheckDisconnection(voltText);
     if (InDisconnectionWindow(seconds, minutes, hours)) {
-        switch (CheckDisconnection(voltText)) {
+        switch (disconnection) {
             case Disconnection::Charger:
                 m_texts.volts = previous + kChargerDisconnected;
                 reason = ChargeEnd::ChargerDisconnected;
@@ -74,6 +94,17 @@ void ChargeCycle::MeasurementTick() {
         }
     }
     m_texts.maxVolts = FormatMaxVoltage(m_history.peakVoltage);
+    // Judged every second, so that the graph sees where the limits stand, but only heard when
+    // the end-of-charge test and the first-minute test let the charge run on.
+    const Backup backup = m_backups.Judge(BackupTick{
+        .elapsedSeconds = ClockValue(hours) * 3600 + ClockValue(minutes) * 60 + ClockValue(seconds),
+        .deliveredMah = m_ampSecondTotal * kMahPerAmpSecond,
+        .volts = volts,
+        .openCircuit = disconnection == Disconnection::Battery,
+        .timed = s.chargeType == kTimedCharge,
+        .cells = s.cells,
+        .delay = s.delay,
+    });
     for (ChargeObserver* o : m_observers) {
         o->OnSample(*m_history.sampleHead);
     }
@@ -86,6 +117,24 @@ void ChargeCycle::MeasurementTick() {
         // disconnection: no chime for a missing pack.
         if (reason == ChargeEnd::None) {
             reason = ChargeEnd::Completed;
+        }
+    }
+    if (reason == ChargeEnd::None) {
+        switch (backup) {
+            case Backup::Capacity:
+                reason = ChargeEnd::CapacityLimit;
+                break;
+            case Backup::Time:
+                reason = ChargeEnd::TimeLimit;
+                break;
+            case Backup::Plateau:
+                reason = ChargeEnd::VoltagePlateau;
+                break;
+            case Backup::Removed:
+                reason = ChargeEnd::BatteryRemoved;
+                break;
+            case Backup::None:
+                break;
         }
     }
     if (reason != ChargeEnd::None) {

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "charge/SampleHistory.h"
+#include "limits/ChargeLimits.h"
 #include "settings/ChargeSettings.h"
 
 enum class ChargeEnd {
@@ -21,7 +22,15 @@ enum class ChargeEnd {
     BatteryDisconnected,  // first minute: the voltage says there is no battery
     Stopped,              // Stop by hand
     SampleLost,           // no memory for a sample: the history could no longer judge the end
+    // The backups, for charges the tests above would let run on:
+    CapacityLimit,   // the delivered charge reached its share of the rated capacity
+    TimeLimit,       // the safety timer of a peak charge ran out
+    VoltagePlateau,  // the voltage of a peak charge stopped rising
+    BatteryRemoved,  // after the first minute, the charger's open circuit for five seconds
 };
+
+// Whether an end needs the user to look at the pack: the peak was never seen.
+bool EndNeedsAttention(ChargeEnd end);
 
 // What the main window's displays show.
 struct ChargeTexts {
@@ -54,6 +63,9 @@ public:
     // The settings in force; a running charge uses new ones from its next measurement on.
     void SetSettings(const ChargeSettings& settings) { m_settings = settings; }
     const ChargeSettings& Settings() const { return m_settings; }
+    // The backup cut-offs in force; like the settings, from the next measurement on.
+    void SetLimits(const ChargeLimits& limits) { m_backups.SetLimits(limits); }
+    const BackupCutoffs& Backups() const { return m_backups; }
 
     // Clock to 00:00:00, delivered charge to nothing. The port is not touched: the first
     // measurement switches the charger on.
@@ -87,6 +99,7 @@ private:
     ChargeSettings m_settings;
     ChargeTexts m_texts;
     SampleHistory m_history;
+    BackupCutoffs m_backups;
     float m_ampSecondTotal = 0.0f;
     bool m_bCharging = false;
     ChargeEnd m_end = ChargeEnd::None;

@@ -46,6 +46,14 @@ std::string EndReasonText(ChargeEnd end, int chargeType) {
         case ChargeEnd::Stopped:
         case ChargeEnd::SampleLost:
             return "Stopped";
+        case ChargeEnd::CapacityLimit:
+            return "Capacity limit";
+        case ChargeEnd::TimeLimit:
+            return "Time limit";
+        case ChargeEnd::VoltagePlateau:
+            return "Voltage plateau";
+        case ChargeEnd::BatteryRemoved:
+            return "Battery removed";
         case ChargeEnd::None:
             break;
     }
@@ -72,6 +80,8 @@ void ChargeRecorder::OnSample(const ChargeSample& sample) {
     const int32_t t = TotalSeconds(sample);
     m_points.push_back(CurvePoint{t, sample.voltage, sample.current});
     m_endTest = DescribeEndTest(m_cycle.History(), m_cycle.Settings(), t);
+    m_endTest.timerSeconds = m_cycle.Backups().TimerSeconds();
+    m_endTest.capacitySeconds = m_cycle.Backups().CapacitySeconds();
     ++m_revision;
 }
 
@@ -95,8 +105,9 @@ std::vector<ColumnSpan> ThinToColumns(std::span<const CurvePoint> points, float 
                                   [](const CurvePoint& p, double t) { return p.seconds < t; });
     for (auto it = begin; it != points.end() && it->seconds <= to; ++it) {
         // (t − from)·columns / (to − from), in this order: one rounding decides every boundary.
-        const int column = std::min(
-            columns - 1, static_cast<int>(std::floor((it->seconds - from) * columns / (to - from))));
+        const int column =
+            std::min(columns - 1,
+                     static_cast<int>(std::floor((it->seconds - from) * columns / (to - from))));
         ColumnSpan& span = spans[static_cast<size_t>(column)];
         const float v = (*it).*value;
         if (!span.filled) {

@@ -19,19 +19,24 @@ struct CurvePoint {
 // Where the end-of-charge test stands after a measurement.
 struct EndTestState {
     bool timed = false;
-    int32_t cutOffSeconds = 0;     // timed: the set time
-    float peak = 0.0f;             // peak: the peak so far
-    float line = 0.0f;             // peak − threshold: the voltage must stay at or under it
-    int32_t delayLeft = 0;         // seconds until detection begins (0: it is on)
-    int32_t secondsBelow = 0;      // of sensitivity: newest samples in a row at or under the line
+    int32_t cutOffSeconds = 0;  // timed: the set time
+    float peak = 0.0f;          // peak: the peak so far
+    float line = 0.0f;          // peak − threshold: the voltage must stay at or under it
+    int32_t delayLeft = 0;      // seconds until detection begins (0: it is on)
+    int32_t secondsBelow = 0;   // of sensitivity: newest samples in a row at or under the line
     int32_t sensitivity = 0;
+    // The backups in force: the safety timer's time, and when the capacity cut-off comes at
+    // the present average current (0: not in force).
+    int32_t timerSeconds = 0;
+    int32_t capacitySeconds = 0;
 };
 
 EndTestState DescribeEndTest(const SampleHistory& history, const ChargeSettings& settings,
                              int32_t elapsedSeconds);
 
 // The words for an end: "Peak detected", "Timed", "Charger disconnected", "Battery
-// disconnected", "Stopped"; empty while the charge runs.
+// disconnected", "Stopped", and the backups' "Capacity limit", "Time limit", "Voltage plateau"
+// and "Battery removed"; empty while the charge runs.
 std::string EndReasonText(ChargeEnd end, int chargeType);
 
 // Watches the engine and keeps the curve of the running or last charge.

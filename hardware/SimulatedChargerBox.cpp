@@ -44,6 +44,19 @@ const std::vector<CurvePoint> kNiCdCurve = {
 };
 constexpr double kNiCdFallPerCapacity = 0.25;
 constexpr double kLowestCellVolts = 1.30;
+// Where each curve peaks (fraction of capacity).
+constexpr double kNiMHPeakFraction = 1.071;
+constexpr double kNiCdPeakFraction = 1.05;
+
+// The drop after the peak comes from the pack warming once it is full, so it needs a brisk
+// rate: Ni-MH shows its full drop (5-10 mV a cell) from 0.5C on and none below about 0.25C,
+// Ni-Cd, whose drop is larger, from 0.35C and none below 0.15C. In between it shrinks evenly.
+struct DropOnset {
+    double noneBelowC;
+    double fullFromC;
+};
+constexpr DropOnset kNiMHDrop{0.25, 0.5};
+constexpr DropOnset kNiCdDrop{0.15, 0.35};
 
 double Interpolate(const std::vector<CurvePoint>& curve, double fallPerCapacity, double f) {
     if (f <= curve.front().fraction) {
@@ -92,6 +105,14 @@ bool ParseSimOptions(const std::string& text, SimOptions& options, std::string& 
             } else {
                 ok = false;
             }
+        } else if (key == "peak") {
+            if (value == "none") {
+                options.noPeak = true;
+            } else if (value == "normal") {
+                options.noPeak = false;
+            } else {
+                ok = false;
+            }
         } else if (key == "fault") {
             if (value == "none") {
                 options.fault = BoxFault::None;
@@ -116,6 +137,8 @@ bool ParseSimOptions(const std::string& text, SimOptions& options, std::string& 
             options.speed = number;
         } else if (key == "remove") {
             options.removeMinute = number;
+        } else if (key == "age" && number > 0 && number <= 1) {
+            options.age = number;
         } else if (key == "noise" && number >= 0) {
             options.noiseCounts = number;
         } else if (key == "seed" && number >= 0) {
@@ -126,7 +149,8 @@ bool ParseSimOptions(const std::string& text, SimOptions& options, std::string& 
         if (!ok) {
             error = "the simulated charger does not understand \"" + item +
                     "\" (options: chem=nimh|nicd, cells=, capacity=, current=, charge=, speed=, "
-                    "fault=none|no-charger|no-battery, remove=, noise=, seed=)";
+                    "fault=none|no-charger|no-battery, remove=, age=, peak=normal|none, noise=, "
+                    "seed=)";
             return false;
         }
     }
@@ -135,9 +159,51 @@ bool ParseSimOptions(const std::string& text, SimOptions& options, std::string& 
 
 SimulatedChargerBox::SimulatedChargerBox(const SimOptions& options)
     : m_options(options),
-      m_chargeMah(options.capacityMah * options.initialChargePercent / 100.0),
+      m_chargeMah(options.capacityMah * options.age * options.initialChargePercent / 100.0),
       m_random(options.seed),
-      m_wallMark(std::chrono::steady_clock::now()) {}
+      m_wallMark(std::chrono::steady_clock::now()) {
+    // The box's time runs exactly as fast as the program's ticks can follow.
+    if (!m_options.steppedTime) {
+        m_options.speed = 1000.0 / TickMilliseconds();
+    }
+}
+
+int SimulatedChargerBox::TickMilliseconds() const {
+    if (m_options.steppedTime) {
+        return kRealTickMilliseconds;
+    }
+    const long tick = std::lround(1000.0 / m_options.speed);
+    return static_cast<int>(std::clamp<long>(tick, kFastestTickMilliseconds, 3600L * 1000));
+}
+
+double SimulatedChargerBox::TrueCapacityMah() const {
+    return m_options.capacityMah * m_options.age;
+}
+
+double SimulatedChargerBox::RateC() const {
+    return m_options.currentA / (TrueCapacityMah() / 1000.0);
+}
+
+double SimulatedChargerBox::DropShare(Chemistry chemistry, double rateC) {
+    const DropOnset onset = chemistry == Chemistry::NiMH ? kNiMHDrop : kNiCdDrop;
+    return std::clamp((rateC - onset.noneBelowC) / (onset.fullFromC - onset.noneBelowC), 0.0, 1.0);
+}
+
+double SimulatedChargerBox::DropShare() const {
+    return m_options.noPeak ? 0.0 : DropShare(m_options.chemistry, RateC());
+}
+
+double SimulatedChargerBox::CellVoltage(double fraction) const {
+    const double at1C = CellVoltageAt1C(m_options.chemistry, fraction);
+    const double share = DropShare();
+    const double peakFraction =
+        m_options.chemistry == Chemistry::NiMH ? kNiMHPeakFraction : kNiCdPeakFraction;
+    if (share >= 1.0 || fraction <= peakFraction) {
+        return at1C;
+    }
+    const double peak = CellVoltageAt1C(m_options.chemistry, peakFraction);
+    return peak - share * (peak - at1C);
+}
 
 std::string SimulatedChargerBox::Description() const {
     return "simulated charger";
@@ -163,10 +229,10 @@ double SimulatedChargerBox::PackVoltage() const {
     if (!PackConnected()) {
         return ChargerOn() ? kOpenCircuitVolts : 0.0;
     }
-    double fraction = m_chargeMah / m_options.capacityMah;
+    double fraction = m_chargeMah / TrueCapacityMah();
+    // The cells' resistance stays what it was when new, whatever capacity they lost.
     double oneC = m_options.capacityMah / 1000.0;
-    double cell = CellVoltageAt1C(m_options.chemistry, fraction) - kCellIrAt1C +
-                  kCellIrAt1C * CurrentNow() / oneC;
+    double cell = CellVoltage(fraction) - kCellIrAt1C + kCellIrAt1C * CurrentNow() / oneC;
     return cell * m_options.cells;
 }
 
@@ -269,5 +335,5 @@ double SimulatedChargerBox::DeliveredMah() const {
     return m_deliveredMah;
 }
 double SimulatedChargerBox::StateOfChargePercent() const {
-    return 100.0 * m_chargeMah / m_options.capacityMah;
+    return 100.0 * m_chargeMah / TrueCapacityMah();
 }

@@ -23,10 +23,14 @@ struct SimOptions {
     double capacityMah = 2000.0;
     double currentA = 1.0;
     double initialChargePercent = 0.0;
-    double speed = 60.0;  // simulated seconds per wall-clock second
+    // Simulated seconds per wall-clock second; the program's one-second ticks follow it (see
+    // TickMilliseconds), so the clock shows the charge as a real box would see it.
+    double speed = 60.0;
     BoxFault fault = BoxFault::None;
     double removeMinute = -1.0;  // minutes of charging after which the pack is pulled; < 0: never
     double noiseCounts = 1.0;    // standard deviation of the converter noise
+    double age = 1.0;            // fraction of the rated capacity the pack still holds
+    bool noPeak = false;         // a pack that never shows the drop after its peak
     uint32_t seed = 1;
     bool steppedTime = false;  // time moves only by AdvanceSeconds (tests, benchmarks)
 };
@@ -34,6 +38,10 @@ struct SimOptions {
 // Parses "chem=nimh,cells=8,...": the text after "sim:". Returns false with a message naming the
 // bad part.
 bool ParseSimOptions(const std::string& text, SimOptions& options, std::string& error);
+
+// The shortest tick the program's timers keep to on the simulated box: speeds above
+// 1000 / this run at that.
+inline constexpr int kFastestTickMilliseconds = 10;
 
 class SimulatedChargerBox final : public PortDriver {
 public:
@@ -44,6 +52,9 @@ public:
     void EmergencyOff() noexcept override;
     std::string Description() const override;
     bool IsSimulated() const override { return true; }
+    // The program's tick: a thousand milliseconds divided by the speed, in whole milliseconds,
+    // never under kFastestTickMilliseconds (the box then runs at 1000 / that exactly).
+    int TickMilliseconds() const override;
 
     // Moves simulated time on; in wall-clock mode time also moves by itself.
     void AdvanceSeconds(double seconds);
@@ -61,6 +72,15 @@ public:
 
     // Terminal volts per cell at a 1C charge for a state of charge (fraction of capacity).
     static double CellVoltageAt1C(Chemistry chemistry, double fraction);
+    // How much of the 1C drop after the peak a pack shows at a charge rate (C = amps per amp
+    // hour of what the pack holds): all of it from a brisk rate on, nothing at a slow one,
+    // where the voltage stays flat at its peak.
+    static double DropShare(Chemistry chemistry, double rateC);
+    // The charge rate, in C, of what this pack still holds; and the share of the drop it shows.
+    double RateC() const;
+    double DropShare() const;
+    // What the pack still holds, in mAh (the rated capacity times the age).
+    double TrueCapacityMah() const;
 
 private:
     double CurrentNow() const;  // amps through the sense resistor
@@ -68,6 +88,7 @@ private:
     int Sample(int channel);
     void SyncWallClock();
     void Integrate(double seconds);
+    double CellVoltage(double fraction) const;
 
     SimOptions m_options;
     std::atomic<uint8_t> m_data{kChargerOff};

@@ -44,6 +44,11 @@ PortDriver* InstalledPortDriver() {
     return g_driver.load();
 }
 
+int PortTickMilliseconds() {
+    const PortDriver* driver = InstalledPortDriver();
+    return driver != nullptr ? driver->TickMilliseconds() : PortDriver::kRealTickMilliseconds;
+}
+
 void LatchChargerOff() noexcept {
     g_latched.store(true);
     // A write that checked the latch before it was set finishes first; bounded, because a fault

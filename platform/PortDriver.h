@@ -23,7 +23,14 @@ public:
     virtual void EmergencyOff() noexcept = 0;
     virtual std::string Description() const = 0;
     virtual bool IsSimulated() const { return false; }
+    // How often the program measures and advances its clock: once a real second on a real
+    // port; a simulated box that runs faster than the wall clock asks for faster ticks.
+    virtual int TickMilliseconds() const { return kRealTickMilliseconds; }
+    static constexpr int kRealTickMilliseconds = 1000;
 };
+
+// The installed driver's tick, or a real second when none is installed.
+int PortTickMilliseconds();
 
 // Installs the driver every port access goes through. The previous one is returned so that
 // tests can restore it.

@@ -133,6 +133,7 @@ public:
     }
     std::string Description() const override { return m_inner->Description(); }
     bool IsSimulated() const override { return m_inner->IsSimulated(); }
+    int TickMilliseconds() const override { return m_inner->TickMilliseconds(); }
 
 private:
     void Log(char kind, uint32_t port, unsigned value) noexcept {

@@ -182,15 +182,26 @@ TEST(ChargeCycleEngine, ThePreviousVoltageCarriesTheDisconnectionNotice) {
     EXPECT_EQ(e.cycle.Texts().volts, std::string("0.01") + kChargerDisconnected);
 }
 
-TEST(ChargeCycleEngine, APackPulledAfterTheFirstMinuteIsNotJudged) {
+TEST(ChargeCycleEngine, APackPulledAfterTheFirstMinuteEndsTheChargeOnlyByItsBackup) {
+    // With the backup off, an open circuit after the first minute is shown and not judged.
+    {
+        Engine e({.removeMinute = 20}, Peak(2, 8, 10));
+        e.cycle.SetLimits({.removedOn = false});
+        e.cycle.Start();
+        EXPECT_FALSE(e.RunUntilEnd(50 * 60));
+        EXPECT_EQ(e.cycle.Texts().amps, "0.00");
+        EXPECT_NE(e.Box().DataRegister(), kChargerOff);
+        e.cycle.Stop();
+        EXPECT_EQ(e.Box().DataRegister(), kChargerOff);
+    }
+    // With it on, the fifth second of open circuit ends the charge, the charger off first.
     Engine e({.removeMinute = 20}, Peak(2, 8, 10));
     e.cycle.Start();
-    EXPECT_FALSE(e.RunUntilEnd(50 * 60));
-    EXPECT_EQ(e.Clock(), "00:50:00");
-    EXPECT_EQ(e.cycle.Texts().amps, "0.00");
-    EXPECT_NE(e.Box().DataRegister(), kChargerOff);
-    e.cycle.Stop();
+    ASSERT_TRUE(e.RunUntilEnd(50 * 60));
+    EXPECT_EQ(e.ends, std::vector<ChargeEnd>{ChargeEnd::BatteryRemoved});
     EXPECT_EQ(e.Box().DataRegister(), kChargerOff);
+    EXPECT_EQ(e.Clock(), "00:20:04");  // open from the measurement at 00:20:00
+    EXPECT_EQ(e.recorder.EndReason(), "Battery removed");
 }
 
 TEST(ChargeCycleEngine, NewSettingsCountFromTheNextMeasurement) {

@@ -31,6 +31,10 @@ TEST(SimulatedChargerBox, ParsesItsOptions) {
         {"cells=0", false},
         {"colour=blue", false},
         {"fault=maybe", false},
+        {"age=0.6,peak=none", true},
+        {"age=0", false},
+        {"age=1.5", false},
+        {"peak=sometimes", false},
     };
     for (const Case& c : cases) {
         SimOptions options;
@@ -85,6 +89,67 @@ TEST(SimulatedChargerBox, PeaksNearFullAndThenFalls) {
             EXPECT_LT(fallPerCell, 0.030);
         }
     }
+}
+
+TEST(SimulatedChargerBox, TheDropAfterThePeakNeedsABriskRate) {
+    // Per cell, at 20 % past the peak: the whole 1C drop from a brisk rate on, none when slow,
+    // and none from a pack that has no drop; a worn pack is charged at a higher rate of what it
+    // holds, and is full sooner.
+    struct Case {
+        SimOptions box;
+        double rateC;
+        bool drops;
+    };
+    // clang-format off
+    const Case cases[] = {
+        {{.capacityMah = 2000, .currentA = 2.0}, 1.0, true},
+        {{.capacityMah = 2000, .currentA = 1.0}, 0.5, true},
+        {{.capacityMah = 2000, .currentA = 0.4}, 0.2, false},
+        {{.chemistry = Chemistry::NiCd, .capacityMah = 2000, .currentA = 0.7}, 0.35, true},
+        {{.chemistry = Chemistry::NiCd, .capacityMah = 2000, .currentA = 0.2}, 0.1, false},
+        {{.capacityMah = 2000, .currentA = 0.2, .age = 0.5}, 0.2, false},
+        {{.capacityMah = 2000, .currentA = 0.6, .age = 0.5}, 0.6, true},
+        {{.capacityMah = 2000, .currentA = 2.0, .age = 1.0, .noPeak = true}, 1.0, false},
+    };
+    // clang-format on
+    for (const Case& c : cases) {
+        SimOptions options = c.box;
+        options.noiseCounts = 0;
+        options.cells = 1;
+        PortSandbox<SimulatedChargerBox> box(SteppedSim(options));
+        EXPECT_NEAR(box->RateC(), c.rateC, 1e-9);
+        MeasureOnce();  // the charger on
+        const double hold = box->TrueCapacityMah();
+        auto voltsAt = [&](double fraction) {
+            box->AdvanceSeconds((fraction * hold - box->DeliveredMah()) * 3.6 / c.box.currentA);
+            return box->PackVoltage();
+        };
+        const double peak = voltsAt(1.071);
+        const double after = voltsAt(1.271);
+        EXPECT_NEAR(box->StateOfChargePercent(), 127.1, 1e-6);
+        if (c.drops) {
+            EXPECT_GT(peak - after, 0.010) << c.rateC;
+        } else {
+            EXPECT_NEAR(peak - after, 0.0, 1e-12) << c.rateC;
+        }
+    }
+}
+
+TEST(SimulatedChargerBox, TheProgramTicksAsFastAsTheBoxRuns) {
+    struct Case {
+        double speed;
+        int tickMs;
+    };
+    const Case cases[] = {
+        {1, 1000}, {60, 17}, {100, 10}, {5000, kFastestTickMilliseconds}, {0.5, 2000}};
+    for (const Case& c : cases) {
+        SimulatedChargerBox box({.speed = c.speed});
+        EXPECT_EQ(box.TickMilliseconds(), c.tickMs) << c.speed;
+        // The box's own time keeps pace with exactly those ticks.
+        EXPECT_DOUBLE_EQ(box.Options().speed * box.TickMilliseconds(), 1000.0) << c.speed;
+    }
+    // A box stepped by its caller, and a real port, tick once a real second.
+    EXPECT_EQ(SimulatedChargerBox({.steppedTime = true}).TickMilliseconds(), 1000);
 }
 
 TEST(SimulatedChargerBox, ShowsFaultsAsTheProgramWouldSeeThem) {
