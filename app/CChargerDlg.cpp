@@ -13,14 +13,17 @@
 #include "app/Skins.h"
 #include "app/Templates.h"
 #include "charge/Sound.h"
-#include "graph/CChargeGraphWnd.h"
-#include "platform/Profile.h"
 #include "controls/CGifPicture.h"
 #include "controls/CSkinButton.h"
 #include "controls/ControlLooks.h"
+#include "graph/CChargeGraphWnd.h"
 #include "hardware/Converter.h"
+#include "limits/CChargeLimitsDlg.h"
+#include "limits/ChargeLimitsStore.h"
+#include "packs/PackBook.h"
 #include "platform/DesktopNotifier.h"
 #include "platform/Messages.h"
+#include "platform/Profile.h"
 #include "platform/Resources.h"
 
 namespace {
@@ -86,6 +89,21 @@ CChargerDlg::CChargerDlg(QWidget* parent)
     m_notify = &NotifyInBackground;
     auto* graph = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_G), this);
     connect(graph, &QShortcut::activated, this, &CChargerDlg::OnChargeGraph);
+    auto* limits = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_L), this);
+    connect(limits, &QShortcut::activated, this, &CChargerDlg::OnChargeLimits);
+}
+
+void CChargerDlg::OnChargeLimits() {
+    Profile& profile = AppProfile();
+    const bool ofPack = m_strPackName != kNoPack;
+    const int slot = ofPack ? PackBook(profile).FindSlot(m_strPackName) : -1;
+    CChargeLimitsDlg dlg(m_limits, ofPack ? m_strPackName : QString(), this);
+    if (dlg.exec() != QDialog::Accepted) {
+        return;
+    }
+    // In force at once: a running charge judges by them from its next measurement.
+    m_limits = dlg.Limits();
+    StoreChargeLimits(profile, slot, m_limits);
 }
 
 CChargerDlg::~CChargerDlg() {
@@ -214,10 +232,14 @@ void CChargerDlg::contextMenuEvent(QContextMenuEvent* event) {
     QAction* about = menu.addAction(text);
     QAction* graph = menu.addAction("Charge &Graph...");
     graph->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_G));
+    QAction* limits = menu.addAction("Charge &Limits...");
+    limits->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_L));
     QAction* chosen = menu.exec(event->globalPos());
     if (chosen == about) {
         OnSysCommand(IDM_ABOUTBOX);
     } else if (chosen == graph) {
         OnChargeGraph();
+    } else if (chosen == limits) {
+        OnChargeLimits();
     }
 }

@@ -11,6 +11,7 @@
 
 #include "charge/ChargeCycle.h"
 #include "controls/CDialog.h"
+#include "limits/ChargeLimits.h"
 #include "packs/PackBook.h"
 #include "packs/PackStore.h"
 #include "settings/ChargeSettings.h"
@@ -43,6 +44,8 @@ public:
     // Opens (or brings forward) the Charge Graph window.
     void OnChargeGraph();
     void OnProperties();
+    // Opens the Charge Limits of the current pack (or of charges of no pack).
+    void OnChargeLimits();
 
     // Charge cycle.
     void StartCycle();
@@ -54,6 +57,8 @@ public:
 
     // Settings.
     void LoadChargeSettings();
+    // The limits of the current pack, or of charges of no pack, into m_limits.
+    void LoadChargeLimits();
     void RefreshSettingsSummary();
 
     // Packs.
@@ -73,15 +78,17 @@ public:
     PackNames m_strPacks;
     int m_bCharging = 0;
     ChargeSettings m_settings;
+    // The backup cut-offs in force, beside the charge properties.
+    ChargeLimits m_limits;
 
     // The charge engine: clock, samples, delivered charge, end of charge.
     ChargeCycle m_cycle;
     // The curve of the running or last charge, kept for the graph.
     std::unique_ptr<ChargeRecorder> m_recorder;
     QPointer<CChargeGraphWnd> m_graph;
-    // Tells the desktop that a charge ended by itself (summary, body); by default a desktop
-    // notification sent in the background.
-    std::function<void(const QString&, const QString&)> m_notify;
+    // Tells the desktop that a charge ended by itself (summary, body, whether the user must
+    // look at the pack); by default a desktop notification sent in the background.
+    std::function<void(const QString&, const QString&, bool)> m_notify;
     // Plays the end sound; tests count the calls in its place.
     int (*m_playWave)(const QByteArray& data);
     // The folder the CSV logs go to ($HOME/KVC410 Output).
@@ -91,6 +98,7 @@ public:
     // Where the program lives: the end picture's second place.
     QString m_strProgramFolder;
     bool m_bBadSettingsReported = false;
+    bool m_bBadLimitsReported = false;
 
     QLabel* m_stcPackName;
     CSkinButton* m_btnPackInfo;

@@ -16,13 +16,13 @@
 #include "app/CChargerDlg.h"
 #include "app/Templates.h"
 #include "charge/ChargeLog.h"
-#include "graph/ChargeCurve.h"
-#include "platform/DesktopNotifier.h"
 #include "charge/CycleTexts.h"
 #include "controls/CGifPicture.h"
 #include "controls/CSkinButton.h"
+#include "graph/ChargeCurve.h"
 #include "hardware/Converter.h"
 #include "hardware/Measure.h"
+#include "platform/DesktopNotifier.h"
 #include "platform/PortDriver.h"
 #include "platform/Resources.h"
 #include "platform/WriteFailure.h"
@@ -30,7 +30,6 @@
 namespace {
 constexpr int kMeasurementTimer = 1;
 constexpr int kClockTimer = 2;
-constexpr int kTickMilliseconds = 1000;
 constexpr int kChargingGif = 197;
 constexpr int kIdleGif = 198;
 const char* const kEndPicture = "nomove.gif";
@@ -39,6 +38,25 @@ const char* const kStop = "Stop";
 
 void SetText(QLabel* label, const std::string& text) {
     label->setText(QString::fromStdString(text));
+}
+
+// What the user should look at after an end that was not the peak or the set time.
+QString WhatToCheck(ChargeEnd end) {
+    switch (end) {
+        case ChargeEnd::ChargerDisconnected:
+            return "Check that the charger box is connected to the port and switched on.";
+        case ChargeEnd::BatteryDisconnected:
+        case ChargeEnd::BatteryRemoved:
+            return "Check that the pack is connected to the charger, and its leads.";
+        case ChargeEnd::CapacityLimit:
+        case ChargeEnd::TimeLimit:
+        case ChargeEnd::VoltagePlateau:
+            return "The peak was not detected: check the pack (is it warm? does it hold its "
+                   "charge?) and its rated capacity in Charge Limits.";
+        default:
+            break;
+    }
+    return QString();
 }
 }  // namespace
 
@@ -52,8 +70,9 @@ void CChargerDlg::OnOK() {
 
 void CChargerDlg::StartCycle() {
     m_btnStart->setText(kStop);
-    SetTimer(kMeasurementTimer, kTickMilliseconds);
-    SetTimer(kClockTimer, kTickMilliseconds);
+    // A second on a real port; faster on a simulated box that runs faster than the wall clock.
+    SetTimer(kMeasurementTimer, PortTickMilliseconds());
+    SetTimer(kClockTimer, PortTickMilliseconds());
     m_cycle.Start();
     m_picture->UnLoad();
     if (m_picture->Load(kChargingGif, "GIF")) {
@@ -104,6 +123,7 @@ void CChargerDlg::OnTimer(int id) {
     if (id == kMeasurementTimer) {
         // Properties changed during the charge are in force from this second on.
         m_cycle.SetSettings(m_settings);
+        m_cycle.SetLimits(m_limits);
         m_cycle.MeasurementTick();
     } else if (id == kClockTimer) {
         m_cycle.ClockTick();
@@ -128,15 +148,20 @@ void CChargerDlg::OnEnded(ChargeEnd reason) {
         return;
     }
     EndCycle(reason == ChargeEnd::ChargerDisconnected || reason == ChargeEnd::BatteryDisconnected);
-    // The user may be working in another window: the desktop tells them the charge is over.
+    // The user may be working in another window: the desktop tells them the charge is over,
+    // and insists when the peak was never seen.
     const ChargeTexts& t = m_cycle.Texts();
     if (m_notify) {
-        m_notify("Charge ended: " +
-                     QString::fromStdString(EndReasonText(reason, m_settings.chargeType)),
-                 QString("Pack: %1\n%2 mAh in %3:%4:%5")
-                     .arg(m_strPackName, QString::fromStdString(t.mah),
-                          QString::fromStdString(t.hours), QString::fromStdString(t.minutes),
-                          QString::fromStdString(t.seconds)));
+        QString body =
+            QString("Pack: %1\n%2 mAh in %3:%4:%5")
+                .arg(m_strPackName, QString::fromStdString(t.mah), QString::fromStdString(t.hours),
+                     QString::fromStdString(t.minutes), QString::fromStdString(t.seconds));
+        if (const QString check = WhatToCheck(reason); !check.isEmpty()) {
+            body += "\n" + check;
+        }
+        m_notify(
+            "Charge ended: " + QString::fromStdString(EndReasonText(reason, m_settings.chargeType)),
+            body, EndNeedsAttention(reason));
     }
 }
 

@@ -6,6 +6,7 @@
 #include "app/CChargerDlg.h"
 #include "app/Templates.h"
 #include "controls/CListBox.h"
+#include "limits/ChargeLimitsStore.h"
 #include "packs/CConfirmDlg.h"
 #include "packs/CNewPackDlg.h"
 #include "packs/CPackInfoDlg.h"
@@ -77,6 +78,7 @@ void CChargerDlg::OnSelchangePackList() {
         if (m_bCharging == 0) {
             m_stcPackName->setText(kNoPack);
             m_strPackName = kNoPack;
+            LoadChargeLimits();
         }
         return;
     }
@@ -116,6 +118,8 @@ void CChargerDlg::OnNewPack() {
         return;
     }
     const QString name = dlg.GetName();
+    // The new pack takes the limits in force, as it takes the charge properties.
+    const ChargeLimits limits = m_limits;
     int position = 0;
     switch (Book().Create(name, m_settings, m_bCharging != 0, position)) {
         case PackBook::Created::Refused:
@@ -126,6 +130,7 @@ void CChargerDlg::OnNewPack() {
         case PackBook::Created::Yes:
             break;
     }
+    StoreChargeLimits(P(), Book().FindSlot(name), limits);
     m_lstPacks->AddString(name);
     m_lstPacks->SetCurSel(position);
     m_nSelected = position;
@@ -163,11 +168,14 @@ void CChargerDlg::OnDeletePack() {
         return;
     }
     const bool wasCurrent = Book().Delete(slot, text);
+    // The slot's limits go with the pack: a pack made in it later starts from its own.
+    StoreChargeLimits(P(), slot, kDefaultLimits);
     m_lstPacks->DeleteString(p);
     m_lstPacks->SetCurSel(0);
     if (wasCurrent) {
         m_strPackName = kNoPack;
         m_stcPackName->setText(kNoPack);
+        LoadChargeLimits();
     }
 }
 

@@ -3,6 +3,8 @@
 #include <QLabel>
 
 #include "app/CChargerDlg.h"
+#include "limits/ChargeLimitsStore.h"
+#include "packs/PackBook.h"
 #include "platform/Profile.h"
 #include "settings/ChargeSettingsStore.h"
 
@@ -21,6 +23,23 @@ void CChargerDlg::LoadChargeSettings() {
     }
     m_nSelected = profile.GetProfileInt(kPropertiesSection, kKeyLastSelected, 0);
     m_strPackName = profile.GetProfileString(kPropertiesSection, kKeyPackName, kNoPack);
+    LoadChargeLimits();
+}
+
+void CChargerDlg::LoadChargeLimits() {
+    Profile& profile = AppProfile();
+    const int slot = m_strPackName == kNoPack ? -1 : PackBook(profile).FindSlot(m_strPackName);
+    const StoredLimits stored = ReadChargeLimits(profile, slot);
+    m_limits = stored.limits;
+    if (stored.damaged && !m_bBadLimitsReported) {
+        m_bBadLimitsReported = true;
+        const QString whose =
+            slot < 0 ? QString("for charges without a pack") : "of the pack " + m_strPackName;
+        m_reportFailure(QString("The stored charge limits %1 cannot be used (%2; edited by hand, "
+                                "or written by another version). The default limits are in "
+                                "force; check them with Charge Limits.")
+                            .arg(whose, stored.why));
+    }
 }
 
 void CChargerDlg::RefreshSettingsSummary() {

@@ -27,6 +27,9 @@ const QColor ChargeGraphView::kAmpsColour(210, 110, 0);
 
 namespace {
 
+// The backup cut-offs' lines: apart from the end test's blue and red.
+const QColor kLimitColour(150, 60, 0);
+
 // Colours of the past charges: apart from the running charge's and from each other.
 const QColor kOverlayColours[CChargeGraphWnd::kMostOverlays] = {
     QColor(0, 150, 60),  QColor(170, 0, 120), QColor(0, 150, 170), QColor(130, 90, 0),
@@ -61,8 +64,8 @@ double NiceStep(double span, int most) {
 
 // Time ticks fall on whole minutes and hours.
 double TimeStep(double span) {
-    for (double step : {60.0, 120.0, 300.0, 600.0, 900.0, 1800.0, 3600.0, 7200.0, 10800.0,
-                        21600.0, 43200.0, 86400.0}) {
+    for (double step : {60.0, 120.0, 300.0, 600.0, 900.0, 1800.0, 3600.0, 7200.0, 10800.0, 21600.0,
+                        43200.0, 86400.0}) {
         if (span / step <= 8) {
             return step;
         }
@@ -192,11 +195,12 @@ void ChargeGraphView::Draw(QPainter& painter, const QRect& area) const {
         return;
     }
     auto x = [&](double t) {
-        return plot.left() + (t - axes.fromSeconds) / (axes.toSeconds - axes.fromSeconds) *
-                                 plot.width();
+        return plot.left() +
+               (t - axes.fromSeconds) / (axes.toSeconds - axes.fromSeconds) * plot.width();
     };
     auto yVolts = [&](double v) {
-        return plot.bottom() - (v - axes.lowVolts) / (axes.highVolts - axes.lowVolts) * plot.height();
+        return plot.bottom() -
+               (v - axes.lowVolts) / (axes.highVolts - axes.lowVolts) * plot.height();
     };
     auto yAmps = [&](double a) {
         return plot.bottom() - (a - axes.lowAmps) / (axes.highAmps - axes.lowAmps) * plot.height();
@@ -210,9 +214,9 @@ void ChargeGraphView::Draw(QPainter& painter, const QRect& area) const {
         painter.drawLine(QPointF(x(t), plot.top()), QPointF(x(t), plot.bottom()));
         painter.setPen(Qt::black);
         const QString label = Clock(t, false);
-        painter.drawText(QPointF(x(t) - fm.horizontalAdvance(label) / 2.0,
-                                 plot.bottom() + fm.ascent() + 4),
-                         label);
+        painter.drawText(
+            QPointF(x(t) - fm.horizontalAdvance(label) / 2.0, plot.bottom() + fm.ascent() + 4),
+            label);
     }
     const double vStep = NiceStep(axes.highVolts - axes.lowVolts, 6);
     for (double v = axes.lowVolts; v <= axes.highVolts + vStep / 2; v += vStep) {
@@ -250,8 +254,8 @@ void ChargeGraphView::Draw(QPainter& painter, const QRect& area) const {
     // The end test: the delay shaded, the peak and the line the voltage must stay under, the
     // cut-off of a timed charge.
     if (live && !test.timed) {
-        const double delayEnd = m_recorder.Points().back().seconds +
-                                (test.delayLeft > 0 ? test.delayLeft : 0);
+        const double delayEnd =
+            m_recorder.Points().back().seconds + (test.delayLeft > 0 ? test.delayLeft : 0);
         if (test.delayLeft > 0) {
             painter.fillRect(QRectF(QPointF(x(0), plot.top()), QPointF(x(delayEnd), plot.bottom())),
                              QColor(240, 240, 200));
@@ -269,6 +273,16 @@ void ChargeGraphView::Draw(QPainter& painter, const QRect& area) const {
         painter.setPen(QPen(QColor(200, 0, 0), 1, Qt::DashLine));
         painter.drawLine(QPointF(x(test.cutOffSeconds), plot.top()),
                          QPointF(x(test.cutOffSeconds), plot.bottom()));
+    }
+    // The backups in force: where the safety timer runs out, and where the capacity cut-off
+    // comes at the present current (drawn only where they fall inside the time shown).
+    if (live) {
+        painter.setPen(QPen(kLimitColour, 1, Qt::DashDotLine));
+        for (int32_t limit : {test.timerSeconds, test.capacitySeconds}) {
+            if (limit > 0 && limit <= axes.toSeconds) {
+                painter.drawLine(QPointF(x(limit), plot.top()), QPointF(x(limit), plot.bottom()));
+            }
+        }
     }
     painter.setRenderHint(QPainter::Antialiasing, false);
     for (const GraphOverlay& o : m_overlays) {
@@ -304,6 +318,14 @@ void ChargeGraphView::Draw(QPainter& painter, const QRect& area) const {
     } else {
         state = "No charge yet";
     }
+    if (m_recorder.Running() && live) {
+        if (test.capacitySeconds > 0) {
+            state += "   capacity limit at " + Clock(test.capacitySeconds, true);
+        }
+        if (test.timerSeconds > 0) {
+            state += "   time limit at " + Clock(test.timerSeconds, true);
+        }
+    }
     painter.setPen(Qt::black);
     QFont bold = font();
     bold.setBold(true);
@@ -336,7 +358,8 @@ void ChargeGraphView::Draw(QPainter& painter, const QRect& area) const {
         int y = box.top() + 3;
         for (const Entry& e : legend) {
             painter.setPen(QPen(e.colour, 2));
-            painter.drawLine(box.left() + 4, y + fm.height() / 2, box.left() + 20, y + fm.height() / 2);
+            painter.drawLine(box.left() + 4, y + fm.height() / 2, box.left() + 20,
+                             y + fm.height() / 2);
             painter.setPen(Qt::black);
             painter.drawText(QPointF(box.left() + 24, y + fm.ascent()), e.label);
             y += fm.height();
@@ -345,16 +368,16 @@ void ChargeGraphView::Draw(QPainter& painter, const QRect& area) const {
 
     // The hover readout.
     if (m_hoverX >= plot.left() && m_hoverX <= plot.right()) {
-        const double t = axes.fromSeconds + (m_hoverX - plot.left()) /
-                                                double(plot.width()) *
+        const double t = axes.fromSeconds + (m_hoverX - plot.left()) / double(plot.width()) *
                                                 (axes.toSeconds - axes.fromSeconds);
         const QString readout = ReadoutAt(t);
         if (!readout.isEmpty()) {
             painter.setPen(QPen(QColor(100, 100, 100), 1, Qt::DotLine));
             painter.drawLine(m_hoverX, plot.top(), m_hoverX, plot.bottom());
-            const QRect box(std::min(m_hoverX + 6, plot.right() - fm.horizontalAdvance(readout) - 10),
-                            plot.bottom() - fm.height() - 10, fm.horizontalAdvance(readout) + 8,
-                            fm.height() + 4);
+            const QRect box(
+                std::min(m_hoverX + 6, plot.right() - fm.horizontalAdvance(readout) - 10),
+                plot.bottom() - fm.height() - 10, fm.horizontalAdvance(readout) + 8,
+                fm.height() + 4);
             painter.fillRect(box, QColor(255, 255, 225));
             painter.setPen(Qt::black);
             painter.drawRect(box);
@@ -518,7 +541,8 @@ void CChargeGraphWnd::RefreshLogs() {
             item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsUserCheckable | Qt::ItemIsSelectable);
             item->setData(0, kPathRole, folder.filePath(file));
             item->setToolTip(0, file);
-            item->setCheckState(0, ticked.contains(pack + " " + when) ? Qt::Checked : Qt::Unchecked);
+            item->setCheckState(0,
+                                ticked.contains(pack + " " + when) ? Qt::Checked : Qt::Unchecked);
         }
     }
     m_logs->expandAll();
@@ -542,8 +566,9 @@ void CChargeGraphWnd::OnLogTicked(QTreeWidgetItem* item) {
         ChargeLogRead read = ReadChargeLogFile(QFile::encodeName(path).toStdString());
         if (!read.ok) {
             item->setCheckState(0, Qt::Unchecked);
-            m_status->setText(QString("%1 cannot be shown: %2.")
-                                  .arg(QFileInfo(path).fileName(), QString::fromStdString(read.error)));
+            m_status->setText(
+                QString("%1 cannot be shown: %2.")
+                    .arg(QFileInfo(path).fileName(), QString::fromStdString(read.error)));
             return;
         }
         // Each past charge keeps a colour no other shown one has.

@@ -32,10 +32,10 @@ std::optional<std::string> FieldOutsideRange(const ChargeLimits& l) {
 
 std::string FormatPackLimits(const ChargeLimits& l) {
     auto on = [](bool b) { return b ? "1" : "0"; };
-    return std::to_string(l.ratedMah) + "," + on(l.capacityOn) + "," +
-           std::to_string(l.capacityPercent) + "," + on(l.timerOn) + "," +
-           std::to_string(l.timerMinutes) + "," + on(l.plateauOn) + "," +
-           std::to_string(l.plateauMinutes) + "," + on(l.removedOn);
+    return std::to_string(l.ratedMah) + " " + on(l.capacityOn) + " " +
+           std::to_string(l.capacityPercent) + " " + on(l.timerOn) + " " +
+           std::to_string(l.timerMinutes) + " " + on(l.plateauOn) + " " +
+           std::to_string(l.plateauMinutes) + " " + on(l.removedOn);
 }
 
 bool ParsePackLimits(const std::string& text, ChargeLimits& limits) {
@@ -49,7 +49,7 @@ bool ParsePackLimits(const std::string& text, ChargeLimits& limits) {
     while (values.size() <= kPackLimitFields) {
         int value = 0;
         auto [next, ec] = std::from_chars(p, end, value);
-        if (ec != std::errc() || (next != end && *next != ',')) {
+        if (ec != std::errc() || (next != end && *next != ' ')) {
             return false;
         }
         values.push_back(value);

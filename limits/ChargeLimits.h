@@ -32,8 +32,9 @@ inline constexpr int kShortestPlateauMinutes = 5, kLongestPlateauMinutes = 120;
 // The field whose value is outside its range, or nothing when every value is sensible.
 std::optional<std::string> FieldOutsideRange(const ChargeLimits& limits);
 
-// A pack's limits as one profile value: "rated,capacityOn,percent,timerOn,minutes,plateauOn,
-// minutes,removedOn", for example "2000,1,150,1,0,1,30,1".
+// A pack's limits as one profile value: "rated capacityOn percent timerOn minutes plateauOn
+// minutes removedOn", for example "2000 1 150 1 0 1 30 1" (spaces: the profile would read
+// commas as a list).
 std::string FormatPackLimits(const ChargeLimits& limits);
 // False for a text that is not eight whole numbers in that form.
 bool ParsePackLimits(const std::string& text, ChargeLimits& limits);

@@ -24,7 +24,7 @@ QString SessionBusAddress() {
     return QString();
 }
 
-bool SendDesktopNotification(const QString& summary, const QString& body) {
+bool SendDesktopNotification(const QString& summary, const QString& body, bool critical) {
     const QString address = SessionBusAddress();
     if (address.isEmpty()) {
         return false;
@@ -42,14 +42,19 @@ bool SendDesktopNotification(const QString& summary, const QString& body) {
     QVariantMap hints;
     hints.insert("desktop-entry", QString(kAppId));
     hints.insert("category", QString("device"));
+    if (critical) {
+        constexpr uchar kCriticalUrgency = 2;
+        hints.insert("urgency", QVariant::fromValue(kCriticalUrgency));
+    }
     call << QString("KVC410") << uint(0) << QString(kAppId) << summary << body << QStringList()
          << hints << int(-1);
     // Sent, never waited for: the reply (or the error of a missing service) is dropped.
     return bus.send(call);
 }
 
-void NotifyInBackground(const QString& summary, const QString& body) {
+void NotifyInBackground(const QString& summary, const QString& body, bool critical) {
     // Reaching the bus is a handshake with another process; a bus that hangs must not hold the
     // end of a charge (the charger is already off by then, but the window would freeze).
-    QThreadPool::globalInstance()->start([summary, body] { SendDesktopNotification(summary, body); });
+    QThreadPool::globalInstance()->start(
+        [summary, body, critical] { SendDesktopNotification(summary, body, critical); });
 }

@@ -5,12 +5,13 @@
 
 #include <QString>
 
-// Sends "summary" with "body" under the program's name and icon. Returns false when it was not
-// even sent (no session bus could be reached).
-bool SendDesktopNotification(const QString& summary, const QString& body);
+// Sends "summary" with "body" under the program's name and icon; critical ones (the user must
+// look at the pack) stay on screen until dismissed. Returns false when it was not even sent
+// (no session bus could be reached).
+bool SendDesktopNotification(const QString& summary, const QString& body, bool critical = false);
 
 // The same from a worker thread: the caller never waits for the bus.
-void NotifyInBackground(const QString& summary, const QString& body);
+void NotifyInBackground(const QString& summary, const QString& body, bool critical);
 
 // The session bus's address as the program finds it: DBUS_SESSION_BUS_ADDRESS, else the
 // per-user bus at $XDG_RUNTIME_DIR/bus; empty when there is none (nothing is ever auto-launched).

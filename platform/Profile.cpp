@@ -64,6 +64,14 @@ bool Profile::WriteProfileString(const QString& section, const QString& key, con
     return Commit();
 }
 
+bool Profile::RemoveProfileKey(const QString& section, const QString& key) {
+    if (!m_settings.contains(KeyPath(section, key))) {
+        return true;
+    }
+    m_settings.remove(KeyPath(section, key));
+    return Commit();
+}
+
 bool Profile::WriteProfileValues(std::initializer_list<Value> values) {
     for (const Value& v : values) {
         m_settings.setValue(KeyPath(v.section, v.key), v.value);

@@ -34,6 +34,8 @@ public:
     QString GetProfileString(const QString& section, const QString& key,
                              const QString& defaultValue);
     bool WriteProfileString(const QString& section, const QString& key, const QString& value);
+    // Removes a key; the file is written only when the key was there.
+    bool RemoveProfileKey(const QString& section, const QString& key);
 
     QString FileName() const { return m_settings.fileName(); }
 

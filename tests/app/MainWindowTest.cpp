@@ -136,7 +136,7 @@ TEST(MainWindow, ScreenReadersHearWhatTheScreenShows) {
         }
     });
     QTest::keyClick(&dlg, Qt::Key_F10, Qt::ShiftModifier);
-    EXPECT_EQ(offered, "&About KVC410...Charge &Graph...");
+    EXPECT_EQ(offered, "&About KVC410...Charge &Graph...Charge &Limits...");
 }
 
 TEST(MainWindow, InitialisationSwitchesOffFirstAndShowsTheStoredState) {
@@ -386,3 +386,33 @@ TEST(MainWindow, TheStatusPictureFollowsTheCharge) {
 }
 
 }  // namespace
+
+TEST(MainWindow, TicksAsFastAsTheSimulatedBoxRunsAndOnceASecondOnARealPort) {
+    ProfileSandbox profile;
+    struct Case {
+        double speed;  // 0: a real port
+        int tickMs;
+    };
+    for (const Case c : {Case{100, 10}, Case{60, 17}, Case{0, 1000}}) {
+        std::unique_ptr<PortDriver> previous =
+            c.speed > 0 ? InstallPortDriver(std::make_unique<SimulatedChargerBox>(
+                              SimOptions{.speed = c.speed, .noiseCounts = 0}))
+                        : InstallPortDriver(std::make_unique<RecordingPort>());
+        {
+            CChargerDlg dlg;
+            dlg.Initialise();
+            dlg.OnOK();
+            const QList<QTimer*> timers = dlg.findChildren<QTimer*>();
+            int ticking = 0;
+            for (const QTimer* t : timers) {
+                if (t->isActive() && t->isSingleShot() == false && t->interval() == c.tickMs) {
+                    ++ticking;
+                }
+            }
+            EXPECT_EQ(ticking, 2) << c.speed;
+            dlg.m_strPackName = kNoPack;
+            dlg.OnOK();
+        }
+        InstallPortDriver(std::move(previous));
+    }
+}

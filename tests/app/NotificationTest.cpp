@@ -112,12 +112,19 @@ TEST(Notification, AnAutomaticEndIsToldToTheDesktopAndNothingElseIs) {
     const Received& r = service.received.front();
     EXPECT_EQ(r.summary, "Charge ended: Peak detected");
     const ChargeTexts& t = dlg.m_cycle.Texts();
-    EXPECT_EQ(r.body, QString("Pack: AA Pack\n%1 mAh in %2:%3:%4")
-                          .arg(QString::fromStdString(t.mah), QString::fromStdString(t.hours),
-                               QString::fromStdString(t.minutes), QString::fromStdString(t.seconds)));
+    EXPECT_EQ(r.body,
+              QString("Pack: AA Pack\n%1 mAh in %2:%3:%4")
+                  .arg(QString::fromStdString(t.mah), QString::fromStdString(t.hours),
+                       QString::fromStdString(t.minutes), QString::fromStdString(t.seconds)));
     EXPECT_EQ(r.app, "KVC410");
     EXPECT_EQ(r.icon, "com.quillmark.KVC410");
     EXPECT_EQ(r.hints.value("desktop-entry").toString(), "com.quillmark.KVC410");
+    EXPECT_FALSE(r.hints.contains("urgency"));
+    // An end that needs the user at the pack stays on screen: critical urgency.
+    EXPECT_TRUE(SendDesktopNotification("Charge ended: Time limit", "Pack: AA Pack", true));
+    ASSERT_TRUE(
+        RunUntil([&] { return service.received.size() == 2; }, [] { QTest::qWait(10); }, 500));
+    EXPECT_EQ(service.received.back().hints.value("urgency").toInt(), 2);
 
     // No service on the bus, or no bus at all: no notification, no error, no delay.
     ASSERT_TRUE(serviceSide.unregisterService("org.freedesktop.Notifications"));
@@ -129,16 +136,17 @@ TEST(Notification, AnAutomaticEndIsToldToTheDesktopAndNothingElseIs) {
         dlg.OnOK();
         QElapsedTimer ending;
         qint64 longest = 0;
-        ASSERT_TRUE(RunUntil([&] { return dlg.m_bCharging == 0; }, [&] {
-            ending.start();
-            second();
-            longest = std::max(longest, ending.elapsed());
-        }));
+        ASSERT_TRUE(RunUntil([&] { return dlg.m_bCharging == 0; },
+                             [&] {
+                                 ending.start();
+                                 second();
+                                 longest = std::max(longest, ending.elapsed());
+                             }));
         EXPECT_LT(longest, 500) << (withBus ? "with a bus" : "without a bus");
     }
     QTest::qWait(200);  // time for a stray notification to arrive, were one sent
     QDBusConnection::disconnectFromBus("fake-notifications");
-    EXPECT_EQ(service.received.size(), 1u);
+    EXPECT_EQ(service.received.size(), 2u);
     EXPECT_TRUE(failures.empty());
 }
 

@@ -96,19 +96,20 @@ TEST(ChargeLimitsEngine, StoredLimitsAreReadOnlyWhenSensible) {
         const char* badField;  // of what it parsed to; nullptr: every value sensible
     };
     const Case cases[] = {
-        {"2000,1,150,1,0,1,30,1", true, nullptr},
-        {"0,0,100,0,600,0,5,0", true, nullptr},
-        {"2000,1,150,1,0,1,30", false, nullptr},
-        {"2000,1,150,1,0,1,30,1,1", false, nullptr},
-        {"2000,2,150,1,0,1,30,1", false, nullptr},
-        {"2000,1,150,1,0,1,30,1,", false, nullptr},
+        {"2000 1 150 1 0 1 30 1", true, nullptr},
+        {"0 0 100 0 600 0 5 0", true, nullptr},
+        {"2000 1 150 1 0 1 30", false, nullptr},
+        {"2000 1 150 1 0 1 30 1 1", false, nullptr},
+        {"2000 2 150 1 0 1 30 1", false, nullptr},
+        {"2000 1 150 1 0 1 30 1 ", false, nullptr},
         {"2000;1;150;1;0;1;30;1", false, nullptr},
+        {"2000,1,150,1,0,1,30,1", false, nullptr},
         {"", false, nullptr},
-        {"20,1,150,1,0,1,30,1", true, "Rated capacity"},
-        {"2000,1,99,1,0,1,30,1", true, "Capacity cut-off"},
-        {"2000,1,150,1,9,1,30,1", true, "Safety timer"},
-        {"2000,1,150,1,0,1,121,1", true, "Voltage plateau"},
-        {"99999999999999999999,1,150,1,0,1,30,1", false, nullptr},
+        {"20 1 150 1 0 1 30 1", true, "Rated capacity"},
+        {"2000 1 99 1 0 1 30 1", true, "Capacity cut-off"},
+        {"2000 1 150 1 9 1 30 1", true, "Safety timer"},
+        {"2000 1 150 1 0 1 121 1", true, "Voltage plateau"},
+        {"99999999999999999999 1 150 1 0 1 30 1", false, nullptr},
     };
     for (const Case& c : cases) {
         ChargeLimits limits;

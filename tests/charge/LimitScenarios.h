@@ -4,7 +4,9 @@
 // full packs, new and worn ones, with and without a rated capacity, a pack with no drop and a
 // pack pulled during the charge. Shared by the limits test and the matrix tool.
 
+#include <cstdio>
 #include <memory>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -31,6 +33,11 @@ struct LimitScenario {
         return text;
     }
 };
+
+// Test failures name the scenario.
+inline void PrintTo(const LimitScenario& s, std::ostream* out) {
+    *out << s.Name();
+}
 
 inline constexpr double kScenarioRatedMah = 2000.0;
 // Simulated hours after which a charge counts as one that ran away.
