@@ -12,6 +12,7 @@
 #include "charge/CycleTexts.h"
 #include "charge/SampleHistory.h"
 #include "hardware/SimulatedChargerBox.h"
+#include "limits/ChargeLimits.h"
 
 namespace {
 
@@ -40,6 +41,28 @@ static void BM_TwoHourChargeThroughTheEngine(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_TwoHourChargeThroughTheEngine)->Unit(benchmark::kMillisecond);
+
+// What the backup cut-offs add to each measurement: one judgement with every backup on and a
+// rated capacity known.
+static void BM_BackupCutoffsPerTick(benchmark::State& state) {
+    BackupCutoffs backups;
+    backups.SetLimits({.ratedMah = 2000});
+    int32_t t = 0;
+    for (auto _ : state) {
+        const Backup b = backups.Judge(BackupTick{.elapsedSeconds = t % 7200,
+                                                  .deliveredMah = (t % 7200) / 3.6,
+                                                  .volts = 12.0f + (t % 7200) * 1e-5f,
+                                                  .openCircuit = false,
+                                                  .timed = false,
+                                                  .cells = 8,
+                                                  .delay = 10});
+        benchmark::DoNotOptimize(b);
+        if (++t % 7200 == 0) {
+            backups.Reset();
+        }
+    }
+}
+BENCHMARK(BM_BackupCutoffsPerTick);
 
 static void FillHistory(SampleHistory& history, int samples) {
     std::string s = "00", m = "00", h = "00";

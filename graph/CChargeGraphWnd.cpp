@@ -164,6 +164,13 @@ ChargeGraphView::Axes ChargeGraphView::AxesFor(const QRect& area) const {
             volts.Take(test.peak);
             volts.Take(test.line);
         }
+        // A backup's time is shown when it is near: the curve keeps most of the width.
+        const double charged = m_recorder.Points().back().seconds;
+        for (int32_t limit : {test.timerSeconds, test.capacitySeconds}) {
+            if (limit > 0 && limit <= 2 * charged) {
+                last = std::max(last, static_cast<double>(limit));
+            }
+        }
     }
     axes.fromSeconds = 0;
     axes.toSeconds = std::ceil(last / TimeStep(last)) * TimeStep(last);
@@ -277,10 +284,20 @@ void ChargeGraphView::Draw(QPainter& painter, const QRect& area) const {
     // The backups in force: where the safety timer runs out, and where the capacity cut-off
     // comes at the present current (drawn only where they fall inside the time shown).
     if (live) {
-        painter.setPen(QPen(kLimitColour, 1, Qt::DashDotLine));
-        for (int32_t limit : {test.timerSeconds, test.capacitySeconds}) {
+        const std::pair<int32_t, QString> limits[] = {{test.timerSeconds, "time limit"},
+                                                      {test.capacitySeconds, "capacity limit"}};
+        for (const auto& [limit, name] : limits) {
             if (limit > 0 && limit <= axes.toSeconds) {
+                painter.setPen(QPen(kLimitColour, 1, Qt::DashDotLine));
                 painter.drawLine(QPointF(x(limit), plot.top()), QPointF(x(limit), plot.bottom()));
+                // Named beside the line, low in the plot where the curves seldom are.
+                painter.setPen(kLimitColour);
+                const bool twin = limit == test.capacitySeconds && test.timerSeconds > 0 &&
+                                  std::abs(x(test.timerSeconds) - x(limit)) < fm.height() * 6;
+                painter.drawText(QPointF(x(limit) - fm.horizontalAdvance(name) - 3,
+                                         plot.bottom() - fm.descent() - 3 -
+                                             (twin ? fm.height() : 0)),
+                                 name);
             }
         }
     }

@@ -55,6 +55,7 @@ CChargeLimitsDlg::CChargeLimitsDlg(const ChargeLimits& limits, const QString& pa
     int row = 0;
     auto* ratedLabel = new QLabel("&Rated capacity:", this);
     m_editRated = NumberField(this, limits.ratedMah, true, "Rated capacity");
+    m_editRated->setPlaceholderText("unknown");
     ratedLabel->setBuddy(m_editRated);
     grid->addWidget(ratedLabel, row, 0);
     grid->addWidget(m_editRated, row, 1);
@@ -70,6 +71,7 @@ CChargeLimitsDlg::CChargeLimitsDlg(const ChargeLimits& limits, const QString& pa
     m_chkTimer = new QCheckBox("&Safety timer after", this);
     m_chkTimer->setChecked(limits.timerOn);
     m_editTimer = NumberField(this, limits.timerMinutes, true, "Safety timer");
+    m_editTimer->setPlaceholderText("auto");
     grid->addWidget(m_chkTimer, row, 0);
     grid->addWidget(m_editTimer, row, 1);
     auto* timerNote = new QLabel(

@@ -1,6 +1,7 @@
 // Prints how every charge of the limits scenario matrix ends, as a Markdown table: the
-// scenario, the end, the charge time and the delivered charge as a share of what the pack
-// truly holds. `limitsmatrix [filter]` prints only the scenarios whose name holds filter.
+// scenario, the end, the charge time, the delivered charge as a share of what the pack truly
+// holds, and the pack's state of charge at the end. `limitsmatrix [filter]` prints only the
+// scenarios whose name holds filter.
 
 #include <cstdio>
 #include <cstring>
@@ -10,8 +11,9 @@
 
 int main(int argc, char** argv) {
     const char* filter = argc > 1 ? argv[1] : "";
-    std::printf("| scenario | end | time | delivered, %% of true capacity |\n");
-    std::printf("|---|---|---|---|\n");
+    std::printf(
+        "| scenario | end | time | delivered, %% of true capacity | charged at the end, %% |\n");
+    std::printf("|---|---|---|---|---|\n");
     for (const LimitScenario& s : AllLimitScenarios()) {
         const std::string name = s.Name();
         if (std::strstr(name.c_str(), filter) == nullptr) {

@@ -13,6 +13,8 @@
 
 #include "app/CAboutDlg.h"
 #include "app/CChargerDlg.h"
+#include "limits/CChargeLimitsDlg.h"
+#include "limits/ChargeLimitsStore.h"
 #include "graph/CChargeGraphWnd.h"
 #include "hardware/SimulatedChargerBox.h"
 #include "packs/CConfirmDlg.h"
@@ -129,6 +131,20 @@ int main(int argc, char** argv) {
                graph->resize(960, 480);
                ok = Save(*graph, out + "/charge-graph.png") && ok;
            });
+    // A big pack at a slow rate shows no drop: the voltage plateau ends its charge.
+    StoreChargeLimits(profile, 1, {.ratedMah = 4000});
+    charge("Sub-C 3000", 2, aaPack, SimOptions{.capacityMah = 4000, .seed = 6}, 0, QString(),
+           [&](CChargerDlg& dlg) {
+               dlg.OnChargeGraph();
+               CChargeGraphWnd* graph = dlg.findChild<CChargeGraphWnd*>();
+               graph->resize(960, 480);
+               ok = Save(*graph, out + "/charge-graph-backup.png") && ok;
+           });
+    {
+        CChargeLimitsDlg dlg({.ratedMah = 4000}, "Sub-C 3000");
+        dlg.show();
+        ok = Save(dlg, out + "/charge-limits.png") && ok;
+    }
     {
         CChargePropertiesDlg dlg;
         dlg.m_edit.cells = 8;
