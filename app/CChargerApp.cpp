@@ -79,6 +79,14 @@ int CChargerApp::InitInstance() {
                 window->OnTerminateRequest();
             }
         });
+        // A guardian killed on its own leaves no charge running unguarded, and a new charge
+        // starts only with a new guardian (the simulated box charges nothing real).
+        OnChargerGuardianLost([window] {
+            if (window) {
+                window->OnGuardianLost();
+            }
+        });
+        dlg.m_ensureGuardian = [simulated] { return StartChargerGuardian() || simulated; };
         // Destroyed by another program, the window could not be seen or stopped any more.
         WatchWindowDestroyed(&dlg, [window] {
             LatchChargerOff();
@@ -88,6 +96,7 @@ int CChargerApp::InitInstance() {
         });
         dlg.DoModal();
         ClearSignalGuardCallback();
+        OnChargerGuardianLost({});
     }
     // Every way out of the window ends here with the charger off.
     ChargerOff();

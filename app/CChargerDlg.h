@@ -40,6 +40,12 @@ public:
     // A request to end (a signal, the display gone): the charger is already off. Ends the
     // program at once, even from inside a dialog, without any of a charge's end steps.
     void OnTerminateRequest();
+    // The guardian was killed by someone: a running charge is stopped at once, never left to
+    // run unguarded.
+    void OnGuardianLost();
+    // Makes sure a guardian runs before a charge starts; false refuses the charge. Unset (the
+    // tests' windows) every charge may start.
+    std::function<bool()> m_ensureGuardian;
     void OnAboutClick();
     // Opens (or brings forward) the Charge Graph window.
     void OnChargeGraph();

@@ -25,6 +25,7 @@
 #include "platform/DesktopNotifier.h"
 #include "platform/PortDriver.h"
 #include "platform/Resources.h"
+#include "platform/SignalGuard.h"
 #include "platform/WriteFailure.h"
 
 namespace {
@@ -69,6 +70,12 @@ void CChargerDlg::OnOK() {
 }
 
 void CChargerDlg::StartCycle() {
+    if (m_ensureGuardian && !m_ensureGuardian()) {
+        m_reportFailure(QString("KVC410 cannot start %1, the process that switches the charger "
+                                "off should KVC410 be killed, so it will not start a charge.")
+                            .arg(kGuardianName));
+        return;
+    }
     m_btnStart->setText(kStop);
     // A second on a real port; faster on a simulated box that runs faster than the wall clock.
     SetTimer(kMeasurementTimer, PortTickMilliseconds());
@@ -113,6 +120,25 @@ void CChargerDlg::OnTerminateRequest() {
     // Leaves every event loop, those of open dialogs too; their callers see Cancel.
     QCoreApplication::exit(0);
     done(IDOK);
+}
+
+void CChargerDlg::OnGuardianLost() {
+    if (!m_cycle.IsCharging() || ChargerOffLatched()) {
+        return;  // nothing runs unguarded; the next Start asks for a new guardian
+    }
+    // Off before anything else, and no tick may switch it on again while the user reads.
+    KillTimer(kMeasurementTimer);
+    KillTimer(kClockTimer);
+    ChargerOff();
+    m_reportFailure(QString("The process %1, which switches the charger off should KVC410 be "
+                            "killed, has ended (killed by another program?), so the charge was "
+                            "stopped: KVC410 does not charge unguarded. Start the charge again "
+                            "to go on; a new %1 is started for it.")
+                        .arg(kGuardianName));
+    // Stop may have been pressed meanwhile.
+    if (m_cycle.IsCharging()) {
+        StopCycle(true);
+    }
 }
 
 void CChargerDlg::OnTimer(int id) {

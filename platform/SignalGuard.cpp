@@ -2,9 +2,11 @@
 
 #include <fcntl.h>
 #include <sys/prctl.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <QCoreApplication>
 #include <QSocketNotifier>
 #include <cerrno>
 #include <csignal>
@@ -17,6 +19,50 @@ int g_pipe[2] = {-1, -1};
 std::function<void()> g_onTerminate;
 int g_guardianPipe = -1;
 pid_t g_guardian = -1;
+// Becomes readable when the guardian has ended (a pidfd).
+int g_guardianWatch = -1;
+QSocketNotifier* g_guardianNotifier = nullptr;
+std::function<void()> g_onGuardianLost;
+
+void ForgetGuardian() {
+    if (g_guardianNotifier != nullptr) {
+        g_guardianNotifier->setEnabled(false);
+        g_guardianNotifier->deleteLater();
+        g_guardianNotifier = nullptr;
+    }
+    if (g_guardianWatch >= 0) {
+        close(g_guardianWatch);
+        g_guardianWatch = -1;
+    }
+    if (g_guardianPipe >= 0) {
+        close(g_guardianPipe);
+        g_guardianPipe = -1;
+    }
+    g_guardian = -1;
+}
+
+// Called when the guardian's pidfd says it has ended while the program runs on.
+void OnGuardianEnded() {
+    while (waitpid(g_guardian, nullptr, WNOHANG) < 0 && errno == EINTR) {
+    }
+    ForgetGuardian();
+    if (g_onGuardianLost) {
+        g_onGuardianLost();
+    }
+}
+
+void WatchGuardian() {
+    if (QCoreApplication::instance() == nullptr) {
+        return;
+    }
+    const int fd = static_cast<int>(syscall(SYS_pidfd_open, g_guardian, 0));
+    if (fd < 0) {
+        return;  // a kernel before 5.3: the guardian still guards, unwatched
+    }
+    g_guardianWatch = fd;
+    g_guardianNotifier = new QSocketNotifier(fd, QSocketNotifier::Read);
+    QObject::connect(g_guardianNotifier, &QSocketNotifier::activated, [] { OnGuardianEnded(); });
+}
 
 // Asked to end: the program shuts down through its event loop.
 bool IsPoliteRequest(int sig) {
@@ -98,6 +144,11 @@ bool StartChargerGuardian() {
     if (pid == 0) {
         // The guardian: only async-signal-safe calls from here on, the parent may have threads.
         close(fds[1]);
+        // A session, a process group and a name of its own: what users type at a program that
+        // hangs (pkill -9 kvc410, killall -9 kvc410, kill -9 -PGID, closing its terminal)
+        // leaves it alive to switch the charger off after the program.
+        setsid();
+        prctl(PR_SET_NAME, kGuardianName);
         // A Ctrl+C in the terminal reaches the whole process group; the program handles it,
         // and the guardian stays until the program is gone.
         struct sigaction ignore {};
@@ -127,6 +178,7 @@ bool StartChargerGuardian() {
     close(fds[0]);
     g_guardianPipe = fds[1];
     g_guardian = pid;
+    WatchGuardian();
     return true;
 }
 
@@ -134,13 +186,22 @@ int ChargerGuardianPid() {
     return g_guardian;
 }
 
+void OnChargerGuardianLost(std::function<void()> onLost) {
+    g_onGuardianLost = std::move(onLost);
+}
+
 void StopChargerGuardian() {
     if (g_guardian <= 0) {
         return;
     }
+    const pid_t guardian = g_guardian;
+    // Told first that this end is wanted: the notifier must not report it as lost.
+    if (g_guardianNotifier != nullptr) {
+        g_guardianNotifier->setEnabled(false);
+    }
     close(g_guardianPipe);
     g_guardianPipe = -1;
-    while (waitpid(g_guardian, nullptr, 0) < 0 && errno == EINTR) {
+    while (waitpid(guardian, nullptr, 0) < 0 && errno == EINTR) {
     }
-    g_guardian = -1;
+    ForgetGuardian();
 }

@@ -16,10 +16,19 @@ void InstallSignalGuard(std::function<void()> onTerminate);
 // Drops the callback (its window is about to go); the handlers stay.
 void ClearSignalGuardCallback();
 
+// The guardian's process name, as ps, top, pkill and killall show it: it does not contain the
+// program's, so that a kill of the program by name leaves the guardian to switch off.
+inline const char* const kGuardianName = "kvc-guardian";
+
 // Forks the guardian: it shares the installed port and writes 255 to the data register when the
 // program's end of a pipe closes, which the kernel does however the program ends, then exits.
-// It writes nothing else. False when it could not be started.
+// It writes nothing else. It runs in a session and process group of its own, under
+// kGuardianName. True when one runs (also when it ran already); false when none could be
+// started.
 bool StartChargerGuardian();
+// Called (from the event loop) when the guardian ended while the program runs on: killed by
+// someone. The program is then unguarded until StartChargerGuardian succeeds again.
+void OnChargerGuardianLost(std::function<void()> onLost);
 // A clean exit: lets the guardian go (it switches off once more) and waits for it, so that it
 // never holds the port after the program.
 void StopChargerGuardian();

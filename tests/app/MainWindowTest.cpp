@@ -416,3 +416,19 @@ TEST(MainWindow, TicksAsFastAsTheSimulatedBoxRunsAndOnceASecondOnARealPort) {
         InstallPortDriver(std::move(previous));
     }
 }
+
+TEST(MainWindow, NoChargeStartsWithoutAGuardian) {
+    ProfileSandbox profile;
+    PortSandbox<RecordingPort> port;
+    CChargerDlg dlg;
+    std::vector<QString> said;
+    dlg.m_reportFailure = [&](const QString& m) { said.push_back(m); };
+    dlg.m_ensureGuardian = [] { return false; };
+    dlg.Initialise();
+    dlg.OnOK();
+    EXPECT_EQ(dlg.m_bCharging, 0);
+    EXPECT_EQ(dlg.m_btnStart->text(), "Start");
+    EXPECT_EQ(port->data, kChargerOff);
+    ASSERT_EQ(said.size(), 1u);
+    EXPECT_TRUE(said[0].contains("kvc-guardian")) << said[0].toStdString();
+}

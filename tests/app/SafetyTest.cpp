@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
+#include <unistd.h>
 
 #include <QDeadlineTimer>
 #include <QDir>
@@ -47,9 +48,11 @@ public:
     QProcess& Process() { return m_process; }
     pid_t Pid() { return static_cast<pid_t>(m_process.processId()); }
 
-    // Starts the program in a state and waits until it says it is there.
+    // Starts the program in a state and waits until it says it is there. In a process group of
+    // its own, as a program started from a shell is: a kill of its group spares the tests.
     bool StartIn(const QString& state, const QString& program = KVC410_SAFETY_CHILD) {
         m_process.setProcessEnvironment(m_env);
+        m_process.setChildProcessModifier([] { setpgid(0, 0); });
         m_process.start(program, {state});
         if (!m_process.waitForStarted(10000)) {
             return false;
@@ -214,6 +217,65 @@ TEST(Safety, ALostDisplaySwitchesOffAndEndsTheProgram) {
         EXPECT_TRUE(Within(1000, [&] { return ProcessGone(run.Guardian()); })) << serverDies;
         server.kill();
         server.waitForFinished(5000);
+    }
+}
+
+QByteArray ProcessName(int pid) {
+    return ReadFile(QString("/proc/%1/comm").arg(pid)).trimmed();
+}
+
+// What users type at a program that hangs, and the guardian killed first: the charger is off
+// at the end of each, and never on after the guardian is gone.
+TEST(Safety, KillsByNameByGroupAndOfTheGuardianLeaveTheChargerOff) {
+    enum class Way { ByName, ByExactName, Group, GuardianFirst };
+    for (Way way : {Way::ByName, Way::ByExactName, Way::Group, Way::GuardianFirst}) {
+        const int label = static_cast<int>(way);
+        ChildRun run;
+        ASSERT_TRUE(run.StartIn("charging")) << label;
+        ASSERT_TRUE(Within(2000, [&] { return run.DataWrites().contains("W 888 0"); }));
+        const int program = run.Pid();
+        const int guardian = run.Guardian();
+        ASSERT_GT(guardian, 0);
+        // A name and a session of its own.
+        EXPECT_EQ(ProcessName(guardian), "kvc-guardian") << label;
+        EXPECT_NE(getsid(guardian), getsid(program)) << label;
+        EXPECT_NE(getpgid(guardian), getpgid(program)) << label;
+        switch (way) {
+            case Way::ByName:
+            case Way::ByExactName:
+                // pkill -9 kvc410 (the name contains it) and killall -9 (the name is it), over the
+                // program and its guardian: the only processes the test may touch.
+                for (int pid : {program, guardian}) {
+                    const QByteArray name = ProcessName(pid);
+                    const bool hit = way == Way::ByName ? name.contains("kvc410")
+                                                        : name == ProcessName(program);
+                    if (hit) {
+                        ::kill(pid, SIGKILL);
+                    }
+                }
+                break;
+            case Way::Group:
+                ::kill(-getpgid(program), SIGKILL);
+                break;
+            case Way::GuardianFirst:
+                ::kill(guardian, SIGKILL);
+                // The program notices at once, switches off and stops the charge, and says why.
+                EXPECT_TRUE(Within(1000, [&] { return run.LastWriteIsOff(); })) << label;
+                QThread::msleep(1500);  // no tick switches the charger on again
+                EXPECT_TRUE(run.LastWriteIsOff()) << label;
+                EXPECT_EQ(run.Process().state(), QProcess::Running) << label;
+                QByteArray said;
+                EXPECT_TRUE(Within(1000, [&] {
+                    run.Process().waitForReadyRead(10);
+                    said += run.Process().readAllStandardError();
+                    return said.contains("kvc-guardian");
+                })) << label;
+                ::kill(program, SIGKILL);
+                break;
+        }
+        ASSERT_TRUE(run.Process().waitForFinished(5000)) << label;
+        EXPECT_TRUE(Within(1000, [&] { return run.LastWriteIsOff(); })) << label;
+        EXPECT_TRUE(Within(1000, [&] { return ProcessGone(guardian); })) << label;
     }
 }
 
