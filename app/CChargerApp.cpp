@@ -88,6 +88,7 @@ int CChargerApp::InitInstance() {
         });
         dlg.m_ensureGuardian = [simulated] { return StartChargerGuardian() || simulated; };
         // Destroyed by another program, the window could not be seen or stopped any more.
+        WatchDialogsDestroyed(&dlg);
         WatchWindowDestroyed(&dlg, [window] {
             LatchChargerOff();
             if (window) {

@@ -153,7 +153,8 @@ bool CChargerDlg::OnInitDialog() {
 
 bool CChargerDlg::MayQuit() {
     // A stray Escape after closing a dialog must not throw a charge away.
-    return m_bCharging == 0 || Ask("A charge is running. Stop it and quit?", true);
+    return m_bCharging == 0 ||
+           Ask("A charge is running. Stop it and quit?", true, QString(), &m_quitQuestion);
 }
 
 void CChargerDlg::OnClose() {

@@ -145,9 +145,13 @@ private:
     void ShowNotice(const QString& message);
     // The program's own message box: true when the user answers OK.
     // name: a pack name inside the question, cut short if the question does not fit.
-    bool Ask(const QString& question, bool cancelDefault = false, const QString& name = {});
+    // open: set to the question while it is open.
+    bool Ask(const QString& question, bool cancelDefault = false, const QString& name = {},
+             QPointer<QDialog>* open = nullptr);
     // Asked before a running charge is thrown away by Escape or the close box.
     bool MayQuit();
+    // That question while it is open: a charge that ends meanwhile closes it, as Cancel.
+    QPointer<QDialog> m_quitQuestion;
 
 protected:
     void contextMenuEvent(QContextMenuEvent* event) override;

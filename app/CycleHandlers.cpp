@@ -167,6 +167,10 @@ void CChargerDlg::OnTextsChanged(const ChargeTexts& t) {
 }
 
 void CChargerDlg::OnEnded(ChargeEnd reason) {
+    // "A charge is running. Stop it and quit?" asks about a charge that is over now.
+    if (m_quitQuestion) {
+        m_quitQuestion->reject();
+    }
     if (reason == ChargeEnd::SampleLost) {
         // The history can no longer judge the end of the charge: stop as by hand, without
         // asking to store a record with a hole in it.

@@ -53,11 +53,15 @@ void CChargerDlg::ShowNotice(const QString& message) {
     Ask(message);
 }
 
-bool CChargerDlg::Ask(const QString& question, bool cancelDefault, const QString& name) {
+bool CChargerDlg::Ask(const QString& question, bool cancelDefault, const QString& name,
+                      QPointer<QDialog>* open) {
     CConfirmDlg confirm(this);
     confirm.m_strMessage = question;
     confirm.m_strName = name;
     confirm.m_bCancelDefault = cancelDefault;
+    if (open != nullptr) {
+        *open = &confirm;
+    }
     return confirm.DoModal() == IDOK;
 }
 

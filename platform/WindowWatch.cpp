@@ -1,8 +1,10 @@
 #include "platform/WindowWatch.h"
 
 #include <QAbstractNativeEventFilter>
-#include <QCoreApplication>
+#include <QApplication>
+#include <QDialog>
 #include <QPointer>
+#include <QTimer>
 #include <QWidget>
 #include <cstdint>
 
@@ -45,7 +47,47 @@ private:
     QPointer<QWidget> m_window;
     std::function<void()> m_onDestroyed;
 };
+// Every dialog but the one given: destroyed from outside, it is cancelled.
+class DialogDestroyWatch final : public QAbstractNativeEventFilter {
+public:
+    explicit DialogDestroyWatch(QWidget* except) : m_except(except) {}
+    bool nativeEventFilter(const QByteArray& type, void* message, qintptr*) override {
+        if (type != "xcb_generic_event_t") {
+            return false;
+        }
+        const auto* event = static_cast<const XcbGenericEvent*>(message);
+        if ((event->responseType & 0x7F) != kDestroyNotify) {
+            return false;
+        }
+        const uint32_t window = static_cast<const XcbDestroyNotifyEvent*>(message)->window;
+        for (QWidget* top : QApplication::topLevelWidgets()) {
+            auto* dialog = qobject_cast<QDialog*>(top);
+            if (dialog == nullptr || dialog == m_except ||
+                !dialog->testAttribute(Qt::WA_WState_Created) ||
+                static_cast<uint32_t>(dialog->internalWinId()) != window) {
+                continue;
+            }
+            // Outside the display server's event: the dialog's own loop ends as on Cancel.
+            QPointer<QDialog> gone(dialog);
+            QTimer::singleShot(0, [gone] {
+                if (gone) {
+                    gone->reject();
+                }
+            });
+        }
+        return false;
+    }
+
+private:
+    QPointer<QWidget> m_except;
+};
 }  // namespace
+
+void WatchDialogsDestroyed(QWidget* except) {
+    auto* watch = new DialogDestroyWatch(except);
+    QCoreApplication::instance()->installNativeEventFilter(watch);
+    QObject::connect(QCoreApplication::instance(), &QObject::destroyed, [watch] { delete watch; });
+}
 
 void WatchWindowDestroyed(QWidget* window, std::function<void()> onDestroyed) {
     auto* watch = new DestroyWatch(window, std::move(onDestroyed));

@@ -26,6 +26,7 @@
 #include "packs/CPackEditorDlg.h"
 #include "packs/CPackInfoDlg.h"
 #include "settings/CChargePropertiesDlg.h"
+#include "settings/ChargeSettingsStore.h"
 #include "tests/TestSupport.h"
 
 namespace {
@@ -431,4 +432,40 @@ TEST(MainWindow, NoChargeStartsWithoutAGuardian) {
     EXPECT_EQ(port->data, kChargerOff);
     ASSERT_EQ(said.size(), 1u);
     EXPECT_TRUE(said[0].contains("kvc-guardian")) << said[0].toStdString();
+}
+
+TEST(MainWindow, AChargeThatEndsWhileQuittingIsAskedAboutClosesTheQuestion) {
+    ProfileSandbox profile;
+    StoreChargeSettings(profile.profile(), {.timedSeconds = 5, .chargeType = kTimedCharge});
+    PortSandbox<SimulatedChargerBox> box(SteppedSim());
+    CChargerDlg dlg;
+    dlg.m_playWave = [](const QByteArray&) { return 0; };
+    dlg.m_notify = nullptr;
+    dlg.Initialise();
+    dlg.show();
+    dlg.OnOK();
+    // The question stays unanswered while the charge runs to its end under it.
+    auto tick = WhenModalOpens<CConfirmDlg>([&](CConfirmDlg*) {
+        for (int i = 0; i < 10 && dlg.m_bCharging; ++i) {
+            box->AdvanceSeconds(1);
+            dlg.OnTimer(1);
+            if (dlg.m_bCharging) {
+                dlg.OnTimer(2);
+            }
+        }
+    });
+    bool stuck = false;
+    QTimer::singleShot(3000, [&] {
+        if (auto* open = qobject_cast<CConfirmDlg*>(QApplication::activeModalWidget())) {
+            stuck = true;
+            static_cast<QDialog*>(open)->reject();
+        }
+    });
+    dlg.close();
+    EXPECT_FALSE(stuck);
+    EXPECT_EQ(dlg.m_cycle.LastEnd(), ChargeEnd::Completed);
+    // Closed as Cancel: the window stays, and the next close asks nothing.
+    EXPECT_TRUE(dlg.isVisible());
+    dlg.close();
+    EXPECT_FALSE(dlg.isVisible());
 }

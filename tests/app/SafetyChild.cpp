@@ -56,6 +56,8 @@ int main(int argc, char** argv) {
         if (mode == "modal") {
             QTimer::singleShot(100, [dlg] { SayReady(dlg); });
             dlg->OnProperties();
+            std::printf("dialog closed\n");
+            std::fflush(stdout);
             return;
         }
         SayReady(dlg);

@@ -247,8 +247,8 @@ TEST(Safety, KillsByNameByGroupAndOfTheGuardianLeaveTheChargerOff) {
                 // program and its guardian: the only processes the test may touch.
                 for (int pid : {program, guardian}) {
                     const QByteArray name = ProcessName(pid);
-                    const bool hit = way == Way::ByName ? name.contains("kvc410")
-                                                        : name == ProcessName(program);
+                    const bool hit =
+                        way == Way::ByName ? name.contains("kvc410") : name == ProcessName(program);
                     if (hit) {
                         ::kill(pid, SIGKILL);
                     }
@@ -277,6 +277,43 @@ TEST(Safety, KillsByNameByGroupAndOfTheGuardianLeaveTheChargerOff) {
         EXPECT_TRUE(Within(1000, [&] { return run.LastWriteIsOff(); })) << label;
         EXPECT_TRUE(Within(1000, [&] { return ProcessGone(guardian); })) << label;
     }
+}
+
+TEST(Safety, ADialogDestroyedByAnotherProgramIsCancelled) {
+    // The Charge Properties dialog open over a charge, its window destroyed: the dialog is gone
+    // as if cancelled, and the window behind it answers again.
+    QProcess server;
+    server.start("Xvfb", {"-displayfd", "1", "-screen", "0", "800x600x24", "-nolisten", "tcp"});
+    ASSERT_TRUE(server.waitForStarted(10000)) << "Xvfb (Debian xvfb) is needed";
+    QByteArray display;
+    QDeadlineTimer deadline(20000);
+    while (!display.contains('\n') && server.waitForReadyRead(deadline.remainingTime())) {
+        display += server.readAllStandardOutput();
+    }
+    ASSERT_TRUE(display.contains('\n'));
+    ChildRun run;
+    run.Env().insert("QT_QPA_PLATFORM", "xcb");
+    run.Env().insert("DISPLAY", ":" + QString(display.trimmed()));
+    ASSERT_TRUE(run.StartIn("modal")) << run.Process().readAllStandardError().toStdString();
+    QProcess destroyer;
+    destroyer.setProcessEnvironment(run.Env());
+    destroyer.start(KVC410_DESTROY_WINDOW, {"Charge Properties"});
+    ASSERT_TRUE(destroyer.waitForFinished(10000));
+    ASSERT_EQ(destroyer.exitCode(), 0);
+    QByteArray said;
+    EXPECT_TRUE(Within(3000, [&] {
+        run.Process().waitForReadyRead(10);
+        said += run.Process().readAllStandardOutput();
+        return said.contains("dialog closed");
+    }));
+    // The program lives on, its charge too, and a signal still ends it cleanly.
+    EXPECT_EQ(run.Process().state(), QProcess::Running);
+    ::kill(run.Pid(), SIGTERM);
+    EXPECT_TRUE(run.Process().waitForFinished(5000));
+    EXPECT_EQ(run.Process().exitCode(), 0);
+    EXPECT_TRUE(run.LastWriteIsOff());
+    server.kill();
+    server.waitForFinished(5000);
 }
 
 TEST(Safety, EscapeAndTheCloseBoxSwitchTheChargerOff) {
