@@ -5,6 +5,7 @@
 #include "app/CChargerApp.h"
 #include "app/CommandLine.h"
 #include "app/PortCheck.h"
+#include "platform/DesktopNotifier.h"
 
 int main(int argc, char** argv) {
     // The command line is read before any window exists: --help, --version and --check-port
@@ -35,6 +36,7 @@ int main(int argc, char** argv) {
     if (line.portGiven) {
         setenv("KVC410_PORT", line.port.c_str(), 1);
     }
+    NeverLaunchASessionBus();
     QApplication app(argc, argv);
     CChargerApp theApp;
     return theApp.InitInstance();

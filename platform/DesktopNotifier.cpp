@@ -12,8 +12,16 @@ const char* const kPath = "/org/freedesktop/Notifications";
 const char* const kAppId = "com.quillmark.KVC410";
 }  // namespace
 
+namespace {
+// The address that tells D-Bus there is no session bus, and not to start one.
+const char* const kNoBus = "disabled:";
+}  // namespace
+
 QString SessionBusAddress() {
     const QString address = qEnvironmentVariable("DBUS_SESSION_BUS_ADDRESS");
+    if (address == kNoBus) {
+        return QString();
+    }
     if (!address.isEmpty()) {
         return address;
     }
@@ -57,4 +65,13 @@ void NotifyInBackground(const QString& summary, const QString& body, bool critic
     // end of a charge (the charger is already off by then, but the window would freeze).
     QThreadPool::globalInstance()->start(
         [summary, body, critical] { SendDesktopNotification(summary, body, critical); });
+}
+
+void NeverLaunchASessionBus() {
+    // Without an address, the D-Bus library (through Qt's accessibility and theme code) would
+    // "autolaunch" a bus of its own: a dbus-launch and a dbus-daemon that outlive the program,
+    // and a ~/.dbus folder.
+    if (SessionBusAddress().isEmpty()) {
+        qputenv("DBUS_SESSION_BUS_ADDRESS", kNoBus);
+    }
 }

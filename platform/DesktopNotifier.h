@@ -16,3 +16,7 @@ void NotifyInBackground(const QString& summary, const QString& body, bool critic
 // The session bus's address as the program finds it: DBUS_SESSION_BUS_ADDRESS, else the
 // per-user bus at $XDG_RUNTIME_DIR/bus; empty when there is none (nothing is ever auto-launched).
 QString SessionBusAddress();
+
+// With no session bus to be found, tells every user of D-Bus in the program that there is none,
+// so that none is started behind the user's back. Call before the application object exists.
+void NeverLaunchASessionBus();

@@ -4,8 +4,11 @@
 #include <gtest/gtest.h>
 
 #include <QDBusConnection>
+#include <QDeadlineTimer>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QProcess>
+#include <QTemporaryDir>
 #include <QVariantMap>
 #include <QtTest/QTest>
 
@@ -148,6 +151,43 @@ TEST(Notification, AnAutomaticEndIsToldToTheDesktopAndNothingElseIs) {
     QDBusConnection::disconnectFromBus("fake-notifications");
     EXPECT_EQ(service.received.size(), 2u);
     EXPECT_TRUE(failures.empty());
+}
+
+TEST(Notification, WithNoSessionBusNoneIsStarted) {
+    // The D-Bus library starts a bus of its own (dbus-launch, from the dbus-x11 package) for a
+    // program on an X display that finds none; KVC410 must not.
+    if (!QFileInfo::exists("/usr/bin/dbus-launch")) {
+        GTEST_SKIP() << "no dbus-launch (Debian dbus-x11) to be started";
+    }
+    QProcess server;
+    server.start("Xvfb", {"-displayfd", "1", "-screen", "0", "800x600x24", "-nolisten", "tcp"});
+    ASSERT_TRUE(server.waitForStarted(10000)) << "Xvfb (Debian xvfb) is needed";
+    QByteArray display;
+    QDeadlineTimer deadline(20000);
+    while (!display.contains('\n') && server.waitForReadyRead(deadline.remainingTime())) {
+        display += server.readAllStandardOutput();
+    }
+    ASSERT_TRUE(display.contains('\n'));
+    QTemporaryDir home;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove("DBUS_SESSION_BUS_ADDRESS");
+    env.insert("HOME", home.path());
+    env.insert("XDG_RUNTIME_DIR", home.path());
+    env.insert("XDG_CONFIG_HOME", home.path() + "/.config");
+    env.insert("QT_QPA_PLATFORM", "xcb");
+    env.insert("DISPLAY", ":" + QString(display.trimmed()));
+    env.insert("KVC410_PORT", "sim");
+    QProcess program;
+    program.setProcessEnvironment(env);
+    program.start(KVC410_BINARY, {});
+    ASSERT_TRUE(program.waitForStarted(10000));
+    QTest::qWait(2000);  // the window is up: the library would have started its bus by now
+    program.terminate();
+    EXPECT_TRUE(program.waitForFinished(10000));
+    // dbus-launch leaves its mark in the home folder.
+    EXPECT_FALSE(QFileInfo::exists(home.path() + "/.dbus"));
+    server.kill();
+    server.waitForFinished(5000);
 }
 
 #include "NotificationTest.moc"
