@@ -1,6 +1,7 @@
 #include "app/CChargerApp.h"
 
 #include <QApplication>
+#include <QFile>
 #include <QPointer>
 #include <cstdlib>
 
@@ -10,6 +11,7 @@
 #include "hardware/Converter.h"
 #include "platform/Messages.h"
 #include "platform/Profile.h"
+#include "platform/SafeRead.h"
 #include "platform/SignalGuard.h"
 #include "platform/SingleInstance.h"
 #include "platform/WindowWatch.h"
@@ -25,7 +27,9 @@ int CChargerApp::InitInstance() {
     // Before the port is even opened: a second program must not disturb a running charge, on
     // this port, whoever started it.
     const char* setting = std::getenv("KVC410_PORT");
-    const std::string lockName = PortLockName(setting);
+    // Nothing is named after a setting that is not understood: opening it below says so.
+    const std::string lockName =
+        IsPortSettingUnderstood(setting ? setting : "") ? PortLockName(setting) : std::string();
     if (!lockName.empty()) {
         std::string why;
         switch (AcquirePortLock(lockName, PortLockFolder(), why)) {
@@ -64,6 +68,17 @@ int CChargerApp::InitInstance() {
         return kExitFailure;
     }
 
+    // A pipe or a device at the profile's place (or its lock's) would hold the program in
+    // open() before any window: refused, naming it.
+    for (const QString& path : {Profile::UserPath(), Profile::UserPath() + ".lock"}) {
+        std::string why;
+        if (!IsRegularOrAbsent(QFile::encodeName(path).toStdString(), why)) {
+            ShowFatalError(QString("KVC410 cannot use its settings file \"%1\": %2. Remove it, "
+                                   "and KVC410 makes a new one.")
+                               .arg(path, QString::fromStdString(why)));
+            return kExitFailure;
+        }
+    }
     auto profile = Profile::ForUser();
     profile->SetFailureReporter([](const QString& message) { ShowWarning(nullptr, message); });
     SetAppProfile(std::move(profile));

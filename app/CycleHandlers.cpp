@@ -25,6 +25,7 @@
 #include "platform/DesktopNotifier.h"
 #include "platform/PortDriver.h"
 #include "platform/Resources.h"
+#include "platform/SafeRead.h"
 #include "platform/SignalGuard.h"
 #include "platform/WriteFailure.h"
 
@@ -34,6 +35,9 @@ constexpr int kClockTimer = 2;
 constexpr int kChargingGif = 197;
 constexpr int kIdleGif = 198;
 const char* const kEndPicture = "nomove.gif";
+// The most of a picture or a sound of the user's that is read: far more than any end picture
+// or chime needs.
+constexpr size_t kLargestUserFile = 64u << 20;
 const char* const kStart = "Start";
 const char* const kStop = "Stop";
 
@@ -216,11 +220,15 @@ void CChargerDlg::EndCycle(bool disconnected) {
     QFile ownFile(builtIn);
     const QByteArray own = ownFile.open(QIODevice::ReadOnly) ? ownFile.readAll() : QByteArray();
     auto show = [&](const QString& path) {
-        QFile file(path);
-        if (!file.open(QIODevice::ReadOnly)) {
+        // The log folder is the user's: a pipe or a device named like the picture must not
+        // hold the window.
+        std::string bytes;
+        std::string why;
+        if (ReadRegularFile(QFile::encodeName(path).toStdString(), kLargestUserFile, bytes, why) !=
+            SafeRead::Ok) {
             return false;
         }
-        const QByteArray data = file.readAll();
+        const QByteArray data = QByteArray::fromStdString(bytes);
         return data == own ? m_picture->Load(builtIn) : m_picture->LoadFromMemory(data);
     };
     bool shown = show(QString(kEndPicture));
@@ -287,9 +295,11 @@ int CChargerDlg::PlayWaveResource(const char* name) {
     // A sound of that name beside the program or in its share/kvc410 replaces the built-in one.
     const QString file = QString(name).toUpper() + ".wav";
     for (const QString& folder : DataFolders(m_strProgramFolder)) {
-        QFile own(folder + "/" + file);
-        if (own.open(QIODevice::ReadOnly)) {
-            return m_playWave(own.readAll());
+        std::string bytes;
+        std::string why;
+        if (ReadRegularFile(QFile::encodeName(folder + "/" + file).toStdString(), kLargestUserFile,
+                            bytes, why) == SafeRead::Ok) {
+            return m_playWave(QByteArray::fromStdString(bytes));
         }
     }
     QFile resource(ResourcePath("wave", QString(name)));

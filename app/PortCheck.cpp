@@ -67,7 +67,8 @@ void GroupMembership(gid_t gid, bool& now, bool& listed) {
     now = getegid() == gid;
     std::vector<gid_t> groups(static_cast<size_t>(std::max(getgroups(0, nullptr), 0)));
     if (!groups.empty()) {
-        groups.resize(static_cast<size_t>(getgroups(static_cast<int>(groups.size()), groups.data())));
+        groups.resize(
+            static_cast<size_t>(getgroups(static_cast<int>(groups.size()), groups.data())));
     }
     now = now || std::find(groups.begin(), groups.end(), gid) != groups.end();
     listed = now;
@@ -95,18 +96,21 @@ void NoDevice(Report& report, const std::string& device, const PortCheckPlaces& 
         return;
     }
     if (!Exists(places.moduleFolder + "/parport_pc")) {
-        report.Problem(device + " does not exist, and the parport_pc module (the driver of the "
-                                "parallel port on the main board) is not loaded.",
+        report.Problem(device +
+                           " does not exist, and the parport_pc module (the driver of the "
+                           "parallel port on the main board) is not loaded.",
                        "load it: sudo modprobe parport_pc (and add parport_pc to /etc/modules "
                        "to load it at every start). A port on a PCI or USB card needs that "
                        "card's own module.");
     } else if (!Exists(places.moduleFolder + "/ppdev")) {
-        report.Problem(device + " does not exist: the ppdev module, through which programs "
-                                "reach the port, is not loaded.",
+        report.Problem(device +
+                           " does not exist: the ppdev module, through which programs "
+                           "reach the port, is not loaded.",
                        "load it: sudo modprobe ppdev (and add ppdev to /etc/modules).");
     } else {
-        report.Problem(device + " does not exist, although the parallel port drivers are "
-                                "loaded: the kernel found no port.",
+        report.Problem(device +
+                           " does not exist, although the parallel port drivers are "
+                           "loaded: the kernel found no port.",
                        "make sure the port is switched on in the machine's firmware set-up, or "
                        "name the port's device with --port.");
     }
@@ -137,7 +141,8 @@ void CheckPpdev(Report& report, const std::string& device, const PortCheckPlaces
                                "log out and in again, so that the membership takes effect.");
             } else {
                 report.Problem("you may not open " + device + " although you are in its group " +
-                                   groupName + ": the device does not let the group read and "
+                                   groupName +
+                                   ": the device does not let the group read and "
                                    "write it.",
                                "let the group read and write it (a udev rule: "
                                "KERNEL==\"parport[0-9]*\", GROUP=\"lp\", MODE=\"0660\").");
@@ -162,9 +167,9 @@ void CheckPpdev(Report& report, const std::string& device, const PortCheckPlaces
                            "unload the printer driver (sudo modprobe -r lp) or stop the printer "
                            "service (sudo systemctl stop cups), then try again.");
         } else {
-            report.Problem(device + " is not a parallel port through ppdev: " +
-                               std::strerror(error) + ".",
-                           "name the parallel port's device, such as /dev/parport0.");
+            report.Problem(
+                device + " is not a parallel port through ppdev: " + std::strerror(error) + ".",
+                "name the parallel port's device, such as /dev/parport0.");
         }
         close(fd);
         return;
@@ -189,10 +194,12 @@ bool CheckLock(Report& report, const std::string& setting, const PortCheckPlaces
                            "use that window, or end it first.");
             return true;
         case PortLock::Unavailable:
-            report.Problem("the lock that keeps a second program off the port cannot be made "
-                           "in " + folder + " (" + why + ").",
-                           "make sure the folder exists and can be written, or name another "
-                           "one in KVC410_LOCK_DIR.");
+            report.Problem(
+                "the lock that keeps a second program off the port cannot be made "
+                "in " +
+                    folder + " (" + why + ").",
+                "make sure the folder exists and can be written, or name another "
+                "one in KVC410_LOCK_DIR.");
             break;
     }
     return false;
@@ -204,13 +211,21 @@ PortCheckResult CheckPort(const std::string& setting, const PortCheckPlaces& pla
     Report report;
     const std::string value = setting.empty() ? "auto" : setting;
     std::string device;
+    // A misspelt or hostile value is named in no lock file: refused before anything is made.
+    if (!IsPortSettingUnderstood(value) && value.rfind("sim:", 0) != 0 &&
+        value.rfind("io:", 0) != 0) {
+        report.Problem("\"" + ShownPortSetting(value) + "\" is not a port.",
+                       "use auto, sim, sim:key=value,..., /dev/parportN or io:0x378.");
+        return {false, report.Text()};
+    }
     if (value == "auto") {
         device = places.autoDevice;
         if (!Exists(device)) {
             report.Line("Port: the simulated charger box (auto: " + device + " does not exist).");
             NoDevice(report, device, places);
-            report.Line("\nKVC410 would run on the simulated charger box; no charger can be "
-                        "driven.");
+            report.Line(
+                "\nKVC410 would run on the simulated charger box; no charger can be "
+                "driven.");
             return {false, report.Text()};
         }
         report.Line("Port: " + device + " (auto), through ppdev.");

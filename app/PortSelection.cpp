@@ -27,6 +27,42 @@ PortChoice OpenPpdev(const std::string& device) {
     return PortChoice{std::move(driver), {}};
 }
 
+}  // namespace
+
+std::string ShownPortSetting(const std::string& setting) {
+    constexpr size_t kShown = 60;
+    std::string shown = setting.substr(0, kShown);
+    for (char& c : shown) {
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) {
+            c = '?';
+        }
+    }
+    return setting.size() > kShown ? shown + "..." : shown;
+}
+
+namespace {
+
+bool IsPlainDevicePath(const std::string& path) {
+    if (path.rfind("/dev/", 0) != 0 || path.size() == 5 || path.find("..") != std::string::npos) {
+        return false;
+    }
+    for (char c : path) {
+        const bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
+                           (c >= '0' && c <= '9') || c == '/' || c == '_' || c == '-' || c == '.' ||
+                           c == '+';
+        if (!plain) {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool ParseIoBase(const std::string& setting, unsigned long& base) {
+    char* end = nullptr;
+    base = std::strtoul(setting.c_str() + 3, &end, 0);
+    return end != setting.c_str() + 3 && *end == '\0' && base != 0 && base <= 0xFFFD;
+}
+
 PortChoice OpenSetting(const std::string& setting, const std::string& autoDevice) {
     if (setting.empty() || setting == "auto") {
         struct stat st {};
@@ -43,14 +79,14 @@ PortChoice OpenSetting(const std::string& setting, const std::string& autoDevice
         }
         return PortChoice{std::make_unique<SimulatedChargerBox>(options), {}};
     }
-    if (setting.rfind("/dev/", 0) == 0) {
+    if (IsPlainDevicePath(setting) && setting.size() <= kLongestPortSetting) {
         return OpenPpdev(setting);
     }
     if (setting.rfind("io:", 0) == 0) {
-        char* end = nullptr;
-        unsigned long base = std::strtoul(setting.c_str() + 3, &end, 0);
-        if (end == setting.c_str() + 3 || *end != '\0' || base == 0 || base > 0xFFFD) {
-            return Fail("KVC410_PORT: \"" + setting + "\" is not a port address such as io:0x378.");
+        unsigned long base = 0;
+        if (!ParseIoBase(setting, base)) {
+            return Fail("KVC410_PORT: \"" + ShownPortSetting(setting) +
+                        "\" is not a port address such as io:0x378.");
         }
         std::string why;
         auto driver = OpenDirectIoPort(static_cast<unsigned>(base), why);
@@ -59,12 +95,31 @@ PortChoice OpenSetting(const std::string& setting, const std::string& autoDevice
         }
         return PortChoice{std::move(driver), {}};
     }
-    return Fail("KVC410_PORT=\"" + setting +
+    return Fail("KVC410_PORT=\"" + ShownPortSetting(setting) +
                 "\" is not understood. Use auto, sim, sim:key=value,..., /dev/parportN or "
                 "io:0x378.");
 }
 
 }  // namespace
+
+bool IsPortSettingUnderstood(const std::string& setting) {
+    if (setting.size() > kLongestPortSetting) {
+        return false;
+    }
+    if (setting.empty() || setting == "auto" || setting == "sim") {
+        return true;
+    }
+    if (setting.rfind("sim:", 0) == 0) {
+        SimOptions options;
+        std::string error;
+        return ParseSimOptions(setting.substr(4), options, error);
+    }
+    if (setting.rfind("io:", 0) == 0) {
+        unsigned long base = 0;
+        return ParseIoBase(setting, base);
+    }
+    return IsPlainDevicePath(setting);
+}
 
 PortChoice OpenPortFromSetting(const char* setting, const char* tracePath,
                                const std::string& autoDevice) {

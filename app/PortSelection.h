@@ -16,6 +16,14 @@ struct PortChoice {
     std::string error;  // set when no driver could be opened; says what to do
 };
 
+// Whether a port setting has one of the forms above (a device path of plain characters, a
+// number for io:, options the simulated box knows), before anything is made from it: no lock
+// file is named after a misspelt or hostile text.
+bool IsPortSettingUnderstood(const std::string& setting);
+inline constexpr size_t kLongestPortSetting = 256;
+// A setting as a message shows it: at most 60 characters, control characters as "?".
+std::string ShownPortSetting(const std::string& setting);
+
 PortChoice OpenPortFromSetting(const char* setting, const char* tracePath,
                                const std::string& autoDevice = "/dev/parport0");
 PortChoice OpenPortFromEnvironment();

@@ -3,7 +3,8 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
-#include <fstream>
+
+#include "platform/SafeRead.h"
 
 namespace {
 
@@ -23,8 +24,8 @@ std::vector<std::string_view> Fields(std::string_view line) {
     size_t from = 0;
     while (true) {
         const size_t comma = line.find(',', from);
-        fields.push_back(Trim(line.substr(from, comma == std::string_view::npos ? line.npos
-                                                                                : comma - from)));
+        fields.push_back(
+            Trim(line.substr(from, comma == std::string_view::npos ? line.npos : comma - from)));
         if (comma == std::string_view::npos) {
             return fields;
         }
@@ -33,7 +34,8 @@ std::vector<std::string_view> Fields(std::string_view line) {
 }
 
 bool AllDigits(std::string_view s) {
-    return !s.empty() && std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
+    return !s.empty() &&
+           std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
 // The whole field must be the number; no locale is consulted.
@@ -47,8 +49,7 @@ bool Number(std::string_view s, T& value) {
 }
 
 bool SameWords(std::string_view a, std::string_view b) {
-    return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
                return std::tolower(static_cast<unsigned char>(x)) ==
                       std::tolower(static_cast<unsigned char>(y));
            });
@@ -143,31 +144,32 @@ ChargeLogRead ReadChargeLog(std::string_view text) {
         return result;
     }
     // The log is newest first; the curve runs oldest first.
-    std::stable_sort(result.points.begin(), result.points.end(),
-                     [](const CurvePoint& a, const CurvePoint& b) { return a.seconds < b.seconds; });
+    std::stable_sort(
+        result.points.begin(), result.points.end(),
+        [](const CurvePoint& a, const CurvePoint& b) { return a.seconds < b.seconds; });
     result.ok = true;
     return result;
 }
 
 ChargeLogRead ReadChargeLogFile(const std::string& path) {
     ChargeLogRead result;
-    std::ifstream in(path, std::ios::binary | std::ios::ate);
-    if (!in) {
-        result.error = "it cannot be opened";
-        return result;
+    std::string text;
+    std::string why;
+    switch (ReadRegularFile(path, kMostChargeLogBytes, text, why)) {
+        case SafeRead::Ok:
+            return ReadChargeLog(text);
+        case SafeRead::TooLarge:
+            result.error = "it is larger than any charge log (64 MB)";
+            return result;
+        case SafeRead::NotRegular:
+            result.error = why;
+            return result;
+        case SafeRead::Absent:
+        case SafeRead::Unreadable:
+            break;
     }
-    const std::streamoff size = in.tellg();
-    if (size < 0 || static_cast<unsigned long long>(size) > kMostChargeLogBytes) {
-        result.error = "it is larger than any charge log (64 MB)";
-        return result;
-    }
-    std::string text(static_cast<size_t>(size), '\0');
-    in.seekg(0);
-    if (!in.read(text.data(), size)) {
-        result.error = "it cannot be read";
-        return result;
-    }
-    return ReadChargeLog(text);
+    result.error = "it cannot be opened";
+    return result;
 }
 
 long long ChargeLogName::SortKey() const {

@@ -1,6 +1,7 @@
 #include "platform/Profile.h"
 
 #include <QFileInfo>
+#include <QStandardPaths>
 
 #include <cstdio>
 
@@ -14,9 +15,15 @@ QString KeyPath(const QString& section, const QString& key) {
 }
 }  // namespace
 
+QString Profile::UserPath() {
+    // Where QSettings keeps the user's INI file of organisation "Quillmark", application
+    // "KVC410", found without opening it (QSettings reads its file when it is made).
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+           "/Quillmark/KVC410.ini";
+}
+
 std::unique_ptr<Profile> Profile::ForUser() {
-    QSettings probe(QSettings::IniFormat, QSettings::UserScope, "Quillmark", "KVC410");
-    return std::make_unique<Profile>(probe.fileName());
+    return std::make_unique<Profile>(UserPath());
 }
 
 Profile::Profile(const QString& iniPath) : m_settings(iniPath, QSettings::IniFormat) {

@@ -14,6 +14,8 @@ class Profile {
 public:
     // The profile of organisation "Quillmark", application "KVC410", in the user's config folder.
     static std::unique_ptr<Profile> ForUser();
+    // That profile's file.
+    static QString UserPath();
     // A profile in the given INI file (tests).
     explicit Profile(const QString& iniPath);
 

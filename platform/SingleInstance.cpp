@@ -70,12 +70,23 @@ PortLock AcquirePortLock(const std::string& name, const std::string& folder, std
     // Readable by everyone, so that another user's program can take the same lock (flock works on
     // a descriptor opened for reading). The descriptor stays open until the process ends; the
     // kernel drops the lock then, also after a crash.
-    int fd = open(path.c_str(), O_RDONLY | O_CREAT | O_CLOEXEC, 0644);
+    // The folder is writable by every user: what another one put at the lock's place (a FIFO,
+    // which would hold open() forever, a link to somewhere else) is refused, never followed.
+    constexpr int kFlags = O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOFOLLOW | O_NOCTTY;
+    int fd = open(path.c_str(), kFlags | O_CREAT, 0644);
     if (fd < 0 && errno == EACCES) {
-        fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        fd = open(path.c_str(), kFlags);
     }
     if (fd < 0) {
-        why = path + ": " + std::strerror(errno);
+        why = path + ": " +
+              (errno == ELOOP ? std::string("it is a symbolic link, not a lock file")
+                              : std::string(std::strerror(errno)));
+        return PortLock::Unavailable;
+    }
+    struct stat st {};
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        close(fd);
+        why = path + ": it is not a regular file (a pipe, a device or a folder)";
         return PortLock::Unavailable;
     }
     if (flock(fd, LOCK_EX | LOCK_NB) != 0) {

@@ -5,12 +5,14 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QThread>
@@ -365,6 +367,76 @@ TEST(Safety, OneProgramPerPort) {
         const QByteArray err = program.readAllStandardError();
         EXPECT_TRUE(err.contains(c.says)) << err.toStdString();
         EXPECT_TRUE(run.DataWrites().isEmpty());
+    }
+}
+
+// What another user may leave where the program opens files: refused with a message naming it,
+// within seconds, never a program stuck in open() before its window.
+TEST(Safety, PipesLinksAndOddPortTextsInTheWayAreRefusedNotWaitedOn) {
+    enum class Put { Fifo, Link, Nothing };
+    struct Case {
+        const char* name;
+        QString port;
+        QStringList arguments;
+        const char* place;  // in the lock folder (relative) or the profile's folder ("ini")
+        Put put;
+        int exitCode;
+        const char* says;
+    };
+    const QString lock = "kvc410-dev-dev-parport-kvc410-test.lock";
+    const Case cases[] = {
+        {"fifo lock", "/dev/parport-kvc410-test", {}, "lock", Put::Fifo, 1, "not a regular file"},
+        {"linked lock", "/dev/parport-kvc410-test", {}, "lock", Put::Link, 1, "symbolic link"},
+        {"fifo lock, --check-port",
+         "/dev/parport-kvc410-test",
+         {"--check-port"},
+         "lock",
+         Put::Fifo,
+         3,
+         "not a regular file"},
+        {"fifo profile", "sim", {}, "ini", Put::Fifo, 1, "KVC410.ini"},
+        {"fifo profile lock", "sim", {}, "ini.lock", Put::Fifo, 1, "KVC410.ini.lock"},
+        {"a control character", "auto\001", {}, nullptr, Put::Nothing, 1, "not understood"},
+        {"a newline", "/dev/parport0\nx", {}, nullptr, Put::Nothing, 1, "not understood"},
+        {"ten thousand characters",
+         QString(10000, 'x'),
+         {},
+         nullptr,
+         Put::Nothing,
+         1,
+         "not understood"},
+    };
+    for (const Case& c : cases) {
+        ChildRun run;
+        QTemporaryDir locks;
+        run.Env().insert("KVC410_PORT", c.port);
+        run.Env().insert("KVC410_LOCK_DIR", locks.path());
+        const QString config = QFileInfo(run.ProfilePath()).path();
+        QDir().mkpath(config);
+        QString place;
+        if (c.place != nullptr) {
+            place = QString(c.place).startsWith("ini") ? config + "/KVC410." + c.place
+                                                       : locks.path() + "/" + lock;
+        }
+        if (c.put == Put::Fifo) {
+            ASSERT_EQ(mkfifo(QFile::encodeName(place).constData(), 0600), 0) << c.name;
+        } else if (c.put == Put::Link) {
+            ASSERT_TRUE(QFile::link(locks.path() + "/elsewhere", place)) << c.name;
+        }
+        QProcess program;
+        program.setProcessEnvironment(run.Env());
+        program.start(KVC410_BINARY, c.arguments);
+        ASSERT_TRUE(program.waitForFinished(10000)) << c.name << ": still waiting";
+        EXPECT_EQ(program.exitCode(), c.exitCode) << c.name;
+        const QByteArray said = program.readAllStandardError() + program.readAllStandardOutput();
+        EXPECT_TRUE(said.contains(c.says)) << c.name << ": " << said.left(300).toStdString();
+        // Nothing is made from a setting that is not understood; the port is never driven.
+        if (c.put == Put::Nothing) {
+            EXPECT_TRUE(
+                QDir(locks.path()).isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System))
+                << c.name;
+        }
+        EXPECT_FALSE(run.DataWrites().contains("W 888 0")) << c.name;
     }
 }
 

@@ -2,6 +2,7 @@
 // tick.
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <QDir>
 #include <QFile>
@@ -14,6 +15,7 @@
 
 #include "app/CChargerDlg.h"
 #include "app/Templates.h"
+#include "controls/CGifPicture.h"
 #include "controls/CSkinButton.h"
 #include "packs/CConfirmDlg.h"
 #include "platform/LocalTime.h"
@@ -95,6 +97,24 @@ TEST(ChargeCycle, AnAutomaticEndWritesTheLogAndChimes) {
     EXPECT_TRUE(lines.last().startsWith("0, "));
     // The end picture is looked up in the log folder, which is now the current one.
     EXPECT_EQ(QDir::currentPath() + "/", QDir(CChargerDlg::OutputFolder()).absolutePath() + "/");
+}
+
+TEST(ChargeCycle, PipesNamedLikeTheEndPictureOrTheChimeDoNotHoldTheEnd) {
+    // Another program's pipes where the end looks for a picture and a sound of the user's: the
+    // built-in ones are used, at once.
+    Rig rig({}, ChargeSettings{.timedSeconds = 3, .chargeType = kTimedCharge, .exportCsv = 1});
+    QTemporaryDir programFolder;
+    rig.dlg.m_strProgramFolder = programFolder.path();
+    QDir().mkpath(CChargerDlg::OutputFolder());
+    for (const QString& pipe :
+         {CChargerDlg::OutputFolder() + "nomove.gif", programFolder.path() + "/COOL.wav"}) {
+        ASSERT_EQ(mkfifo(QFile::encodeName(pipe).constData(), 0600), 0) << pipe.toStdString();
+    }
+    rig.dlg.OnOK();
+    ASSERT_TRUE(rig.RunUntilEnd(60));
+    EXPECT_EQ(g_sounds, 1);
+    EXPECT_TRUE(rig.dlg.m_picture->IsReady());  // the built-in end picture
+    QDir(CChargerDlg::OutputFolder()).removeRecursively();
 }
 
 TEST(ChargeCycle, NumbersUseTheDecimalPointInEveryLocale) {

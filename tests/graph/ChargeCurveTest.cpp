@@ -2,8 +2,10 @@
 // program's own and hostile ones), and the names the logs are listed by.
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <random>
 
 #include "charge/ChargeLog.h"
@@ -95,17 +97,28 @@ TEST(ChargeLogReader, ReadsItsOwnLogsAndHandEditedOnesAndRefusesOthers) {
         int skipped;
     };
     const Case cases[] = {
-        {"the program's own", OwnLog(), nullptr,
-         {{0, 9.78f, 0.51f}, {1, 9.80f, 0.52f}, {2, 9.81f, 0.53f}, {3, -1.49f, 0.54f}}, 0},
+        {"the program's own",
+         OwnLog(),
+         nullptr,
+         {{0, 9.78f, 0.51f}, {1, 9.80f, 0.52f}, {2, 9.81f, 0.53f}, {3, -1.49f, 0.54f}},
+         0},
         {"LF, CR, blank lines, spaces, another case",
-         "\n  total seconds ,VOLTAGE,current,  Charge Duration  \n\n2,\t9.5 , 0.5,0:0:2\r1,9.4,0.5,0:0:1\r\n\r\n",
-         nullptr, {{1, 9.4f, 0.5f}, {2, 9.5f, 0.5f}}, 0},
-        {"decimal commas of an old version", header + "\r\n3, 9,81, 0,52, 0:0:3\r\n", nullptr,
-         {{3, 9.81f, 0.52f}}, 0},
+         "\n  total seconds ,VOLTAGE,current,  Charge Duration  \n\n2,\t9.5 , "
+         "0.5,0:0:2\r1,9.4,0.5,0:0:1\r\n\r\n",
+         nullptr,
+         {{1, 9.4f, 0.5f}, {2, 9.5f, 0.5f}},
+         0},
+        {"decimal commas of an old version",
+         header + "\r\n3, 9,81, 0,52, 0:0:3\r\n",
+         nullptr,
+         {{3, 9.81f, 0.52f}},
+         0},
         {"bad lines skipped and counted",
          header + "\r\n3, 9.81\r\n-2, 9.8, 0.5, 0:0:-2\r\n1,,0.5,0:0:1\r\nx, 9, 1, 0\r\n"
                   "1, 9.7, 0.5, 0:0:1\r\n2, 9.8e, 0.5, 0:0:2\r\n5, nan, 0.5, 0:0:5\r\n",
-         nullptr, {{1, 9.7f, 0.5f}}, 6},
+         nullptr,
+         {{1, 9.7f, 0.5f}},
+         6},
         {"a 10 MB line after the header", header + "\n" + longLine, nullptr, {}, 1},
         {"only the header", header, nullptr, {}, 0},
         {"empty", "", "empty", {}, 0},
@@ -118,7 +131,8 @@ TEST(ChargeLogReader, ReadsItsOwnLogsAndHandEditedOnesAndRefusesOthers) {
         const ChargeLogRead read = ReadChargeLog(c.text);
         if (c.refusal != nullptr) {
             EXPECT_FALSE(read.ok) << c.name;
-            EXPECT_NE(read.error.find(c.refusal), std::string::npos) << c.name << ": " << read.error;
+            EXPECT_NE(read.error.find(c.refusal), std::string::npos)
+                << c.name << ": " << read.error;
             continue;
         }
         ASSERT_TRUE(read.ok) << c.name << ": " << read.error;
@@ -131,6 +145,14 @@ TEST(ChargeLogReader, ReadsItsOwnLogsAndHandEditedOnesAndRefusesOthers) {
         }
     }
     EXPECT_FALSE(ReadChargeLogFile("/nonexistent/log.csv").ok);
+    // A pipe named like a log (the log folder is the user's) is refused at once, never waited on.
+    const std::string fifo = testing::TempDir() + "/kvc410-fifo.csv";
+    std::remove(fifo.c_str());
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    const ChargeLogRead pipe = ReadChargeLogFile(fifo);
+    EXPECT_FALSE(pipe.ok);
+    EXPECT_NE(pipe.error.find("not a regular file"), std::string::npos) << pipe.error;
+    std::remove(fifo.c_str());
 }
 
 TEST(ChargeLogReader, LogsAreListedByThePackAndTimeInTheirNames) {
@@ -138,8 +160,8 @@ TEST(ChargeLogReader, LogsAreListedByThePackAndTimeInTheirNames) {
         std::string pack;
         int copy;
     };
-    const Case cases[] = {{"AA Pack", 1}, {"Pack (2)", 1}, {"Pack (2)", 3}, {"None", 999},
-                          {"12-7-2026 10-00", 2}, {"\xE5\x85\x85\xE7\x94\xB5", 1}};
+    const Case cases[] = {{"AA Pack", 1}, {"Pack (2)", 1},        {"Pack (2)", 3},
+                          {"None", 999},  {"12-7-2026 10-00", 2}, {"\xE5\x85\x85\xE7\x94\xB5", 1}};
     const LocalTime when{2026, 12, 7, 9, 5};
     for (const Case& c : cases) {
         const auto name = ParseChargeLogName(ChargeLogFileName(c.pack, when, c.copy));
