@@ -105,6 +105,7 @@ public:
     QString m_strProgramFolder;
     bool m_bBadSettingsReported = false;
     bool m_bBadLimitsReported = false;
+    bool m_bBadNamesReported = false;
 
     QLabel* m_stcPackName;
     CSkinButton* m_btnPackInfo;

@@ -31,7 +31,16 @@ PackBook CChargerDlg::Book() const {
 }
 
 void CChargerDlg::ReloadPackNames() {
-    ::ReloadPackNames(P(), m_strPacks);
+    const std::vector<int> damaged = ::ReloadPackNames(P(), m_strPacks);
+    if (!damaged.empty() && !m_bBadNamesReported) {
+        m_bBadNamesReported = true;
+        m_reportFailure(QString("The name stored for a pack is longer than %1 characters (edited "
+                                "by hand, or written by another program), so it is not used: the "
+                                "pack is listed as \"%2\". Rename it with Pack Information, or "
+                                "delete it.")
+                            .arg(kMaxPackNameLength)
+                            .arg(DamagedPackName(damaged.front())));
+    }
 }
 
 int CChargerDlg::FindPackSlot(const QString& name) const {

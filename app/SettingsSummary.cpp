@@ -23,6 +23,9 @@ void CChargerDlg::LoadChargeSettings() {
     }
     m_nSelected = profile.GetProfileInt(kPropertiesSection, kKeyLastSelected, 0);
     m_strPackName = profile.GetProfileString(kPropertiesSection, kKeyPackName, kNoPack);
+    if (m_strPackName.size() > kMaxPackNameLength) {
+        m_strPackName = kNoPack;  // no pack has such a name (see ReloadPackNames)
+    }
     LoadChargeLimits();
 }
 

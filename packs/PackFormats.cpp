@@ -141,12 +141,19 @@ PackInfoTexts FormatPackRecord(const std::string& r) {
     auto part = [&r](RecordField f, size_t from, size_t length) {
         return r.substr(f.at + from, length);
     };
+    // A field holding what the program never writes (a profile edited by hand) says so, rather
+    // than showing its characters as if they were a value ("zz.99").
+    auto sound = [&](RecordField f) {
+        return field(f).find_first_not_of("0123456789.-") == std::string::npos;
+    };
     if (has(kRecordPeak)) {
-        t.peakVoltage = VoltsFromRecord(field(kRecordPeak));
+        t.peakVoltage = sound(kRecordPeak) ? VoltsFromRecord(field(kRecordPeak)) : kDamagedField;
     }
     if (has(kRecordMah)) {
         const std::string mah = field(kRecordMah);
-        if (mah.find('.') == std::string::npos) {
+        if (!sound(kRecordMah)) {
+            t.mah = kDamagedField;
+        } else if (mah.find('.') == std::string::npos) {
             // The blank record a count edit starts from has no decimal point: show its value
             // with one decimal, as every other record shows, not a row of zeros.
             std::string whole = FormatF(Atof(mah));
@@ -156,28 +163,37 @@ PackInfoTexts FormatPackRecord(const std::string& r) {
         }
     }
     if (has(kRecordHours) && has(kRecordMinutes) && has(kRecordSeconds)) {
-        t.duration =
-            field(kRecordHours) + ":" + field(kRecordMinutes) + ":" + field(kRecordSeconds);
-        double mah = Atof(field(kRecordMah));
-        double hoursTotal = Atoi(field(kRecordSeconds)) * 0.0002777777777777778 +
-                            Atoi(field(kRecordMinutes)) * 0.016666666666666666 +
-                            Atoi(field(kRecordHours));
-        double amps = hoursTotal == 0 ? 0 : mah / (hoursTotal * 1000);
-        t.averageCurrent = DeleteChars(FormatF(amps), 4, 4);
+        if (!sound(kRecordHours) || !sound(kRecordMinutes) || !sound(kRecordSeconds) ||
+            !sound(kRecordMah)) {
+            t.duration = kDamagedField;
+            t.averageCurrent = kDamagedField;
+        } else {
+            t.duration =
+                field(kRecordHours) + ":" + field(kRecordMinutes) + ":" + field(kRecordSeconds);
+            double mah = Atof(field(kRecordMah));
+            double hoursTotal = Atoi(field(kRecordSeconds)) * 0.0002777777777777778 +
+                                Atoi(field(kRecordMinutes)) * 0.016666666666666666 +
+                                Atoi(field(kRecordHours));
+            double amps = hoursTotal == 0 ? 0 : mah / (hoursTotal * 1000);
+            t.averageCurrent = DeleteChars(FormatF(amps), 4, 4);
+        }
     }
     if (has(kRecordTime)) {
-        t.time = part(kRecordTime, 0, 2) + ":" + part(kRecordTime, 2, 2);
+        t.time = sound(kRecordTime) ? part(kRecordTime, 0, 2) + ":" + part(kRecordTime, 2, 2)
+                                    : kDamagedField;
     }
     if (has(kRecordDate)) {
-        t.date =
-            part(kRecordDate, 0, 2) + "/" + part(kRecordDate, 2, 2) + "/" + part(kRecordDate, 4, 4);
+        t.date = sound(kRecordDate) ? part(kRecordDate, 0, 2) + "/" + part(kRecordDate, 2, 2) +
+                                          "/" + part(kRecordDate, 4, 4)
+                                    : kDamagedField;
     }
     if (has(kRecordPrevious)) {
-        t.previousPeak = VoltsFromRecord(field(kRecordPrevious));
+        t.previousPeak =
+            sound(kRecordPrevious) ? VoltsFromRecord(field(kRecordPrevious)) : kDamagedField;
     }
     if (has(kRecordCount)) {
         const std::string count = field(kRecordCount);
-        t.charges = TrimByValue(count, Atoi(count), 4);
+        t.charges = sound(kRecordCount) ? TrimByValue(count, Atoi(count), 4) : kDamagedField;
     }
     return t;
 }

@@ -49,7 +49,8 @@ int RecordCount(const std::string& record);
 std::string ReplaceRecordCount(const std::string& record, int charges);
 
 // What the Pack Information dialog shows of a record. A field the record is too short to hold
-// stays empty.
+// stays empty; one that holds what the program never writes shows kDamagedField.
+inline const char* const kDamagedField = "damaged";
 struct PackInfoTexts {
     std::string peakVoltage;
     std::string mah;

@@ -6,10 +6,22 @@ QString SlotKey(int slot) {
     return QString::number(slot);
 }
 
-void ReloadPackNames(Profile& profile, PackNames& names) {
+QString DamagedPackName(int slot) {
+    return QString("Damaged pack %1").arg(slot + 1);
+}
+
+std::vector<int> ReloadPackNames(Profile& profile, PackNames& names) {
+    std::vector<int> damaged;
     for (int n = 0; n < kPackSlotCount; ++n) {
         names[n] = profile.GetProfileString(kPacksSection, SlotKey(n), kEmptySlot);
+        // No name the program accepts is this long: a hand-edited (or hostile) one would take
+        // the list, the labels and the questions seconds and hundreds of megabytes to lay out.
+        if (names[n].size() > kMaxPackNameLength) {
+            names[n] = DamagedPackName(n);
+            damaged.push_back(n);
+        }
     }
+    return damaged;
 }
 
 int FindPackSlot(const PackNames& names, const QString& name) {

@@ -4,6 +4,7 @@
 
 #include <QString>
 #include <array>
+#include <vector>
 
 #include "platform/Profile.h"
 
@@ -15,7 +16,11 @@ inline const char* const kNoPack = "None";
 using PackNames = std::array<QString, kPackSlotCount>;
 
 QString SlotKey(int slot);
-void ReloadPackNames(Profile& profile, PackNames& names);
+// Reads the forty names. A stored name longer than any the program accepts is read as
+// DamagedPackName(slot) (the slot can then be selected, renamed or deleted as any other); the
+// slots where that happened are returned.
+std::vector<int> ReloadPackNames(Profile& profile, PackNames& names);
+QString DamagedPackName(int slot);
 // The last slot whose name is exactly name, or -1.
 int FindPackSlot(const PackNames& names, const QString& name);
 QString ReadRecord(Profile& profile, const QString& slotKey);

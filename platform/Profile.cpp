@@ -43,7 +43,7 @@ int Profile::GetProfileInt(const QString& section, const QString& key, int defau
         return defaultValue;
     }
     bool ok = false;
-    int value = v.toString().trimmed().toInt(&ok);
+    int value = v.toString().left(kLongestValue).trimmed().toInt(&ok);
     return ok ? value : defaultValue;
 }
 
@@ -63,7 +63,9 @@ bool Profile::WriteProfileInts(const QString& section,
 QString Profile::GetProfileString(const QString& section, const QString& key,
                                   const QString& defaultValue) {
     QVariant v = m_settings.value(KeyPath(section, key));
-    return v.isValid() ? v.toString() : defaultValue;
+    // No value the program writes comes near this; a longer one (edited by hand) is cut, and
+    // its reader then finds it damaged.
+    return v.isValid() ? v.toString().left(kLongestValue) : defaultValue;
 }
 
 bool Profile::WriteProfileString(const QString& section, const QString& key, const QString& value) {

@@ -33,8 +33,10 @@ public:
     bool WriteProfileValues(std::initializer_list<Value> values);
     // How many times the file has been written (tests count the writes of one action).
     int WriteCount() const { return m_nWrites; }
+    // At most kLongestValue characters of the stored value.
     QString GetProfileString(const QString& section, const QString& key,
                              const QString& defaultValue);
+    static constexpr int kLongestValue = 4096;
     bool WriteProfileString(const QString& section, const QString& key, const QString& value);
     // Removes a key; the file is written only when the key was there.
     bool RemoveProfileKey(const QString& section, const QString& key);

@@ -89,6 +89,11 @@ TEST(PackFormats, PackInformationTexts) {
          {"9.87", "10.0", "0.00", "02:00:00", "03/03/2003", "14:07", "9.91", "10"}},
         {"0987000100.0020000140703032003099100100",
          {"9.87", "100.0", "0.05", "02:00:00", "03/03/2003", "14:07", "9.91", "100"}},
+        // Edited by hand: a field of letters is damaged, the others still show.
+        {"zz99001234.5020000140703032003099100006",
+         {"damaged", "1234.5", "0.61", "02:00:00", "03/03/2003", "14:07", "9.91", "6"}},
+        {"098700x234.50200001407030320030991000zz",
+         {"9.87", "damaged", "damaged", "damaged", "03/03/2003", "14:07", "9.91", "damaged"}},
     };
     for (const Case& c : cases) {
         PackInfoTexts t = FormatPackRecord(c.record);

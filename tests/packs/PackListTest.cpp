@@ -3,10 +3,12 @@
 
 #include <gtest/gtest.h>
 
+#include <QElapsedTimer>
+
 #include <QLineEdit>
 #include <QMessageBox>
-#include <QScrollBar>
 #include <QPointer>
+#include <QScrollBar>
 #include <QTimer>
 #include <QtTest/QTest>
 #include <optional>
@@ -262,6 +264,38 @@ TEST(PackList, DamagedPropertiesAreReportedAndNotApplied) {
         EXPECT_EQ(packs.main->m_settings, before) << name;
         EXPECT_EQ(packs.main->m_strPackName, name);
     }
+}
+
+TEST(PackList, AHugeNameIsADamagedPackNotAFrozenWindow) {
+    // Ten megabytes of name, in a slot and as the current pack: a window that laid it out would
+    // freeze for many seconds and take hundreds of megabytes.
+    ProfileSandbox profile;
+    const QString huge(10 * 1000 * 1000, 'x');
+    Store(profile.profile(), 0, "Alpha");
+    Store(profile.profile(), 2, huge);
+    profile.profile().WriteProfileString("Properties", "PackName", huge);
+    PortSandbox<SimulatedChargerBox> box(SteppedSim());
+    QElapsedTimer clock;
+    clock.start();
+    CChargerDlg dlg;
+    std::vector<QString> said;
+    dlg.m_reportFailure = [&](const QString& m) { said.push_back(m); };
+    dlg.Initialise();
+    dlg.show();
+    EXPECT_LT(clock.elapsed(), 3000);
+    EXPECT_EQ(dlg.m_strPackName, "None");
+    ASSERT_EQ(dlg.m_lstPacks->GetCount(), 2);
+    EXPECT_EQ(dlg.m_lstPacks->GetText(1), "Damaged pack 3");
+    ASSERT_EQ(said.size(), 1u);
+    EXPECT_TRUE(said[0].contains("\"Damaged pack 3\"")) << said[0].toStdString();
+    // It is a pack like any other: deleting it frees its slot.
+    dlg.m_lstPacks->SetCurSel(1);
+    {
+        auto answer =
+            WhenModalOpens<CConfirmDlg>([](CConfirmDlg* w) { ClickButtonWithText(w, "OK"); });
+        dlg.OnDeletePack();
+    }
+    EXPECT_EQ(profile.profile().GetProfileString("Packs", "2", "absent"), "0");
 }
 
 TEST(PackList, AListOutOfStepWithTheProfileIsRebuilt) {
@@ -557,7 +591,8 @@ TEST(PackList, ALongNameIsCutWhereItDoesNotFitAndShownWholeAsItsTooltip) {
         ClickButtonWithText(w, "Cancel");
     });
     packs.main->OnDeletePack();
-    EXPECT_TRUE(display.startsWith("Are you sure you want to delete   Transmitter")) << display.toStdString();
+    EXPECT_TRUE(display.startsWith("Are you sure you want to delete   Transmitter"))
+        << display.toStdString();
     EXPECT_TRUE(display.endsWith(QString(QChar(0x2026)) + "?")) << display.toStdString();
     EXPECT_EQ(tip, "Are you sure you want to delete   " + longName + "?");
 
