@@ -8,7 +8,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLabel>
-#include <QSaveFile>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -280,13 +279,9 @@ int CChargerDlg::WriteChargeLog() {
     }
     // Written beside the final name and renamed into place: a crash or a full disk never leaves
     // half a log under that name.
-    QSaveFile file(path);
     const QByteArray text = QByteArray::fromStdString(BuildChargeLog(m_cycle.History().sampleHead));
-    if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size() || !file.commit()) {
-        const QString why = WhyNotWritten(path);
-        return fail(path, why.isEmpty()
-                              ? QString("it could not be written: %1.").arg(file.errorString())
-                              : why);
+    if (QString why; !WriteFileAtomically(path, text, why)) {
+        return fail(path, why);
     }
     return 1;
 }

@@ -1,5 +1,6 @@
 #include "graph/CChargeGraphWnd.h"
 
+#include <QBuffer>
 #include <QCloseEvent>
 #include <QDir>
 #include <QFileDialog>
@@ -21,6 +22,7 @@
 
 #include "graph/ChargeLogReader.h"
 #include "platform/Profile.h"
+#include "platform/WriteFailure.h"
 
 const QColor ChargeGraphView::kVoltsColour(0, 60, 160);
 const QColor ChargeGraphView::kAmpsColour(210, 110, 0);
@@ -294,10 +296,10 @@ void ChargeGraphView::Draw(QPainter& painter, const QRect& area) const {
                 painter.setPen(kLimitColour);
                 const bool twin = limit == test.capacitySeconds && test.timerSeconds > 0 &&
                                   std::abs(x(test.timerSeconds) - x(limit)) < fm.height() * 6;
-                painter.drawText(QPointF(x(limit) - fm.horizontalAdvance(name) - 3,
-                                         plot.bottom() - fm.descent() - 3 -
-                                             (twin ? fm.height() : 0)),
-                                 name);
+                painter.drawText(
+                    QPointF(x(limit) - fm.horizontalAdvance(name) - 3,
+                            plot.bottom() - fm.descent() - 3 - (twin ? fm.height() : 0)),
+                    name);
             }
         }
     }
@@ -423,11 +425,14 @@ QString ChargeGraphView::ReadoutAt(double seconds) const {
         .arg(it->amps, 0, 'f', 2);
 }
 
-bool ChargeGraphView::SaveImage(const QString& path) const {
+bool ChargeGraphView::SaveImage(const QString& path, QString* why) const {
     const QRect area(0, 0, std::max(width(), 640), std::max(height(), 400));
+    // Drawn in memory first, then written whole: a full disk leaves no half picture.
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
     if (path.endsWith(".svg", Qt::CaseInsensitive)) {
         QSvgGenerator svg;
-        svg.setFileName(path);
+        svg.setOutputDevice(&buffer);
         svg.setSize(area.size());
         svg.setViewBox(area);
         svg.setTitle("Charge graph");
@@ -436,13 +441,21 @@ bool ChargeGraphView::SaveImage(const QString& path) const {
             return false;
         }
         Draw(painter, area);
-        return painter.end() && QFileInfo(path).size() > 0;
+        painter.end();
+    } else {
+        QImage image(area.size(), QImage::Format_RGB32);
+        QPainter painter(&image);
+        Draw(painter, area);
+        painter.end();
+        image.save(&buffer, "PNG");
     }
-    QImage image(area.size(), QImage::Format_RGB32);
-    QPainter painter(&image);
-    Draw(painter, area);
-    painter.end();
-    return image.save(path);
+    QString reason;
+    const bool written =
+        !buffer.data().isEmpty() && WriteFileAtomically(path, buffer.data(), reason);
+    if (why != nullptr) {
+        *why = reason;
+    }
+    return written;
 }
 
 void ChargeGraphView::paintEvent(QPaintEvent*) {
@@ -613,8 +626,10 @@ void CChargeGraphWnd::SavePicture() {
     if (path.isEmpty()) {
         return;
     }
-    m_status->setText(m_view->SaveImage(path) ? QString("Saved %1.").arg(path)
-                                              : QString("%1 could not be written.").arg(path));
+    QString why;
+    m_status->setText(m_view->SaveImage(path, &why)
+                          ? QString("Saved \"%1\".").arg(path)
+                          : QString("\"%1\" could not be written, because %2").arg(path, why));
 }
 
 void CChargeGraphWnd::SaveState(bool open) const {

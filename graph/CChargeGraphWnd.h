@@ -42,7 +42,8 @@ public:
     // Draws the whole graph into any painter (the screen, a picture, an SVG file).
     void Draw(QPainter& painter, const QRect& area) const;
     // PNG, or SVG by the ".svg" ending. False when the file could not be written.
-    bool SaveImage(const QString& path) const;
+    // PNG, or SVG by the name; false with why (when asked for) when it could not be written.
+    bool SaveImage(const QString& path, QString* why = nullptr) const;
 
     // The readout for the sample nearest the given time: "0:47:12  12.69 V  0.99 A".
     QString ReadoutAt(double seconds) const;

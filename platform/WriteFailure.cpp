@@ -1,5 +1,7 @@
 #include "platform/WriteFailure.h"
 
+#include <QSaveFile>
+
 #include <sys/statvfs.h>
 
 #include <QDir>
@@ -10,8 +12,9 @@ QString WhyNotWritten(const QString& filePath) {
     const QFileInfo file(filePath);
     const QString folder = file.absolutePath();
     struct statvfs fs {};
-    if (!QFileInfo(folder).exists() && !QDir().mkpath(folder)) {
-        return QString("the folder %1 does not exist and cannot be created.").arg(folder);
+    // Only looked at: saying why must not create what was missing.
+    if (!QFileInfo(folder).exists()) {
+        return QString("the folder %1 does not exist.").arg(folder);
     }
     if (!QFileInfo(folder).isWritable()) {
         return QString("the folder %1 is read-only.").arg(folder);
@@ -23,4 +26,17 @@ QString WhyNotWritten(const QString& filePath) {
         return "the disk is full.";
     }
     return QString();
+}
+
+bool WriteFileAtomically(const QString& path, const QByteArray& data, QString& why) {
+    QSaveFile file(path);
+    if (file.open(QIODevice::WriteOnly) && file.write(data) == data.size() && file.flush() &&
+        file.commit()) {
+        return true;
+    }
+    why = WhyNotWritten(path);
+    if (why.isEmpty()) {
+        why = QString("it could not be written: %1.").arg(file.errorString());
+    }
+    return false;
 }

@@ -6,3 +6,8 @@
 // "the folder ... is read-only.", "the disk is full." and the like; empty when none of the
 // usual causes shows (the caller then says what the write itself reported).
 QString WhyNotWritten(const QString& filePath);
+
+// Writes data as the whole of path, through a temporary file renamed into place: never half a
+// file under that name, also on a full disk (where a buffered write fails only when the buffer is
+// written out, which the rename alone would not notice). False with the reason in plain words.
+bool WriteFileAtomically(const QString& path, const QByteArray& data, QString& why);

@@ -2,9 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <QAbstractButton>
 #include <QApplication>
+#include <QFile>
 #include <QPointer>
+#include <QProcess>
 #include <QTimer>
 #include <QtTest/QTest>
 #include <algorithm>
@@ -196,4 +200,40 @@ void ClickButtonWithText(QWidget* dialog, const QString& text) {
         }
     }
     ADD_FAILURE() << "no button " << text.toStdString() << " in the dialog";
+}
+
+FullDisk::FullDisk() {
+    if (geteuid() != 0) {
+        why = "mounting a small tmpfs needs root";
+        return;
+    }
+    QProcess mount;
+    mount.start("mount", {"-t", "tmpfs", "-o", "size=64k", "tmpfs", m_dir.path()});
+    if (!mount.waitForFinished(10000) || mount.exitCode() != 0) {
+        why = "mount refused a tmpfs: " + mount.readAllStandardError().toStdString();
+        return;
+    }
+    m_mounted = true;
+}
+
+FullDisk::~FullDisk() {
+    if (m_mounted) {
+        QProcess::execute("umount", {"-l", m_dir.path()});
+    }
+}
+
+void FullDisk::Fill(int leaveBytes) {
+    QFile filler(m_dir.path() + "/filler");
+    filler.open(QIODevice::WriteOnly | QIODevice::Append);
+    const QByteArray block(1024, 'x');
+    while (filler.write(block) == block.size() && filler.flush()) {
+    }
+    filler.close();
+    if (leaveBytes > 0) {
+        filler.resize(std::max<qint64>(0, filler.size() - leaveBytes));
+    }
+}
+
+void FullDisk::Empty() {
+    QFile::remove(m_dir.path() + "/filler");
 }

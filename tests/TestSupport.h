@@ -130,3 +130,24 @@ int PixelsOfColour(const QImage& image, const QColor& colour, QRect area = QRect
 // a charge in the tests goes through here, so a charge that never ends fails instead of hanging.
 bool RunUntil(const std::function<bool()>& done, const std::function<void()>& step,
               int limit = 100000);
+
+// A small file system of the test's own (a 64 KB tmpfs), to be filled up. Mounting needs root:
+// where it cannot be had, Ready() is false and why says so (the test then skips).
+class FullDisk {
+public:
+    FullDisk();
+    ~FullDisk();
+    FullDisk(const FullDisk&) = delete;
+    FullDisk& operator=(const FullDisk&) = delete;
+    // Fills what is left, but for about leaveBytes.
+    void Fill(int leaveBytes = 0);
+    // Frees what Fill took.
+    void Empty();
+    QString Path() const { return m_dir.path(); }
+    bool Ready() const { return m_mounted; }
+    std::string why;
+
+private:
+    QTemporaryDir m_dir;
+    bool m_mounted = false;
+};

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <QDir>
 #include <QFile>
@@ -115,6 +116,33 @@ TEST(ChargeCycle, PipesNamedLikeTheEndPictureOrTheChimeDoNotHoldTheEnd) {
     EXPECT_EQ(g_sounds, 1);
     EXPECT_TRUE(rig.dlg.m_picture->IsReady());  // the built-in end picture
     QDir(CChargerDlg::OutputFolder()).removeRecursively();
+}
+
+TEST(ChargeCycle, AFullDiskLeavesNoHalfLogAndSaysSo) {
+    FullDisk disk;
+    if (!disk.Ready()) {
+        GTEST_SKIP() << disk.why;
+    }
+    const QByteArray home = qgetenv("HOME");
+    qputenv("HOME", QFile::encodeName(disk.Path()));
+    // Room for part of a log of a minute (about 1.3 KB), or for none of it.
+    for (int leave : {0, 600}) {
+        QDir().mkpath(CChargerDlg::OutputFolder());
+        disk.Fill(leave);
+        Rig rig({}, ChargeSettings{.timedMinutes = 1, .chargeType = kTimedCharge, .exportCsv = 1});
+        std::vector<QString> said;
+        rig.dlg.m_reportFailure = [&](const QString& m) { said.push_back(m); };
+        rig.dlg.OnOK();
+        ASSERT_TRUE(rig.RunUntilEnd(120));
+        const QStringList logs = QDir(CChargerDlg::OutputFolder()).entryList(QDir::Files);
+        EXPECT_TRUE(logs.isEmpty()) << leave << ": " << logs.join(", ").toStdString();
+        ASSERT_EQ(said.size(), 1u) << leave;
+        EXPECT_TRUE(said[0].contains("None 3-27-2026 14-05.csv")) << said[0].toStdString();
+        EXPECT_TRUE(said[0].contains("full")) << said[0].toStdString();
+        disk.Empty();
+        QDir(CChargerDlg::OutputFolder()).removeRecursively();
+    }
+    qputenv("HOME", home);
 }
 
 TEST(ChargeCycle, NumbersUseTheDecimalPointInEveryLocale) {

@@ -5,6 +5,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTreeWidget>
 #include <QtTest/QTest>
@@ -25,10 +26,11 @@ void WriteFile(const QString& path, const QByteArray& bytes) {
 
 // A charge of the simulated box, driven second by second with the graph watching.
 struct Charge {
-    explicit Charge(SimOptions options = {}) : box([&] {
-        options.steppedTime = true;
-        return options;
-    }()) {}
+    explicit Charge(SimOptions options = {})
+        : box([&] {
+              options.steppedTime = true;
+              return options;
+          }()) {}
     void Run(int seconds) {
         for (int i = 0; i < seconds && cycle.IsCharging(); ++i) {
             box->AdvanceSeconds(1);
@@ -75,7 +77,8 @@ TEST(GraphWindow, DrawsTheChargeWithAxesThatCoverItAndLaysPastChargesOverIt) {
     EXPECT_TRUE(window.Status().contains("AA 12-2-2026 19-05.csv cannot be shown: it holds binary"))
         << window.Status().toStdString();
     pack->child(1)->setCheckState(0, Qt::Checked);
-    EXPECT_EQ(window.Status(), "AA 12-1-2026 19-05.csv: 1 line(s) could not be read and were skipped.");
+    EXPECT_EQ(window.Status(),
+              "AA 12-1-2026 19-05.csv: 1 line(s) could not be read and were skipped.");
     ASSERT_EQ(window.View()->Overlays().size(), 1u);
 
     // The axes cover the charge and the past one (its last second is beyond the charge's end).
@@ -97,16 +100,17 @@ TEST(GraphWindow, DrawsTheChargeWithAxesThatCoverItAndLaysPastChargesOverIt) {
     // The picture is not empty: the voltage curve runs across the plot, the past charge in its
     // own colour beside it; the end is named.
     const QImage shot = view->grab().toImage();
-    EXPECT_GT(PixelsOfColour(shot, ChargeGraphView::kVoltsColour, axes.plot), axes.plot.width() / 4);
+    EXPECT_GT(PixelsOfColour(shot, ChargeGraphView::kVoltsColour, axes.plot),
+              axes.plot.width() / 4);
     EXPECT_GT(PixelsOfColour(shot, view->Overlays().front().colour, axes.plot), 20);
     EXPECT_EQ(charge.recorder.EndReason(), "Peak detected");
     // Hover reads the nearest sample.
     const CurvePoint& second = charge.recorder.Points()[2];
-    EXPECT_EQ(view->ReadoutAt(1.6), QString("0:00:02  %1 V  %2 A")
-                                        .arg(second.volts, 0, 'f', 2)
-                                        .arg(second.amps, 0, 'f', 2));
-    EXPECT_TRUE(view->ReadoutAt(1e9).startsWith(
-        QString("0:%1:").arg(charge.recorder.Points().back().seconds / 60 % 60, 2, 10, QChar('0'))));
+    EXPECT_EQ(
+        view->ReadoutAt(1.6),
+        QString("0:00:02  %1 V  %2 A").arg(second.volts, 0, 'f', 2).arg(second.amps, 0, 'f', 2));
+    EXPECT_TRUE(view->ReadoutAt(1e9).startsWith(QString("0:%1:").arg(
+        charge.recorder.Points().back().seconds / 60 % 60, 2, 10, QChar('0'))));
 
     // Saved as PNG and as SVG.
     EXPECT_TRUE(view->SaveImage(logs.filePath("graph.png")));
@@ -116,6 +120,16 @@ TEST(GraphWindow, DrawsTheChargeWithAxesThatCoverItAndLaysPastChargesOverIt) {
     ASSERT_TRUE(svg.open(QIODevice::ReadOnly));
     EXPECT_TRUE(svg.readAll().contains("<svg"));
     EXPECT_FALSE(view->SaveImage("/nonexistent/folder/graph.png"));
+    // On a full disk: refused, with the reason, and no half picture under its name.
+    if (FullDisk disk; disk.Ready()) {
+        disk.Fill(2000);
+        for (const char* name : {"/graph.png", "/graph.svg"}) {
+            QString why;
+            EXPECT_FALSE(view->SaveImage(disk.Path() + name, &why)) << name;
+            EXPECT_TRUE(why.contains("full")) << why.toStdString();
+            EXPECT_FALSE(QFileInfo::exists(disk.Path() + name)) << name;
+        }
+    }
 
     // The log of a charge that ends while the window is open is listed at once.
     charge.cycle.Start();

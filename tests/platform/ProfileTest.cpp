@@ -76,6 +76,33 @@ TEST(Profile, AFailedWriteIsReportedOnceWithThePlace) {
     EXPECT_EQ(profile.GetProfileInt("Properties", "Cells", 8), 6);
 }
 
+TEST(Profile, AFullDiskKeepsTheStoredProfileWholeAndSaysSo) {
+    FullDisk disk;
+    if (!disk.Ready()) {
+        GTEST_SKIP() << disk.why;
+    }
+    const QString path = disk.Path() + "/KVC410.ini";
+    {
+        Profile profile(path);
+        ASSERT_TRUE(profile.WriteProfileString("Packs", "0", "Kept"));
+    }
+    QFile stored(path);
+    ASSERT_TRUE(stored.open(QIODevice::ReadOnly));
+    const QByteArray before = stored.readAll();
+    stored.close();
+    disk.Fill();
+    Profile profile(path);
+    std::vector<QString> reports;
+    profile.SetFailureReporter([&](const QString& message) { reports.push_back(message); });
+    // A value larger than anything left on the disk.
+    EXPECT_FALSE(profile.WriteProfileString("Packs", "1", QString(8000, 'n')));
+    ASSERT_EQ(reports.size(), 1u);
+    EXPECT_TRUE(reports[0].contains(path)) << reports[0].toStdString();
+    EXPECT_TRUE(reports[0].contains("full")) << reports[0].toStdString();
+    ASSERT_TRUE(stored.open(QIODevice::ReadOnly));
+    EXPECT_EQ(stored.readAll(), before);
+}
+
 TEST(Profile, LeavesNoTemporaryFilesBehind) {
     ProfileSandbox sandbox;
     for (int i = 0; i < 20; ++i) {
