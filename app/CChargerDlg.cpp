@@ -2,11 +2,15 @@
 
 #include <QApplication>
 #include <QContextMenuEvent>
+#include <QDir>
+#include <QFileInfo>
+#include <QFileSystemWatcher>
 #include <QIcon>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
 #include <QShortcut>
+#include <QTimer>
 #include "controls/CListBox.h"
 
 #include "app/CAboutDlg.h"
@@ -145,6 +149,17 @@ bool CChargerDlg::OnInitDialog() {
         ApplySkin(button, skin.skin);
     }
     FillPackList();
+    // Two windows (two boxes on two ports) may share the profile: each shows the other's packs.
+    // The folder is watched, as every write replaces the file.
+    auto* watcher = new QFileSystemWatcher(this);
+    const QFileInfo profileFile(AppProfile().FileName());
+    QDir().mkpath(profileFile.absolutePath());
+    watcher->addPath(profileFile.absolutePath());
+    auto* settle = new QTimer(this);
+    settle->setSingleShot(true);
+    settle->setInterval(100);
+    connect(watcher, &QFileSystemWatcher::directoryChanged, settle, qOverload<>(&QTimer::start));
+    connect(settle, &QTimer::timeout, this, &CChargerDlg::ShowPacksAsStored);
     if (AppProfile().GetProfileInt(kGraphSection, "Open", 0) == 1) {
         OnChargeGraph();
     }

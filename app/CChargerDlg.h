@@ -71,6 +71,9 @@ public:
     void ReloadPackNames();
     int FindPackSlot(const QString& name) const;
     void FillPackList();
+    // Another program sharing the profile changed the packs: the list shows what is stored, the
+    // current pack highlighted where it now stands. Nothing is written.
+    void ShowPacksAsStored();
     void OnSelChange(int id) override;
     void OnSelchangePackList();
     void OnNewPack();

@@ -58,6 +58,29 @@ void CChargerDlg::FillPackList() {
     m_lstPacks->SetCurSel(m_nSelected);
 }
 
+void CChargerDlg::ShowPacksAsStored() {
+    AppProfile().Refresh();
+    const std::vector<QString> stored = Book().ListOrder();
+    std::vector<QString> shown;
+    for (int i = 0; i < m_lstPacks->GetCount(); ++i) {
+        shown.push_back(m_lstPacks->GetText(i));
+    }
+    if (stored == shown) {
+        return;
+    }
+    ReloadPackNames();
+    m_lstPacks->ResetContent();
+    int current = -1;
+    for (const QString& name : stored) {
+        if (name == m_strPackName) {
+            current = m_lstPacks->GetCount();
+        }
+        m_lstPacks->AddString(name);
+    }
+    m_lstPacks->SetCurSel(current);
+    m_nSelected = current;
+}
+
 void CChargerDlg::ShowNotice(const QString& message) {
     Ask(message);
 }
@@ -200,7 +223,7 @@ void CChargerDlg::OnSavePackProperties() {
         return;
     }
     if (Ask("Save current charger properties to " + text, false, text)) {
-        Book().SaveProperties(slot, m_settings);
+        Book().SaveProperties(slot, text, m_settings);
     }
 }
 

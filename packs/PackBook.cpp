@@ -43,6 +43,7 @@ int PackBook::SelectedPosition() {
 
 PackBook::Selected PackBook::Select(int position, const QString& text, bool charging,
                                     ChargeSettings& settings) {
+    const Profile::ChangeLock lock(m_profile);
     if (position < 0 || position == SelectedPosition()) {
         m_profile.WriteProfileInt(kPropertiesSection, kKeyLastSelected, -1);
         if (!charging) {
@@ -72,6 +73,8 @@ PackBook::Selected PackBook::Select(int position, const QString& text, bool char
 
 PackBook::Created PackBook::Create(const QString& name, const ChargeSettings& s, bool charging,
                                    int& position) {
+    // Another program may have taken a slot since this one last looked.
+    const Profile::ChangeLock lock(m_profile);
     if (!IsAcceptablePackName(name, Names())) {
         return Created::Refused;
     }
@@ -118,6 +121,10 @@ PackBook::Created PackBook::Create(const QString& name, const ChargeSettings& s,
 }
 
 bool PackBook::Delete(int slot, const QString& name) {
+    const Profile::ChangeLock lock(m_profile);
+    if (Name(slot) != name) {
+        return false;  // renamed, deleted or reused by another program: not this pack any more
+    }
     m_profile.WriteProfileString(kPacksSection, SlotKey(slot), kEmptySlot);
     m_profile.WriteProfileString(kPacksSection, SlotKey(slot) + "j", kNoRecord);
     m_profile.WriteProfileInt(kPropertiesSection, kKeyLastSelected, 0);
@@ -128,13 +135,18 @@ bool PackBook::Delete(int slot, const QString& name) {
     return true;
 }
 
-void PackBook::SaveProperties(int slot, const ChargeSettings& settings) {
+void PackBook::SaveProperties(int slot, const QString& name, const ChargeSettings& settings) {
+    const Profile::ChangeLock lock(m_profile);
+    if (Name(slot) != name) {
+        return;
+    }
     m_profile.WriteProfileString(kPacksSection, SlotKey(slot) + "i",
                                  QString::fromStdString(EncodePackProperties(settings)));
 }
 
 QString PackBook::Name(int slot) {
-    return m_profile.GetProfileString(kPacksSection, SlotKey(slot), kEmptySlot);
+    // As the list shows it: an over-long stored name is the damaged pack's.
+    return slot >= 0 && slot < kPackSlotCount ? Names()[slot] : QString(kEmptySlot);
 }
 
 std::string PackBook::Record(int slot) {
@@ -142,8 +154,9 @@ std::string PackBook::Record(int slot) {
 }
 
 PackBook::Edited PackBook::Edit(int slot, const QString& name, int charges) {
+    const Profile::ChangeLock lock(m_profile);
     const QString current = Name(slot);
-    if (name != current && !IsAcceptablePackName(name, Names())) {
+    if (current == kEmptySlot || (name != current && !IsAcceptablePackName(name, Names()))) {
         return Edited::Refused;
     }
     m_profile.WriteProfileString(kPacksSection, SlotKey(slot), name);
@@ -153,6 +166,7 @@ PackBook::Edited PackBook::Edit(int slot, const QString& name, int charges) {
 }
 
 QString PackBook::FollowRename(int slot, const QString& before) {
+    const Profile::ChangeLock lock(m_profile);
     const QString current = CurrentPack();
     const QString renamed = m_profile.GetProfileString(kPacksSection, SlotKey(slot), kEmptySlot);
     if (before == current && renamed != before && renamed != kEmptySlot) {
@@ -169,6 +183,7 @@ void PackBook::RecordChargeEnd(const QString& pack, const std::string& volts,
     if (pack == kNoPack) {
         return;
     }
+    const Profile::ChangeLock lock(m_profile);
     const int slot = FindSlot(pack);
     if (slot < 0) {
         // The current pack was renamed or deleted elsewhere: there is no slot to record into.

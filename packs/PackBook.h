@@ -2,8 +2,9 @@
 // The battery packs without a window: forty slots in the profile, the order the list shows them
 // in, the current pack and the selected list position, the rules for selecting, creating,
 // deleting, saving into and renaming a pack, and the record a charge's end leaves. The profile
-// is the authority: every operation reads what it needs afresh (another program may have changed
-// it) and writes every change at once. The main window's list and the pack dialogs are views.
+// is the authority: every change reads the stored state afresh under the profile's change lock
+// (another program may share the profile) and writes at once, never over what another program
+// wrote. The main window's list and the pack dialogs are views.
 
 #include <QString>
 #include <vector>
@@ -47,9 +48,11 @@ public:
     Created Create(const QString& name, const ChargeSettings& current, bool charging,
                    int& position);
     // Frees the slot and its record; the list's first entry is selected. True when the pack
-    // was the current one, which leaves no pack current.
+    // was the current one, which leaves no pack current. Nothing is written when the slot no
+    // longer holds that name (another program renamed, deleted or reused it).
     bool Delete(int slot, const QString& name);
-    void SaveProperties(int slot, const ChargeSettings& settings);
+    // Into the slot, while it still holds the pack of that name.
+    void SaveProperties(int slot, const QString& name, const ChargeSettings& settings);
     // After the Pack Editor: when the current pack was renamed, it stays current under its new
     // name. Returns the current pack's name afterwards.
     QString FollowRename(int slot, const QString& before);

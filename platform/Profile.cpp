@@ -33,6 +33,23 @@ Profile::Profile(const QString& iniPath) : m_settings(iniPath, QSettings::IniFor
     };
 }
 
+void Profile::Refresh() {
+    // Nothing of ours is pending (every write is committed at once): this only reads.
+    m_settings.sync();
+}
+
+Profile::ChangeLock::ChangeLock(Profile& profile)
+    : m_lock(std::make_unique<QLockFile>(profile.FileName() + ".change-lock")) {
+    // A program that died holding it leaves a stale lock, which QLockFile takes over; one that
+    // hangs holding it is waited for a few seconds, then the change goes ahead unguarded, as it
+    // did before there was a lock, rather than freeze this window.
+    constexpr int kLongestWaitMs = 5000;
+    m_lock->tryLock(kLongestWaitMs);
+    profile.Refresh();
+}
+
+Profile::ChangeLock::~ChangeLock() = default;
+
 void Profile::SetFailureReporter(std::function<void(const QString&)> reporter) {
     m_reporter = std::move(reporter);
 }

@@ -3,6 +3,7 @@
 // Every write is on disk (atomically) when the call returns; a write that cannot be saved is
 // reported once, in plain words, and the program goes on with the value kept in memory.
 
+#include <QLockFile>
 #include <QSettings>
 #include <QString>
 #include <functional>
@@ -42,6 +43,21 @@ public:
     bool RemoveProfileKey(const QString& section, const QString& key);
 
     QString FileName() const { return m_settings.fileName(); }
+
+    // Reads what another program wrote since this one last read or wrote the file.
+    void Refresh();
+    // Held around a change that depends on what is stored (a free slot, a pack's slot): the
+    // programs that share the profile make such changes one at a time, each on fresh contents.
+    class ChangeLock {
+    public:
+        explicit ChangeLock(Profile& profile);
+        ~ChangeLock();
+        ChangeLock(const ChangeLock&) = delete;
+        ChangeLock& operator=(const ChangeLock&) = delete;
+
+    private:
+        std::unique_ptr<QLockFile> m_lock;
+    };
 
     // Who tells the user that the profile could not be saved. Called at most once per profile.
     void SetFailureReporter(std::function<void(const QString& message)> reporter);

@@ -36,7 +36,9 @@ int main(int argc, char** argv) {
         }
         std::free(tree);
     }
-    xcb_flush(c);
+    // A round trip before going: the server has then carried out the destroy requests (sent
+    // just before a disconnection, they may otherwise be dropped with it).
+    std::free(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
     xcb_disconnect(c);
     return destroyed > 0 ? 0 : 1;
 }

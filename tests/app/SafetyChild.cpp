@@ -6,17 +6,22 @@
 //   modal     a charge running and the Charge Properties dialog open over it
 //   busy      a charge running and the window's thread blocked (as while the chime plays)
 //   escape, close   a charge running, then Escape or the close box
+//   create-pack NAME, delete-pack NAME   no window: changes the packs of the profile, as
+//                     another program sharing it would
 
 #include <unistd.h>
 
 #include <QApplication>
 #include <QKeyEvent>
 #include <QTimer>
+#include <QWindow>
 #include <cstdio>
 #include <string>
 
 #include "app/CChargerApp.h"
 #include "app/CChargerDlg.h"
+#include "packs/PackBook.h"
+#include "platform/DesktopNotifier.h"
 #include "platform/Profile.h"
 #include "platform/SignalGuard.h"
 #include "settings/ChargeSettingsStore.h"
@@ -30,8 +35,21 @@ void SayReady(CChargerDlg* dlg) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    QApplication app(argc, argv);
     const std::string mode = argc > 1 ? argv[1] : "charging";
+    // Another program sharing the profile: makes one pack and goes.
+    if (mode == "create-pack" && argc > 2) {
+        int position = 0;
+        const auto made = PackBook(AppProfile()).Create(argv[2], ChargeSettings{}, false, position);
+        return made == PackBook::Created::Yes ? 0 : 1;
+    }
+    if (mode == "delete-pack" && argc > 2) {
+        PackBook book(AppProfile());
+        const int slot = book.FindSlot(argv[2]);
+        return slot >= 0 && (book.Delete(slot, argv[2]), book.FindSlot(argv[2]) < 0) ? 0 : 1;
+    }
+    // As the program's main does: no session bus of the library's own.
+    NeverLaunchASessionBus();
+    QApplication app(argc, argv);
     // A pack is current and CSV export is on, so that a charge wrongly ended would show in the
     // pack's record and in the log folder.
     {
@@ -54,7 +72,17 @@ int main(int argc, char** argv) {
         dlg->OnOK();
         dlg->OnTimer(1);
         if (mode == "modal") {
-            QTimer::singleShot(100, [dlg] { SayReady(dlg); });
+            // Ready once the dialog is on the screen (exposed), not merely made.
+            auto* poll = new QTimer(dlg);
+            QObject::connect(poll, &QTimer::timeout, [dlg, poll] {
+                QWidget* modal = QApplication::activeModalWidget();
+                if (modal != nullptr && modal != dlg && modal->windowHandle() != nullptr &&
+                    modal->windowHandle()->isExposed()) {
+                    poll->stop();
+                    SayReady(dlg);
+                }
+            });
+            poll->start(20);
             dlg->OnProperties();
             std::printf("dialog closed\n");
             std::fflush(stdout);

@@ -3,7 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QElapsedTimer>
+#include <QProcess>
+#include <QTemporaryDir>
 
 #include <QLineEdit>
 #include <QMessageBox>
@@ -296,6 +299,54 @@ TEST(PackList, AHugeNameIsADamagedPackNotAFrozenWindow) {
         dlg.OnDeletePack();
     }
     EXPECT_EQ(profile.profile().GetProfileString("Packs", "2", "absent"), "0");
+}
+
+TEST(PackList, TwoProgramsOnOneProfileLoseNothing) {
+    // This program (A) and another (B) on the same profile, as two boxes on two ports. A's
+    // profile has not looked at the file since B changed it.
+    QTemporaryDir home;
+    const QString path = home.path() + "/Quillmark/KVC410.ini";
+    QDir().mkpath(home.path() + "/Quillmark");
+    auto previous = SetAppProfile(std::make_unique<Profile>(path));
+    AppProfile().WriteProfileString("Packs", "0", "Old");
+    PortSandbox<SimulatedChargerBox> box(SteppedSim());
+    CChargerDlg dlg;
+    dlg.Initialise();
+    auto b = [&](const char* what, const QString& pack) {
+        QProcess other;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("XDG_CONFIG_HOME", home.path());
+        other.setProcessEnvironment(env);
+        other.start(KVC410_SAFETY_CHILD, {what, pack});
+        return other.waitForFinished(10000) && other.exitCode() == 0;
+    };
+    auto stored = [&] {
+        Profile reread(path);
+        QStringList names;
+        for (int n = 0; n < 40; ++n) {
+            names << reread.GetProfileString("Packs", QString::number(n), "0");
+        }
+        return names;
+    };
+    PackBook a(AppProfile());
+    // B takes the first free slot; A's new pack must not land on it.
+    ASSERT_TRUE(b("create-pack", "B1"));
+    int position = 0;
+    ASSERT_EQ(a.Create("A1", ChargeSettings{}, false, position), PackBook::Created::Yes);
+    EXPECT_EQ(stored().mid(0, 3), (QStringList{"Old", "B1", "A1"}));
+    // B deletes A1 and reuses its slot: the end of A's charge of A1 records into nothing, not
+    // into B3.
+    ASSERT_TRUE(b("delete-pack", "A1"));
+    ASSERT_TRUE(b("create-pack", "B3"));
+    a.RecordChargeEnd("A1", "9.87", "1234.5", "01", "02", "03", LocalTime{2026, 12, 7, 20, 0});
+    EXPECT_EQ(Profile(path).GetProfileString("Packs", "2j", "0"), "0");
+    // The window shows B's packs without being asked, its current pack still highlighted.
+    dlg.m_strPackName = "Old";
+    EXPECT_TRUE(
+        RunUntil([&] { return dlg.m_lstPacks->GetCount() == 3; }, [] { QTest::qWait(20); }, 150));
+    ASSERT_GE(dlg.m_lstPacks->GetCurSel(), 0);
+    EXPECT_EQ(dlg.m_lstPacks->GetText(dlg.m_lstPacks->GetCurSel()), "Old");
+    SetAppProfile(std::move(previous));
 }
 
 TEST(PackList, AListOutOfStepWithTheProfileIsRebuilt) {
