@@ -207,7 +207,8 @@ void CChargerDlg::OnDeletePack() {
     // The slot's limits go with the pack: a pack made in it later starts from its own.
     StoreChargeLimits(P(), slot, kDefaultLimits);
     m_lstPacks->DeleteString(p);
-    m_lstPacks->SetCurSel(0);
+    m_nSelected = Book().SelectedPosition();
+    m_lstPacks->SetCurSel(m_nSelected);
     if (wasCurrent) {
         m_strPackName = kNoPack;
         m_stcPackName->setText(kNoPack);
@@ -249,6 +250,8 @@ void CChargerDlg::OnPackInfo() {
 
 void CChargerDlg::UpdatePackRecord() {
     const ChargeTexts& t = m_cycle.Texts();
-    Book().RecordChargeEnd(m_strPackName, t.volts, t.mah, t.hours, t.minutes, t.seconds,
+    // The peak is the charge's maximum voltage, as the Maximum Voltage display shows it: the
+    // voltage shown at the end has already fallen from it by the threshold.
+    Book().RecordChargeEnd(m_strPackName, t.maxVolts, t.mah, t.hours, t.minutes, t.seconds,
                            GetLocalTime());
 }

@@ -127,12 +127,17 @@ bool PackBook::Delete(int slot, const QString& name) {
     }
     m_profile.WriteProfileString(kPacksSection, SlotKey(slot), kEmptySlot);
     m_profile.WriteProfileString(kPacksSection, SlotKey(slot) + "j", kNoRecord);
-    m_profile.WriteProfileInt(kPropertiesSection, kKeyLastSelected, 0);
-    if (name != CurrentPack()) {
-        return false;
+    const bool wasCurrent = name == CurrentPack();
+    if (wasCurrent) {
+        m_profile.WriteProfileString(kPropertiesSection, kKeyPackName, kNoPack);
     }
-    m_profile.WriteProfileString(kPropertiesSection, kKeyPackName, kNoPack);
-    return true;
+    // The selection is the current pack where the list now shows it, or none: what is
+    // highlighted is what is selected, and one click on another pack selects it.
+    const std::vector<QString> order = ListOrder();
+    const auto at = std::find(order.begin(), order.end(), CurrentPack());
+    const int selected = at == order.end() ? -1 : static_cast<int>(at - order.begin());
+    m_profile.WriteProfileInt(kPropertiesSection, kKeyLastSelected, selected);
+    return wasCurrent;
 }
 
 void PackBook::SaveProperties(int slot, const QString& name, const ChargeSettings& settings) {

@@ -47,8 +47,8 @@ public:
     // one profile write. position is where the list shows it.
     Created Create(const QString& name, const ChargeSettings& current, bool charging,
                    int& position);
-    // Frees the slot and its record; the list's first entry is selected. True when the pack
-    // was the current one, which leaves no pack current. Nothing is written when the slot no
+    // Frees the slot and its record; the selected position becomes the current pack's, or none
+    // (-1) when the pack was the current one, which leaves no pack current (then true). Nothing is written when the slot no
     // longer holds that name (another program renamed, deleted or reused it).
     bool Delete(int slot, const QString& name);
     // Into the slot, while it still holds the pack of that name.

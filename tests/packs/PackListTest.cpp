@@ -184,9 +184,12 @@ TEST(PackList, DeletingFreesTheSlotAndItsRecord) {
     EXPECT_EQ(packs.Get("1j"), "0");
     EXPECT_EQ(packs.Get("1i"), "21100601555959591");
     EXPECT_EQ(packs.Names(), (QStringList{"Alpha", "Gamma"}));
-    EXPECT_EQ(packs.List().GetCurSel(), 0);
-    EXPECT_EQ(packs.P().GetProfileInt("Properties", "LastSelected", -9), 0);
-    EXPECT_EQ(packs.main->m_strPackName, "Gamma");  // not the current pack: it stays
+    // Not the current pack: Gamma stays current, highlighted where it now stands, and the
+    // window, the list and the profile agree on it.
+    EXPECT_EQ(packs.main->m_strPackName, "Gamma");
+    EXPECT_EQ(packs.List().GetCurSel(), 1);
+    EXPECT_EQ(packs.main->m_nSelected, 1);
+    EXPECT_EQ(packs.P().GetProfileInt("Properties", "LastSelected", -9), 1);
 
     // The next pack takes slot 1 and starts without a record.
     EXPECT_EQ(packs.Create("Delta"), "");
@@ -205,6 +208,12 @@ TEST(PackList, DeletingFreesTheSlotAndItsRecord) {
     EXPECT_EQ(packs.main->GetDlgItemText(IDC_PACK_NAME), "None");
     EXPECT_EQ(packs.P().GetProfileString("Properties", "PackName", "?"), "None");
     EXPECT_EQ(packs.main->m_settings, before);
+    // Nothing is highlighted, so nothing seems selected; one click selects.
+    EXPECT_EQ(packs.List().GetCurSel(), -1);
+    EXPECT_EQ(packs.main->m_nSelected, -1);
+    EXPECT_EQ(packs.P().GetProfileInt("Properties", "LastSelected", -9), -1);
+    packs.Click("Alpha");
+    EXPECT_EQ(packs.main->m_strPackName, "Alpha");
 }
 
 TEST(PackList, SelectingLoadsAPackAndASecondClickDeselects) {
@@ -385,7 +394,7 @@ TEST(PackList, ChargesRecordIntoTheCurrentPackOnly) {
         Store(p, 0, "Alpha", "12080101080130000", "0991000999.9010000100001022003088800005");
         Store(p, 1, "Beta");
         p.WriteProfileString("Properties", "PackName", "Alpha");
-        StoreChargeSettings(p, {.timedSeconds = 5, .chargeType = 2});  // five seconds, timed
+        StoreChargeSettings(p, {});  // a peak charge
     });
     packs.main->OnOK();
     packs.Click("Beta");  // during a charge: highlighted, not loaded
@@ -399,12 +408,16 @@ TEST(PackList, ChargesRecordIntoTheCurrentPackOnly) {
                                  packs.main->OnTimer(2);
                              }
                          }));
-    const std::string volts = packs.main->GetDlgItemText(IDC_VOLTS).toStdString();
-    const std::string peak = volts.substr(0, 2) + volts.substr(3, 2);
-    const std::string mah = packs.main->GetDlgItemText(IDC_MAH).toStdString();
-    EXPECT_EQ(packs.Get("0j").toStdString(), peak + std::string(8 - mah.size(), '0') + mah +
-                                                 "000005" + "1407" + "0303" + "2003" + "0991" +
-                                                 "00006");
+    // The record's peak is the charge's maximum voltage, which the peak end has fallen from.
+    auto text = [&](int id) { return packs.main->GetDlgItemText(id).toStdString(); };
+    const std::string maximum = text(IDC_MAX_VOLTS);
+    ASSERT_NE(maximum, text(IDC_VOLTS));
+    const std::string peak = maximum.substr(0, 2) + maximum.substr(3, 2);
+    const std::string mah = text(IDC_MAH);
+    EXPECT_EQ(packs.Get("0j").toStdString(),
+              peak + std::string(8 - mah.size(), '0') + mah + text(IDC_HOURS) +
+                  text(IDC_MINUTES) + text(IDC_SECONDS) + "1407" + "0303" + "2003" + "0991" +
+                  "00006");
     EXPECT_EQ(packs.Get("1j"), "0");
 
     // Stopped by hand and answered Cancel: nothing is stored.
