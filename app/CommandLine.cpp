@@ -1,5 +1,8 @@
 #include "app/CommandLine.h"
 
+#include "app/PortSelection.h"
+#include "hardware/SimulatedChargerBox.h"
+
 CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
     CommandLine line;
     auto usage = [&line](std::string error) {
@@ -19,8 +22,9 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
             std::string value;
             if (a == "--port") {
                 if (i + 1 >= arguments.size() || arguments[i + 1].rfind("--", 0) == 0) {
-                    return usage("--port needs a value: auto, sim, sim:key=value,..., "
-                                 "/dev/parportN or io:0x378");
+                    return usage(
+                        "--port needs a value: auto, sim, sim:key=value,..., "
+                        "/dev/parportN or io:0x378");
                 }
                 value = arguments[++i];
             } else {
@@ -52,13 +56,34 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
             return usage("unknown option \"" + a + "\"");
         }
     }
+    // A port value that is not understood is a command line not understood, said before any
+    // window (or any lock) is made.
+    if (line.portGiven && line.action != CommandLine::Action::Version &&
+        !IsPortSettingUnderstood(line.port)) {
+        const std::string option =
+            line.action == CommandLine::Action::CheckPort ? "--check-port" : "--port";
+        SimOptions options;
+        std::string why;
+        if (line.port.rfind("sim:", 0) == 0 && line.port.size() <= kLongestPortSetting &&
+            !ParseSimOptions(line.port.substr(4), options, why)) {
+            return usage(option + ": " + why);
+        }
+        return usage(option + ": \"" + ShownPortSetting(line.port) +
+                     "\" is not understood; use auto, sim, sim:key=value,..., /dev/parportN or "
+                     "io:0x378");
+    }
     return line;
 }
 
 std::string HelpText(const std::string& program) {
-    return "Usage: " + program + " [--port VALUE]\n"
-           "       " + program + " --check-port [VALUE]\n"
-           "       " + program + " --help | --version\n"
+    return "Usage: " + program +
+           " [--port VALUE]\n"
+           "       " +
+           program +
+           " --check-port [VALUE]\n"
+           "       " +
+           program +
+           " --help | --version\n"
            "\n"
            "Control program for a Ni-Cd / Ni-MH battery charger box on the parallel port.\n"
            "\n"

@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 
+#include <cerrno>
 #include <cstdlib>
 
 #include "hardware/SimulatedChargerBox.h"
@@ -18,6 +19,14 @@ PortChoice Fail(std::string message) {
 PortChoice OpenPpdev(const std::string& device) {
     std::string why;
     auto driver = OpenPpdevPort(device, why);
+    struct stat st {};
+    if (!driver && stat(device.c_str(), &st) != 0 && errno == ENOENT) {
+        return Fail("The parallel port " + device +
+                    " does not exist. Load the driver of the parallel port on the main board: "
+                    "sudo modprobe parport_pc ppdev (a port on a PCI or USB card needs that "
+                    "card's own module); kvc410 --check-port says which ports there are. To try "
+                    "KVC410 without the charger, start it with --port sim.");
+    }
     if (!driver) {
         return Fail("The parallel port " + device + " cannot be opened: " + why +
                     ".\n\nTo use it, add your user to the group lp (sudo adduser $USER lp), log "

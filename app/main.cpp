@@ -5,7 +5,22 @@
 #include "app/CChargerApp.h"
 #include "app/CommandLine.h"
 #include "app/PortCheck.h"
+#include "app/PortSelection.h"
 #include "platform/DesktopNotifier.h"
+
+namespace {
+// Whether a display to show a window on is named at all (X11, Wayland, or a Qt platform chosen
+// by hand, such as offscreen).
+bool DisplayNamed() {
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
+        const char* value = std::getenv(name);
+        if (value != nullptr && *value != '\0') {
+            return true;
+        }
+    }
+    return false;
+}
+}  // namespace
 
 int main(int argc, char** argv) {
     // The command line is read before any window exists: --help, --version and --check-port
@@ -35,6 +50,20 @@ int main(int argc, char** argv) {
     // The option wins over the variable; the program reads the port from the variable.
     if (line.portGiven) {
         setenv("KVC410_PORT", line.port.c_str(), 1);
+    }
+    // A variable that is not understood is said in a message box where there is a display to
+    // show one; without one, on standard error, before the toolkit would abort for want of it.
+    if (!DisplayNamed()) {
+        const char* variable = std::getenv("KVC410_PORT");
+        if (variable != nullptr && !IsPortSettingUnderstood(variable)) {
+            const PortChoice refused = OpenPortFromSetting(variable, nullptr);
+            std::fprintf(stderr, "kvc410: %s\n", refused.error.c_str());
+        } else {
+            std::fprintf(stderr,
+                         "kvc410: there is no display to show the window on (DISPLAY and "
+                         "WAYLAND_DISPLAY are not set). kvc410 --check-port works without one.\n");
+        }
+        return kExitCannotStart;
     }
     NeverLaunchASessionBus();
     QApplication app(argc, argv);

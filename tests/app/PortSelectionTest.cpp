@@ -35,7 +35,7 @@ TEST(PortSelection, ChoosesTheDriverFromTheSetting) {
         {"sim:chem=nicd,cells=6", missing, true, nullptr},
         {"auto", unusable, false, "group lp"},
         {"sim:cells=x", missing, false, "cells=x"},
-        {"/dev/parport-that-is-not-there", missing, false, "cannot be opened"},
+        {"/dev/parport-that-is-not-there", missing, false, "modprobe parport_pc"},
         {"io:zz", missing, false, "io:0x378"},
         {"lpt1", missing, false, "not understood"},
     };
