@@ -214,8 +214,9 @@ PortCheckResult CheckPort(const std::string& setting, const PortCheckPlaces& pla
     // A misspelt or hostile value is named in no lock file: refused before anything is made.
     if (!IsPortSettingUnderstood(value) && value.rfind("sim:", 0) != 0 &&
         value.rfind("io:", 0) != 0) {
-        report.Problem("\"" + ShownPortSetting(value) + "\" is not a port.",
-                       "use auto, sim, sim:key=value,..., /dev/parportN or io:0x378.");
+        report.Problem(
+            std::string("\"").append(ShownPortSetting(value)).append("\" is not a port."),
+            "use auto, sim, sim:key=value,..., /dev/parportN or io:0x378.");
         return {false, report.Text()};
     }
     if (value == "auto") {

@@ -12,12 +12,18 @@ std::string ChargeLogFileName(const std::string& packName, const LocalTime& time
             c = '_';
         }
     }
-    const std::string stamp = " " + std::to_string(time.month) + "-" + std::to_string(time.day) +
-                              "-" + std::to_string(time.year) + " " + TwoDigits(time.hour) + "-" +
-                              TwoDigits(time.minute);
-    const std::string copyMark = copy > 1 ? " (" + std::to_string(copy) + ")" : "";
+    // Appended piece by piece ("literal" + std::string&& sets off a false -Wrestrict in GCC 12).
+    std::string stamp = " ";
+    stamp += std::to_string(time.month) + "-" + std::to_string(time.day) + "-" +
+             std::to_string(time.year) + " " + TwoDigits(time.hour) + "-" + TwoDigits(time.minute);
+    std::string copyMark;
+    if (copy > 1) {
+        copyMark = " (";
+        copyMark += std::to_string(copy) + ")";
+    }
     // Room for the longest copy mark, " (999)".
-    const std::string longestMark = " (" + std::to_string(kMostLogCopies) + ").csv";
+    std::string longestMark = " (";
+    longestMark += std::to_string(kMostLogCopies) + ").csv";
     const size_t room = kMaxFileNameBytes - stamp.size() - longestMark.size();
     if (name.size() > room) {
         size_t cut = room;
