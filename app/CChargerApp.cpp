@@ -9,6 +9,7 @@
 #include "app/PortSelection.h"
 #include "app/Templates.h"
 #include "hardware/Converter.h"
+#include "platform/DesktopNotifier.h"
 #include "platform/Messages.h"
 #include "platform/Profile.h"
 #include "platform/SafeRead.h"
@@ -23,6 +24,8 @@ constexpr int kExitFailure = 1;
 int CChargerApp::InitInstance() {
     QApplication::setApplicationName(LoadResString(AFX_IDS_APP_TITLE));
     QApplication::setOrganizationName("Quillmark");
+    // Ties the running window to its menu entry (the Wayland app id; docks and task switchers).
+    QGuiApplication::setDesktopFileName(kDesktopFileName);
 
     // Before the port is even opened: a second program must not disturb a running charge, on
     // this port, whoever started it.

@@ -138,7 +138,13 @@ bool CChargerDlg::OnInitDialog() {
     RefreshSettingsSummary();
 
     // Qt finds the icon's twice-size twin (":/icon/128@2x") by itself.
-    setWindowIcon(QIcon(ResourcePath("icon", IDR_MAINFRAME)));
+    // Every size the desktop icon is installed in, so that a dock or a task switcher shows the
+    // same picture as the menu entry, sharp at its own size.
+    QIcon icon(ResourcePath("icon", IDR_MAINFRAME));
+    for (int size : kDesktopIconSizes) {
+        icon.addFile(QString(":/desktop-icon/%1").arg(size), QSize(size, size));
+    }
+    setWindowIcon(icon);
     if (m_picture->Load(kIdleGif, "GIF")) {
         m_picture->Draw();
     }

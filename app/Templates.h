@@ -11,6 +11,8 @@ inline constexpr int IDS_ABOUTBOX = 101;
 inline constexpr int AFX_IDS_APP_TITLE = 57344;
 inline constexpr int IDM_ABOUTBOX = 16;
 inline constexpr int IDR_MAINFRAME = 128;  // the program icon
+// The sizes the desktop icon is drawn and installed in (res/desktop/icons).
+inline constexpr int kDesktopIconSizes[] = {16, 24, 32, 48, 64, 128, 256};
 inline constexpr int IDB_LOGO = 199;
 
 // Control ids of the main window.

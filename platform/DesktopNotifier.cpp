@@ -9,7 +9,7 @@
 namespace {
 const char* const kService = "org.freedesktop.Notifications";
 const char* const kPath = "/org/freedesktop/Notifications";
-const char* const kAppId = "com.quillmark.KVC410";
+const char* const kAppId = kDesktopFileName;
 }  // namespace
 
 namespace {

@@ -5,6 +5,9 @@
 
 #include <QString>
 
+// The desktop entry's name (without .desktop), the program's application id everywhere.
+inline const char* const kDesktopFileName = "com.quillmark.KVC410";
+
 // Sends "summary" with "body" under the program's name and icon; critical ones (the user must
 // look at the pack) stay on screen until dismissed. Returns false when it was not even sent
 // (no session bus could be reached).
