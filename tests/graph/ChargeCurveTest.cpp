@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -145,6 +146,20 @@ TEST(ChargeLogReader, ReadsItsOwnLogsAndHandEditedOnesAndRefusesOthers) {
         }
     }
     EXPECT_FALSE(ReadChargeLogFile("/nonexistent/log.csv").ok);
+    // A file larger than any log (sparse: no disk is spent) is refused without being read.
+    const std::string huge = testing::TempDir() + "/kvc410-huge.csv";
+    {
+        std::FILE* file = std::fopen(huge.c_str(), "w");
+        ASSERT_NE(file, nullptr);
+        std::fputs("Total Seconds, Voltage, Current, Charge Duration\r\n", file);
+        std::fclose(file);
+        ASSERT_EQ(truncate(huge.c_str(), static_cast<off_t>(kMostChargeLogBytes) + 1), 0);
+    }
+    const ChargeLogRead tooLarge = ReadChargeLogFile(huge);
+    EXPECT_FALSE(tooLarge.ok);
+    EXPECT_NE(tooLarge.error.find("larger than any charge log"), std::string::npos)
+        << tooLarge.error;
+    std::remove(huge.c_str());
     // A pipe named like a log (the log folder is the user's) is refused at once, never waited on.
     const std::string fifo = testing::TempDir() + "/kvc410-fifo.csv";
     std::remove(fifo.c_str());
