@@ -250,7 +250,7 @@ QString CChargerDlg::OutputFolder() {
 int CChargerDlg::WriteChargeLog() {
     const QString folder = OutputFolder();
     auto fail = [this](const QString& place, const QString& why) {
-        m_reportFailure(QString("KVC410 could not save the charge log %1, because %2\n\nThe "
+        m_reportFailure(QString("KVC410 could not save the charge log \"%1\", because %2\n\nThe "
                                 "charge itself ended normally and its record is kept.")
                             .arg(place, why));
         return 0;

@@ -28,7 +28,7 @@ PortChoice OpenPpdev(const std::string& device) {
                     "KVC410 without the charger, start it with --port sim.");
     }
     if (!driver) {
-        return Fail("The parallel port " + device + " cannot be opened: " + why +
+        return Fail("The parallel port \"" + device + "\" cannot be opened: " + why +
                     ".\n\nTo use it, add your user to the group lp (sudo adduser $USER lp), log "
                     "out and in again, and make sure no other program (a printer service) holds "
                     "the port. To try KVC410 without the charger, start it with KVC410_PORT=sim.");
@@ -137,8 +137,8 @@ PortChoice OpenPortFromSetting(const char* setting, const char* tracePath,
         std::string why;
         auto traced = MakeTracingPortDriver(std::move(choice.driver), tracePath, why);
         if (!traced) {
-            return Fail(std::string("KVC410_PORT_TRACE: the trace file ") + tracePath +
-                        " cannot be opened: " + why + ".");
+            return Fail(std::string("KVC410_PORT_TRACE: the trace file \"") + tracePath +
+                        "\" cannot be opened: " + why + ".");
         }
         choice.driver = std::move(traced);
     }

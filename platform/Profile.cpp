@@ -127,7 +127,7 @@ QString Profile::DescribeFailure() const {
         why = "the file could not be written.";
     }
     return QString(
-               "KVC410 could not save your settings and packs to %1, because %2\n\n"
+               "KVC410 could not save your settings and packs to \"%1\", because %2\n\n"
                "The program goes on, but changes made from now on will be lost when it is "
                "closed. Free the disk or fix the permissions to keep them.")
         .arg(file.absoluteFilePath(), why);

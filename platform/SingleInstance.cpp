@@ -78,7 +78,7 @@ PortLock AcquirePortLock(const std::string& name, const std::string& folder, std
         fd = open(path.c_str(), kFlags);
     }
     if (fd < 0) {
-        why = path + ": " +
+        why = "\"" + path + "\": " +
               (errno == ELOOP ? std::string("it is a symbolic link, not a lock file")
                               : std::string(std::strerror(errno)));
         return PortLock::Unavailable;
@@ -86,7 +86,7 @@ PortLock AcquirePortLock(const std::string& name, const std::string& folder, std
     struct stat st {};
     if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         close(fd);
-        why = path + ": it is not a regular file (a pipe, a device or a folder)";
+        why = "\"" + path + "\": it is not a regular file (a pipe, a device or a folder)";
         return PortLock::Unavailable;
     }
     if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
@@ -95,7 +95,7 @@ PortLock AcquirePortLock(const std::string& name, const std::string& folder, std
         if (error == EWOULDBLOCK) {
             return PortLock::InUse;
         }
-        why = path + ": " + std::strerror(error);
+        why = "\"" + path + "\": " + std::strerror(error);
         return PortLock::Unavailable;
     }
     return PortLock::Taken;

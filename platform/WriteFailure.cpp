@@ -14,10 +14,10 @@ QString WhyNotWritten(const QString& filePath) {
     struct statvfs fs {};
     // Only looked at: saying why must not create what was missing.
     if (!QFileInfo(folder).exists()) {
-        return QString("the folder %1 does not exist.").arg(folder);
+        return QString("the folder \"%1\" does not exist.").arg(folder);
     }
     if (!QFileInfo(folder).isWritable()) {
-        return QString("the folder %1 is read-only.").arg(folder);
+        return QString("the folder \"%1\" is read-only.").arg(folder);
     }
     if (file.exists() && !file.isWritable()) {
         return "the file is read-only.";

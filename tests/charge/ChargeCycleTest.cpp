@@ -137,7 +137,10 @@ TEST(ChargeCycle, AFullDiskLeavesNoHalfLogAndSaysSo) {
         const QStringList logs = QDir(CChargerDlg::OutputFolder()).entryList(QDir::Files);
         EXPECT_TRUE(logs.isEmpty()) << leave << ": " << logs.join(", ").toStdString();
         ASSERT_EQ(said.size(), 1u) << leave;
-        EXPECT_TRUE(said[0].contains("None 3-27-2026 14-05.csv")) << said[0].toStdString();
+        // The file, whole and in quotes (its folder's name has a space).
+        EXPECT_TRUE(
+            said[0].contains("\"" + CChargerDlg::OutputFolder() + "None 3-27-2026 14-05.csv\""))
+            << said[0].toStdString();
         EXPECT_TRUE(said[0].contains("full")) << said[0].toStdString();
         disk.Empty();
         QDir(CChargerDlg::OutputFolder()).removeRecursively();
