@@ -141,6 +141,8 @@ public:
 
 private:
     void OnTextsChanged(const ChargeTexts& texts) override;
+    // The label's accessible name: what the value is, then the value ("Volts 12.34").
+    static void AnnounceValue(QLabel* value, const QString& meaning);
     void OnEnded(ChargeEnd reason) override;
     void MakePackCurrent(int position);
     // The packs, over the program's profile.

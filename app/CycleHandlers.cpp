@@ -167,6 +167,18 @@ void CChargerDlg::OnTextsChanged(const ChargeTexts& t) {
     SetText(m_stcHours, t.hours);
     SetText(m_stcMinutes, t.minutes);
     SetText(m_stcSeconds, t.seconds);
+    // A screen reader hears each number with what it is.
+    AnnounceValue(m_stcVolts, "Volts");
+    AnnounceValue(m_stcCurrent, "Amps");
+    AnnounceValue(m_stcMaxVolts, "Maximum voltage");
+    AnnounceValue(m_stcMah, "mAh");
+    AnnounceValue(m_stcHours, "Hours");
+    AnnounceValue(m_stcMinutes, "Minutes");
+    AnnounceValue(m_stcSeconds, "Seconds");
+}
+
+void CChargerDlg::AnnounceValue(QLabel* value, const QString& meaning) {
+    value->setAccessibleName(meaning + " " + value->text().simplified());
 }
 
 void CChargerDlg::OnEnded(ChargeEnd reason) {

@@ -52,6 +52,13 @@ void CChargerDlg::RefreshSettingsSummary() {
         m_stcPackName->setText(m_strPackName);
     }
     const ChargeSettings& s = m_settings;
+    // The peak charge's labels have nothing to say in a timed charge: hidden then, so that a
+    // screen reader does not announce them empty.
+    for (QLabel* label :
+         {m_stcThreshold, m_stcDelay, m_stcSensitivity, m_stcCells, m_stcThresholdLabel,
+          m_stcDelayLabel, m_stcSensitivityLabel, m_stcCellsLabel}) {
+        label->setVisible(s.chargeType == kPeakCharge);
+    }
     if (s.chargeType == kPeakCharge) {
         m_stcBatteryTypeLabel->setText("Battery Type");
         m_stcThresholdLabel->setText("Threshold Voltage");
@@ -86,5 +93,17 @@ void CChargerDlg::RefreshSettingsSummary() {
               m_stcDelayLabel, m_stcSensitivityLabel, m_stcCellsLabel}) {
             label->setText(QString());
         }
+    }
+    // Each value announced with the label beside it, which says what it is in this mode (the
+    // battery type's place holds the cut-off time of a timed charge).
+    AnnounceValue(m_stcChargeType, m_stcChargeTypeLabel->text().simplified());
+    AnnounceValue(m_stcBatteryType, m_stcBatteryTypeLabel->text().simplified());
+    m_stcBatteryType->setAccessibleDescription(
+        s.chargeType == kPeakCharge ? "Battery type" : "Cut-off time of the timed charge");
+    if (s.chargeType == kPeakCharge) {
+        AnnounceValue(m_stcThreshold, m_stcThresholdLabel->text().simplified());
+        AnnounceValue(m_stcDelay, m_stcDelayLabel->text().simplified());
+        AnnounceValue(m_stcSensitivity, m_stcSensitivityLabel->text().simplified());
+        AnnounceValue(m_stcCells, m_stcCellsLabel->text().simplified());
     }
 }

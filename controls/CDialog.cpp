@@ -14,6 +14,7 @@
 #include <QSlider>
 #include <QTimer>
 
+#include "controls/Accessibility.h"
 #include "controls/CGifPicture.h"
 #include "controls/CListBox.h"
 #include "controls/CSkinButton.h"
@@ -49,6 +50,8 @@ QFont CDialog::TextFont() {
 }
 
 CDialog::CDialog(const DialogTemplate& tmpl, QWidget* parent) : QDialog(parent) {
+    // Radio buttons and the other controls announce themselves as what they are.
+    InstallAccessibility();
     Qt::WindowFlags flags = Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                             Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
     if (tmpl.minimizeBox) {
@@ -160,8 +163,9 @@ QWidget* CDialog::CreateControl(const ControlTemplate& ct) {
             auto* label = new CElidedLabel(this);
             uint32_t kind = ct.style & 0x1F;
             if (kind == SS_ICON || kind == SS_BITMAP) {
-                const QImage art = LoadArt(ResourcePath(kind == SS_ICON ? "icon" : "bitmap", caption.toInt()),
-                                           devicePixelRatioF());
+                const QImage art =
+                    LoadArt(ResourcePath(kind == SS_ICON ? "icon" : "bitmap", caption.toInt()),
+                            devicePixelRatioF());
                 label->setPixmap(QPixmap::fromImage(art));
                 return label;
             }

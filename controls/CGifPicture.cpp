@@ -1,7 +1,5 @@
 #include "controls/CGifPicture.h"
 
-#include <QAccessible>
-#include <QAccessibleWidget>
 #include <QBuffer>
 #include <QFile>
 #include <QImageReader>
@@ -11,6 +9,7 @@
 #include <chrono>
 #include <cstdio>
 
+#include "controls/Accessibility.h"
 #include "controls/ControlLooks.h"
 #include "controls/GifWalker.h"
 #include "platform/Resources.h"
@@ -30,21 +29,11 @@ int ScreenPixels(int pixels, int dotsPerMeter, int screenDpi) {
     }
     return static_cast<int>(pixels * screenDpi / dpi + 0.5);
 }
-// Announced as what it is: a picture that works as a button (it opens the About box).
-QAccessibleInterface* PictureAccessibility(const QString& className, QObject* object) {
-    if (className == QLatin1String("CGifPicture") && object && object->isWidgetType()) {
-        return new QAccessibleWidget(static_cast<QWidget*>(object), QAccessible::Button);
-    }
-    return nullptr;
-}
 }  // namespace
 
 CGifPicture::CGifPicture(QWidget* parent) : QWidget(parent) {
-    static const bool installed = [] {
-        QAccessible::installFactory(&PictureAccessibility);
-        return true;
-    }();
-    (void)installed;
+    // Announced as what it is: a picture that works as a button (it opens the About box).
+    InstallAccessibility();
     setFocusPolicy(Qt::StrongFocus);
     setAccessibleName("Status");
     setAccessibleDescription("Shows the state of the charge; press it for About KVC410.");

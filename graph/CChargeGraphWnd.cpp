@@ -20,6 +20,7 @@
 #include <cmath>
 #include <map>
 
+#include "controls/Accessibility.h"
 #include "graph/ChargeLogReader.h"
 #include "platform/Profile.h"
 #include "platform/WriteFailure.h"
@@ -483,6 +484,8 @@ CChargeGraphWnd::CChargeGraphWnd(const ChargeRecorder& recorder, const QString& 
                                  QWidget* parent)
     : QWidget(parent, Qt::Window), m_recorder(recorder), m_strLogFolder(logFolder) {
     setWindowTitle("Charge Graph");
+    AnnounceAsWindow(this);
+    setAccessibleName("Charge Graph");
     setAttribute(Qt::WA_DeleteOnClose, false);
     m_view = new ChargeGraphView(recorder, this);
     auto* side = new QWidget(this);
@@ -505,6 +508,7 @@ CChargeGraphWnd::CChargeGraphWnd(const ChargeRecorder& recorder, const QString& 
     auto* splitter = new QSplitter(this);
     splitter->addWidget(m_view);
     splitter->addWidget(side);
+    splitter->handle(1)->setAccessibleName("Divider between the graph and the past charges");
     splitter->setStretchFactor(0, 1);
     auto* layout = new QHBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);

@@ -1,6 +1,7 @@
 #include "packs/CConfirmDlg.h"
 
 #include "app/Skins.h"
+#include "controls/Accessibility.h"
 #include "controls/CSkinButton.h"
 #include "controls/ControlLooks.h"
 
@@ -35,6 +36,9 @@ void CConfirmDlg::DoDataExchange(CDataExchange* pDX) {
 
 bool CConfirmDlg::OnInitDialog() {
     CDialog::OnInitDialog();
+    // A screen reader announces it as the message box it is, by its question or notice.
+    AnnounceAsAlert(this);
+    setAccessibleName(m_strMessage);
     SetUpCaptionButton(m_btnOK, "Ok");
     SetUpCaptionButton(m_btnCancel, "Cancel");
     if (!m_strName.isEmpty()) {

@@ -1,6 +1,9 @@
 #include "settings/CChargePropertiesDlg.h"
 
+#include <QSlider>
 #include "app/Skins.h"
+
+#include "controls/Accessibility.h"
 #include "controls/CSkinButton.h"
 #include "controls/CUpDown.h"
 #include "platform/Profile.h"
@@ -158,6 +161,10 @@ bool CChargePropertiesDlg::OnInitDialog() {
     SetDlgItemText(IDC_SENSITIVITY_TEXT, QString::number(m_edit.sensitivity));
     SetTrackBarRange(IDC_THRESHOLD, 1, 20);
     SetTrackBarPos(IDC_THRESHOLD, m_edit.threshold);
+    // A screen reader hears what the labels beside the track bars say: 0.08 volts, not 8.
+    AnnounceScaled(Item<QSlider>(IDC_THRESHOLD), 0.01, "volts");
+    AnnounceScaled(Item<QSlider>(IDC_DELAY), 1, "seconds");
+    AnnounceScaled(Item<QSlider>(IDC_SENSITIVITY), 1, "seconds");
     SetDlgItemText(IDC_THRESHOLD_TEXT, QString::fromStdString(FormatThreshold(m_edit.threshold)));
 
     for (int id : {IDC_NICD, IDC_NIMH, IDC_CUSTOM}) {

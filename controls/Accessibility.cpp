@@ -1,0 +1,157 @@
+#include "controls/Accessibility.h"
+
+#include <QAbstractButton>
+#include <QAccessible>
+#include <QAccessibleWidget>
+#include <QRadioButton>
+#include <QSlider>
+#include <QVariant>
+#include <cmath>
+
+namespace {
+const char* const kScale = "kvc410AccessibleScale";
+const char* const kUnit = "kvc410AccessibleUnit";
+const char* const kRole = "kvc410AccessibleRole";
+
+// A radio button: its role, whether it is checked, and press to choose it.
+class RadioAccessible : public QAccessibleWidget {
+public:
+    explicit RadioAccessible(QRadioButton* button)
+        : QAccessibleWidget(button, QAccessible::RadioButton) {}
+    QAccessible::State state() const override {
+        QAccessible::State s = QAccessibleWidget::state();
+        auto* button = static_cast<QRadioButton*>(widget());
+        s.checkable = true;
+        s.checked = button->isChecked();
+        return s;
+    }
+    QString text(QAccessible::Text t) const override {
+        if (t == QAccessible::Name && widget()->accessibleName().isEmpty()) {
+            return static_cast<QRadioButton*>(widget())->text().remove('&');
+        }
+        return QAccessibleWidget::text(t);
+    }
+    QStringList actionNames() const override {
+        return QStringList{QAccessibleActionInterface::pressAction()} +
+               QAccessibleWidget::actionNames();
+    }
+    void doAction(const QString& action) override {
+        if (action == QAccessibleActionInterface::pressAction()) {
+            static_cast<QRadioButton*>(widget())->click();
+            return;
+        }
+        QAccessibleWidget::doAction(action);
+    }
+};
+
+// A picture that opens something when clicked: a button that can be pressed.
+class PressablePictureAccessible : public QAccessibleWidget {
+public:
+    explicit PressablePictureAccessible(QWidget* widget)
+        : QAccessibleWidget(widget, QAccessible::Button) {}
+    QStringList actionNames() const override {
+        return QStringList{QAccessibleActionInterface::pressAction()} +
+               QAccessibleWidget::actionNames();
+    }
+    void doAction(const QString& action) override {
+        if (action == QAccessibleActionInterface::pressAction()) {
+            QMetaObject::invokeMethod(widget(), "clicked");
+            return;
+        }
+        QAccessibleWidget::doAction(action);
+    }
+};
+
+// A slider whose positions stand for position x scale.
+class ScaledSliderAccessible : public QAccessibleWidget, public QAccessibleValueInterface {
+public:
+    explicit ScaledSliderAccessible(QSlider* slider)
+        : QAccessibleWidget(slider, QAccessible::Slider) {}
+    void* interface_cast(QAccessible::InterfaceType t) override {
+        return t == QAccessible::ValueInterface ? static_cast<QAccessibleValueInterface*>(this)
+                                                : QAccessibleWidget::interface_cast(t);
+    }
+    QString text(QAccessible::Text t) const override {
+        if (t == QAccessible::Value) {
+            return QString("%1 %2")
+                .arg(Scaled(Slider()->value()), 0, 'f', Decimals())
+                .arg(widget()->property(kUnit).toString());
+        }
+        return QAccessibleWidget::text(t);
+    }
+    QVariant currentValue() const override { return Scaled(Slider()->value()); }
+    void setCurrentValue(const QVariant& value) override {
+        Slider()->setValue(static_cast<int>(std::lround(value.toDouble() / Scale())));
+    }
+    QVariant maximumValue() const override { return Scaled(Slider()->maximum()); }
+    QVariant minimumValue() const override { return Scaled(Slider()->minimum()); }
+    QVariant minimumStepSize() const override { return Scale(); }
+
+private:
+    QSlider* Slider() const { return static_cast<QSlider*>(widget()); }
+    double Scale() const { return widget()->property(kScale).toDouble(); }
+    double Scaled(int position) const { return position * Scale(); }
+    int Decimals() const {
+        int decimals = 0;
+        for (double step = Scale(); step < 0.999 && decimals < 6; step *= 10) {
+            ++decimals;
+        }
+        return decimals;
+    }
+};
+
+QAccessibleInterface* Factory(const QString& className, QObject* object) {
+    if (object == nullptr || !object->isWidgetType()) {
+        return nullptr;
+    }
+    auto* widget = static_cast<QWidget*>(object);
+    if (className == QLatin1String("QRadioButton")) {
+        return new RadioAccessible(static_cast<QRadioButton*>(widget));
+    }
+    if (className == QLatin1String("CGifPicture")) {
+        return new PressablePictureAccessible(widget);
+    }
+    if (className == QLatin1String("QSlider") && widget->property(kScale).isValid()) {
+        return new ScaledSliderAccessible(static_cast<QSlider*>(widget));
+    }
+    const QVariant role = widget->property(kRole);
+    if (role.isValid()) {
+        return new QAccessibleWidget(widget, static_cast<QAccessible::Role>(role.toInt()));
+    }
+    return nullptr;
+}
+// Drops the interface already made for the widget (Qt keeps one per object), so that the next
+// screen reader's question makes it anew, as the widget is now marked.
+void Renew(QWidget* widget) {
+    if (QAccessibleInterface* made = QAccessible::queryAccessibleInterface(widget)) {
+        QAccessible::deleteAccessibleInterface(QAccessible::uniqueId(made));
+    }
+}
+}  // namespace
+
+void InstallAccessibility() {
+    static const bool installed = [] {
+        QAccessible::installFactory(&Factory);
+        return true;
+    }();
+    (void)installed;
+}
+
+void AnnounceScaled(QSlider* slider, double scale, const char* unit) {
+    InstallAccessibility();
+    slider->setProperty(kScale, scale);
+    slider->setProperty(kUnit, QString(unit));
+    Renew(slider);
+}
+
+void AnnounceAsAlert(QWidget* widget) {
+    InstallAccessibility();
+    widget->setProperty(kRole, static_cast<int>(QAccessible::AlertMessage));
+    Renew(widget);
+}
+
+void AnnounceAsWindow(QWidget* widget) {
+    InstallAccessibility();
+    widget->setProperty(kRole, static_cast<int>(QAccessible::Window));
+    Renew(widget);
+}
