@@ -3,6 +3,7 @@
 #include <QAbstractButton>
 #include <QAccessible>
 #include <QAccessibleWidget>
+#include <QLabel>
 #include <QRadioButton>
 #include <QSlider>
 #include <QVariant>
@@ -100,6 +101,23 @@ private:
     }
 };
 
+// A label of a dialog: a value label (its template says what the value is, as its description)
+// is announced as that meaning and the value, "Threshold in volts 0.08", not the bare number.
+class ValueLabelAccessible : public QAccessibleWidget {
+public:
+    explicit ValueLabelAccessible(QLabel* label)
+        : QAccessibleWidget(label, QAccessible::StaticText) {}
+    QString text(QAccessible::Text t) const override {
+        auto* label = static_cast<QLabel*>(widget());
+        if (t == QAccessible::Name && label->accessibleName().isEmpty()) {
+            const QString meaning = label->accessibleDescription();
+            const QString value = label->text().simplified();
+            return meaning.isEmpty() ? value : meaning + " " + value;
+        }
+        return QAccessibleWidget::text(t);
+    }
+};
+
 QAccessibleInterface* Factory(const QString& className, QObject* object) {
     if (object == nullptr || !object->isWidgetType()) {
         return nullptr;
@@ -113,6 +131,9 @@ QAccessibleInterface* Factory(const QString& className, QObject* object) {
     }
     if (className == QLatin1String("QSlider") && widget->property(kScale).isValid()) {
         return new ScaledSliderAccessible(static_cast<QSlider*>(widget));
+    }
+    if (className == QLatin1String("CElidedLabel")) {
+        return new ValueLabelAccessible(static_cast<QLabel*>(widget));
     }
     const QVariant role = widget->property(kRole);
     if (role.isValid()) {

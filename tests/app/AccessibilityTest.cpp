@@ -72,6 +72,9 @@ TEST(Accessibility, ControlsAreAnnouncedAsWhatTheyAre) {
     auto* threshold = properties.Item<QSlider>(CChargePropertiesDlg::IDC_THRESHOLD);
     threshold->setValue(8);
     EXPECT_EQ(A(threshold)->text(QAccessible::Value), "0.08 volts");
+    EXPECT_EQ(A(properties.Item<QLabel>(CChargePropertiesDlg::IDC_THRESHOLD_TEXT))
+                  ->text(QAccessible::Name),
+              "Threshold in volts 0.08");
     ASSERT_NE(A(threshold)->valueInterface(), nullptr);
     EXPECT_DOUBLE_EQ(A(threshold)->valueInterface()->currentValue().toDouble(), 0.08);
     EXPECT_DOUBLE_EQ(A(threshold)->valueInterface()->maximumValue().toDouble(), 0.20);
