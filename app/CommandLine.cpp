@@ -10,6 +10,35 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
         line.error = std::move(error);
         return line;
     };
+    // The sub-commands come first, each with its own options.
+    if (!arguments.empty() && (arguments[0] == "packs" || arguments[0] == "pack")) {
+        size_t i = 1;
+        if (arguments[0] == "pack") {
+            if (arguments.size() < 2 || arguments[1].rfind("--", 0) == 0) {
+                return usage("pack needs the name of a pack");
+            }
+            line.packName = arguments[1];
+            i = 2;
+        }
+        line.action =
+            arguments[0] == "packs" ? CommandLine::Action::Packs : CommandLine::Action::Pack;
+        for (; i < arguments.size(); ++i) {
+            const std::string& a = arguments[i];
+            std::string format;
+            if (a == "--format" && i + 1 < arguments.size()) {
+                format = arguments[++i];
+            } else if (a.rfind("--format=", 0) == 0) {
+                format = a.substr(9);
+            } else {
+                return usage("unknown option \"" + a + "\" for " + arguments[0]);
+            }
+            if (format != "text" && format != "json") {
+                return usage("--format takes text or json");
+            }
+            line.json = format == "json";
+        }
+        return line;
+    }
     for (size_t i = 0; i < arguments.size(); ++i) {
         const std::string& a = arguments[i];
         if (a == "--help" || a == "-h") {
@@ -83,6 +112,12 @@ std::string HelpText(const std::string& program) {
            " --check-port [VALUE]\n"
            "       " +
            program +
+           " packs [--format text|json]\n"
+           "       " +
+           program +
+           " pack NAME [--format text|json]\n"
+           "       " +
+           program +
            " --help | --version\n"
            "\n"
            "Control program for a Ni-Cd / Ni-MH battery charger box on the parallel port.\n"
@@ -96,6 +131,9 @@ std::string HelpText(const std::string& program) {
            "                         io:0x378        direct port I/O (root only)\n"
            "  --check-port [VALUE] say which port would be used and what stands in the way,\n"
            "                       with the remedy; starts no charge and opens no window\n"
+           "  packs                the packs, each with its last charge (never written to)\n"
+           "  pack NAME            one pack's last charge, as Pack Information shows it\n"
+           "  --format text|json   for packs and pack: lines for people, or JSON\n"
            "  --help               this text\n"
            "  --version            the version\n"
            "\n"

@@ -1,4 +1,5 @@
 #include <QApplication>
+#include <QFile>
 #include <cstdio>
 #include <cstdlib>
 
@@ -6,7 +7,9 @@
 #include "app/CommandLine.h"
 #include "app/PortCheck.h"
 #include "app/PortSelection.h"
+#include "cli/PackCommands.h"
 #include "platform/DesktopNotifier.h"
+#include "platform/SafeRead.h"
 
 namespace {
 // Whether a display to show a window on is named at all (X11, Wayland, or a Qt platform chosen
@@ -19,6 +22,30 @@ bool DisplayNamed() {
         }
     }
     return false;
+}
+
+// packs and pack NAME: no window, no display; the profile is only read.
+int RunPackCommand(const CommandLine& line) {
+    const std::string path = QFile::encodeName(Profile::UserPath()).toStdString();
+    std::string why;
+    if (!IsRegularOrAbsent(path, why) || !IsRegularOrAbsent(path + ".lock", why)) {
+        std::fprintf(stderr, "kvc410: the settings file \"%s\" cannot be read: %s\n", path.c_str(),
+                     why.c_str());
+        return kExitCannotStart;
+    }
+    Profile profile(Profile::UserPath());
+    const PackFormat format = line.json ? PackFormat::Json : PackFormat::Text;
+    if (line.action == CommandLine::Action::Packs) {
+        std::fputs(ListPacks(profile, format).c_str(), stdout);
+        return kExitOk;
+    }
+    std::string out;
+    if (!ShowPack(profile, line.packName, format, out, why)) {
+        std::fprintf(stderr, "kvc410: %s\n", why.c_str());
+        return kExitCannotStart;
+    }
+    std::fputs(out.c_str(), stdout);
+    return kExitOk;
 }
 }  // namespace
 
@@ -44,6 +71,9 @@ int main(int argc, char** argv) {
             std::fputs(result.report.c_str(), stdout);
             return result.drivable ? kExitOk : kExitPortUnusable;
         }
+        case CommandLine::Action::Packs:
+        case CommandLine::Action::Pack:
+            return RunPackCommand(line);
         case CommandLine::Action::Run:
             break;
     }

@@ -141,3 +141,54 @@ TEST(CommandLine, CheckPortLeavesAPortAnotherKVC410DrivesAlone) {
     // The device itself is not looked at while a charge may run on it.
     EXPECT_FALSE(o.out.contains("does not exist")) << o.out.toStdString();
 }
+
+TEST(CommandLine, PacksAndAPackAreShownWithoutADisplayAndNothingIsWritten) {
+    QTemporaryDir config;
+    QDir().mkpath(config.path() + "/Quillmark");
+    const QString ini = config.path() + "/Quillmark/KVC410.ini";
+    {
+        QFile file(ini);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("[Packs]\n0=Sub-C\n2=AA Pack\n2j=0987001234.5020510140703032003099100006\n");
+    }
+    QFile stored(ini);
+    ASSERT_TRUE(stored.open(QIODevice::ReadOnly));
+    const QByteArray before = stored.readAll();
+    stored.close();
+    struct Case {
+        QStringList arguments;
+        int code;
+        QString says;
+    };
+    const Case cases[] = {
+        {{"packs"},
+         0,
+         "AA Pack: 6 charges; last 03/03/2003 14:07, 1234.5 mAh in 02:05:10, peak 9.87 V\n"
+         "Sub-C: no charge recorded\n"},
+        {{"packs", "--format", "json"}, 0, "\"averageCurrent\": \"0.59\""},
+        {{"packs", "--format=json"}, 0, "\"lastCharge\": null"},
+        {{"pack", "AA Pack"}, 0, "Peak Voltage (Volts): 9.87\nmAH: 1234.5\n"},
+        {{"pack", "AA Pack", "--format", "json"}, 0, "\"previousPeak\": \"9.91\""},
+        {{"pack", "Nope"}, 1, "there is no pack \"Nope\""},
+        {{"pack"}, 2, "pack needs the name of a pack"},
+        {{"packs", "--format", "xml"}, 2, "--format takes text or json"},
+    };
+    for (const Case& c : cases) {
+        QProcess program;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
+            env.remove(name);
+        }
+        env.insert("XDG_CONFIG_HOME", config.path());
+        program.setProcessEnvironment(env);
+        program.start(KVC410_BINARY, c.arguments);
+        ASSERT_TRUE(program.waitForFinished(20000));
+        const QString out =
+            QString::fromUtf8(program.readAllStandardOutput() + program.readAllStandardError());
+        EXPECT_EQ(program.exitCode(), c.code) << c.arguments.join(' ').toStdString();
+        EXPECT_TRUE(out.contains(c.says)) << c.arguments.join(' ').toStdString() << "\n"
+                                          << out.toStdString();
+    }
+    ASSERT_TRUE(stored.open(QIODevice::ReadOnly));
+    EXPECT_EQ(stored.readAll(), before);
+}
