@@ -11,6 +11,41 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
         return line;
     };
     // The sub-commands come first, each with its own options.
+    if (!arguments.empty() && arguments[0] == "charge") {
+        line.action = CommandLine::Action::Charge;
+        for (size_t i = 1; i < arguments.size(); ++i) {
+            const std::string& a = arguments[i];
+            auto value = [&](const char* option, std::string& into) {
+                const std::string withEquals = std::string(option) + "=";
+                if (a == option && i + 1 < arguments.size()) {
+                    into = arguments[++i];
+                    return true;
+                }
+                if (a.rfind(withEquals, 0) == 0) {
+                    into = a.substr(withEquals.size());
+                    return true;
+                }
+                return false;
+            };
+            if (value("--port", line.port)) {
+                line.portGiven = true;
+            } else if (value("--pack", line.chargePack) || value("--timed", line.chargeTimed) ||
+                       value("--format", line.chargeFormat)) {
+            } else if (a == "--keep-stopped") {
+                line.keepStopped = true;
+            } else {
+                return usage("unknown option \"" + a + "\" for charge");
+            }
+        }
+        if (!line.chargeFormat.empty() && line.chargeFormat != "text" &&
+            line.chargeFormat != "csv" && line.chargeFormat != "json") {
+            return usage("--format takes text, csv or json");
+        }
+        if (line.portGiven && !IsPortSettingUnderstood(line.port)) {
+            return usage("--port: \"" + ShownPortSetting(line.port) + "\" is not understood");
+        }
+        return line;
+    }
     if (!arguments.empty() && (arguments[0] == "packs" || arguments[0] == "pack")) {
         size_t i = 1;
         if (arguments[0] == "pack") {
@@ -112,6 +147,10 @@ std::string HelpText(const std::string& program) {
            " --check-port [VALUE]\n"
            "       " +
            program +
+           " charge [--port P] [--pack NAME] [--timed H:MM:SS]\n"
+           "              [--format text|csv|json] [--keep-stopped]\n"
+           "       " +
+           program +
            " packs [--format text|json]\n"
            "       " +
            program +
@@ -131,6 +170,9 @@ std::string HelpText(const std::string& program) {
            "                         io:0x378        direct port I/O (root only)\n"
            "  --check-port [VALUE] say which port would be used and what stands in the way,\n"
            "                       with the remedy; starts no charge and opens no window\n"
+           "  charge               one charge without a window (SSH, scripts): a status line\n"
+           "                       each second on a terminal, else CSV lines (or JSON), then\n"
+           "                       a summary; Ctrl+C stops it (stored with --keep-stopped)\n"
            "  packs                the packs, each with its last charge (never written to)\n"
            "  pack NAME            one pack's last charge, as Pack Information shows it\n"
            "  --format text|json   for packs and pack: lines for people, or JSON\n"
@@ -153,7 +195,10 @@ std::string HelpText(const std::string& program) {
            "  0  success (--check-port: the port can be driven)\n"
            "  1  the program could not start (port, lock or guardian refused)\n"
            "  2  the command line is not understood\n"
-           "  3  --check-port: the port cannot be driven\n";
+           "  3  --check-port, charge: the port cannot be driven\n"
+           "  4  charge: the charger or the battery missing\n"
+           "  5  charge: ended by a backup cut-off (the peak was not detected)\n"
+           "  6  charge: stopped (Ctrl+C, SIGTERM)\n";
 }
 
 std::string VersionText() {

@@ -15,6 +15,7 @@
 #include "app/CChargerDlg.h"
 #include "app/Templates.h"
 #include "charge/ChargeLog.h"
+#include "charge/ChargeLogFile.h"
 #include "charge/CycleTexts.h"
 #include "controls/CGifPicture.h"
 #include "controls/CSkinButton.h"
@@ -44,24 +45,6 @@ void SetText(QLabel* label, const std::string& text) {
     label->setText(QString::fromStdString(text));
 }
 
-// What the user should look at after an end that was not the peak or the set time.
-QString WhatToCheck(ChargeEnd end) {
-    switch (end) {
-        case ChargeEnd::ChargerDisconnected:
-            return "Check that the charger box is connected to the port and switched on.";
-        case ChargeEnd::BatteryDisconnected:
-        case ChargeEnd::BatteryRemoved:
-            return "Check that the pack is connected to the charger, and its leads.";
-        case ChargeEnd::CapacityLimit:
-        case ChargeEnd::TimeLimit:
-        case ChargeEnd::VoltagePlateau:
-            return "The peak was not detected: check the pack (is it warm? does it hold its "
-                   "charge?) and its rated capacity in Charge Limits.";
-        default:
-            break;
-    }
-    return QString();
-}
 }  // namespace
 
 void CChargerDlg::OnOK() {
@@ -201,8 +184,8 @@ void CChargerDlg::OnEnded(ChargeEnd reason) {
             QString("Pack: %1\n%2 mAh in %3:%4:%5")
                 .arg(m_strPackName, QString::fromStdString(t.mah), QString::fromStdString(t.hours),
                      QString::fromStdString(t.minutes), QString::fromStdString(t.seconds));
-        if (const QString check = WhatToCheck(reason); !check.isEmpty()) {
-            body += "\n" + check;
+        if (const std::string check = WhatToCheck(reason); !check.empty()) {
+            body += "\n" + QString::fromStdString(check);
         }
         m_notify(
             "Charge ended: " + QString::fromStdString(EndReasonText(reason, m_settings.chargeType)),
@@ -256,46 +239,19 @@ void CChargerDlg::EndCycle(bool disconnected) {
 }
 
 QString CChargerDlg::OutputFolder() {
-    return QDir::homePath() + "/KVC410 Output/";
+    return ChargeLogFolder();
 }
 
 int CChargerDlg::WriteChargeLog() {
-    const QString folder = OutputFolder();
-    auto fail = [this](const QString& place, const QString& why) {
-        m_reportFailure(QString("KVC410 could not save the charge log \"%1\", because %2\n\nThe "
-                                "charge itself ended normally and its record is kept.")
-                            .arg(place, why));
-        return 0;
-    };
-    if (!QDir().mkpath(folder) || !QFileInfo(folder).isDir()) {
-        return fail(folder,
-                    "that folder cannot be created (a file of that name may be in "
-                    "the way).");
+    QString place;
+    QString why;
+    if (WriteChargeLogFile(m_cycle.History().sampleHead, m_strPackName, place, why)) {
+        return 1;
     }
-    // The log folder becomes the current folder, where the end picture is looked up first.
-    if (chdir(QFile::encodeName(folder).constData()) != 0) {
-        return fail(folder, QString("that folder cannot be entered: %1.").arg(strerror(errno)));
-    }
-    // Never over another log: two charges of one pack may end in the same minute.
-    const LocalTime now = GetLocalTime();
-    QString path;
-    for (int copy = 1; copy <= kMostLogCopies; ++copy) {
-        path = folder +
-               QString::fromStdString(ChargeLogFileName(m_strPackName.toStdString(), now, copy));
-        if (!QFileInfo::exists(path)) {
-            break;
-        }
-    }
-    if (QFileInfo::exists(path)) {
-        return fail(path, "a log of that name exists for every copy number.");
-    }
-    // Written beside the final name and renamed into place: a crash or a full disk never leaves
-    // half a log under that name.
-    const QByteArray text = QByteArray::fromStdString(BuildChargeLog(m_cycle.History().sampleHead));
-    if (QString why; !WriteFileAtomically(path, text, why)) {
-        return fail(path, why);
-    }
-    return 1;
+    m_reportFailure(QString("KVC410 could not save the charge log \"%1\", because %2\n\nThe "
+                            "charge itself ended normally and its record is kept.")
+                        .arg(place, why));
+    return 0;
 }
 
 int CChargerDlg::PlayWaveResource(const char* name) {

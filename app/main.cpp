@@ -8,6 +8,7 @@
 #include "app/PortCheck.h"
 #include "app/PortSelection.h"
 #include "cli/PackCommands.h"
+#include "cli/TerminalCharge.h"
 #include "platform/DesktopNotifier.h"
 #include "platform/SafeRead.h"
 
@@ -49,6 +50,35 @@ int RunPackCommand(const CommandLine& line) {
 }
 }  // namespace
 
+// charge: the whole charge in the terminal.
+int RunChargeCommand(int argc, char** argv, const CommandLine& line) {
+    TerminalChargeOptions options;
+    options.pack = line.chargePack;
+    options.keepStopped = line.keepStopped;
+    if (!line.chargeTimed.empty()) {
+        options.timed =
+            ParseChargeTime(line.chargeTimed, options.hours, options.minutes, options.seconds);
+        if (!options.timed) {
+            std::fprintf(stderr,
+                         "kvc410: --timed takes H:MM:SS (up to 59:59:59)\nTry kvc410 "
+                         "--help.\n");
+            return kExitUsage;
+        }
+    }
+    if (line.chargeFormat == "text") {
+        options.format = TerminalChargeOptions::Format::Text;
+    } else if (line.chargeFormat == "csv") {
+        options.format = TerminalChargeOptions::Format::Csv;
+    } else if (line.chargeFormat == "json") {
+        options.format = TerminalChargeOptions::Format::Json;
+    }
+    if (line.portGiven) {
+        setenv("KVC410_PORT", line.port.c_str(), 1);
+    }
+    NeverLaunchASessionBus();
+    return RunTerminalCharge(argc, argv, options);
+}
+
 int main(int argc, char** argv) {
     // The command line is read before any window exists: --help, --version and --check-port
     // work without a display.
@@ -74,6 +104,8 @@ int main(int argc, char** argv) {
         case CommandLine::Action::Packs:
         case CommandLine::Action::Pack:
             return RunPackCommand(line);
+        case CommandLine::Action::Charge:
+            return RunChargeCommand(argc, argv, line);
         case CommandLine::Action::Run:
             break;
     }

@@ -24,6 +24,24 @@ bool EndNeedsAttention(ChargeEnd end) {
     return false;
 }
 
+std::string WhatToCheck(ChargeEnd end) {
+    switch (end) {
+        case ChargeEnd::ChargerDisconnected:
+            return "Check that the charger box is connected to the port and switched on.";
+        case ChargeEnd::BatteryDisconnected:
+        case ChargeEnd::BatteryRemoved:
+            return "Check that the pack is connected to the charger, and its leads.";
+        case ChargeEnd::CapacityLimit:
+        case ChargeEnd::TimeLimit:
+        case ChargeEnd::VoltagePlateau:
+            return "The peak was not detected: check the pack (is it warm? does it hold its "
+                   "charge?) and its rated capacity in Charge Limits.";
+        default:
+            break;
+    }
+    return std::string();
+}
+
 void ChargeCycle::RemoveObserver(ChargeObserver* observer) {
     std::erase(m_observers, observer);
 }

@@ -31,6 +31,8 @@ enum class ChargeEnd {
 
 // Whether an end needs the user to look at the pack: the peak was never seen.
 bool EndNeedsAttention(ChargeEnd end);
+// What the user should look at after such an end; empty for the others.
+std::string WhatToCheck(ChargeEnd end);
 
 // What the main window's displays show.
 struct ChargeTexts {

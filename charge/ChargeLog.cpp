@@ -41,21 +41,27 @@ std::string LogNumber(float value) {
     return DeleteChars(FormatF(value), index, 4);
 }
 
+std::string ChargeLogLine(int totalSeconds, const ChargeSample& s) {
+    std::string line = std::to_string(totalSeconds);
+    line += ", ";
+    line += LogNumber(s.voltage);
+    line += ", ";
+    line += LogNumber(s.current);
+    line += ", ";
+    line +=
+        std::to_string(s.hours) + ":" + std::to_string(s.minutes) + ":" + std::to_string(s.seconds);
+    return line;
+}
+
 std::string BuildChargeLog(const ChargeSample* head) {
     if (head == nullptr) {
         return std::string();
     }
-    std::string text = "Total Seconds, Voltage, Current, Charge Duration\r\n";
+    std::string text = kChargeLogHeader;
+    text += "\r\n";
     int total = head->seconds + (head->minutes + head->hours * 60) * 60;
     for (const ChargeSample* s = head; s != nullptr; s = s->next, --total) {
-        text += std::to_string(total);
-        text += ", ";
-        text += LogNumber(s->voltage);
-        text += ", ";
-        text += LogNumber(s->current);
-        text += ", ";
-        text += std::to_string(s->hours) + ":" + std::to_string(s->minutes) + ":" +
-                std::to_string(s->seconds);
+        text += ChargeLogLine(total, *s);
         text += "\r\n";
     }
     return text;

@@ -18,6 +18,9 @@ inline constexpr int kMostLogCopies = 999;
 
 // The whole file: header and data lines, each ending in CR LF; empty for an empty history.
 std::string BuildChargeLog(const ChargeSample* head);
+inline const char* const kChargeLogHeader = "Total Seconds, Voltage, Current, Charge Duration";
+// One data line, without its line end: "3, 9.81, 0.52, 0:0:3".
+std::string ChargeLogLine(int totalSeconds, const ChargeSample& sample);
 
 // A voltage or current cut to two decimals as the log writes it; a negative value keeps its
 // sign and both decimals (-1.49).

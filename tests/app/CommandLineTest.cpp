@@ -64,7 +64,8 @@ TEST(CommandLine, OptionsAndExitCodes) {
     const Case cases[] = {
         {{"--version"}, "", 0, "KVC410 1.0.0\n"},
         {{"--help"}, "", 0, "KVC410_PORT_TRACE"},
-        {{"--help"}, "", 0, "3  --check-port: the port cannot be driven"},
+        {{"--help"}, "", 0, "3  --check-port, charge: the port cannot be driven"},
+        {{"--help"}, "", 0, "6  charge: stopped (Ctrl+C, SIGTERM)"},
         {{"--bogus"}, "", 2, "unknown option \"--bogus\""},
         {{"--port"}, "", 2, "--port needs a value"},
         {{"--check-port", "sim"}, missing, 0, "the simulated charger box, as asked"},

@@ -1,0 +1,375 @@
+#include "cli/TerminalCharge.h"
+
+#include <unistd.h>
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QThreadPool>
+#include <QTimer>
+#include <cstdio>
+#include <cstdlib>
+
+#include "app/CommandLine.h"
+#include "app/PortSelection.h"
+#include "charge/ChargeCycle.h"
+#include "charge/ChargeLog.h"
+#include "charge/ChargeLogFile.h"
+#include "charge/CycleTexts.h"
+#include "graph/ChargeCurve.h"
+#include "hardware/Converter.h"
+#include "limits/ChargeLimitsStore.h"
+#include "packs/PackBook.h"
+#include "packs/PackFormats.h"
+#include "platform/DesktopNotifier.h"
+#include "platform/LocalTime.h"
+#include "platform/PortDriver.h"
+#include "platform/Profile.h"
+#include "platform/SafeRead.h"
+#include "platform/SignalGuard.h"
+#include "platform/SingleInstance.h"
+#include "settings/ChargeSettingsStore.h"
+
+namespace {
+
+void Say(const std::string& text) {
+    std::fprintf(stderr, "kvc410: %s\n", text.c_str());
+}
+
+std::string Clock(const ChargeTexts& t) {
+    return std::to_string(ClockValue(t.hours)) + ":" + t.minutes + ":" + t.seconds;
+}
+
+// Where the end test stands, in words: "peak detection in 7 s", "3 of 10 s below the line",
+// "timed: ends at 1:30:00".
+std::string EndTestWords(const EndTestState& test) {
+    if (test.timed) {
+        const int s = test.cutOffSeconds;
+        char text[64];
+        std::snprintf(text, sizeof text, "timed: ends at %d:%02d:%02d", s / 3600, s / 60 % 60,
+                      s % 60);
+        return text;
+    }
+    if (test.delayLeft > 0) {
+        return "peak detection in " + std::to_string(test.delayLeft) + " s";
+    }
+    return std::to_string(test.secondsBelow) + " of " + std::to_string(test.sensitivity) +
+           " s below the line";
+}
+
+class TerminalRun : public ChargeObserver {
+public:
+    TerminalRun(const TerminalChargeOptions& options, ChargeCycle& cycle, Profile& profile,
+                QString pack)
+        : m_options(options), m_cycle(cycle), m_profile(profile), m_pack(std::move(pack)) {
+        m_format = options.format;
+        if (m_format == TerminalChargeOptions::Format::Auto) {
+            m_format = isatty(STDOUT_FILENO) ? TerminalChargeOptions::Format::Text
+                                             : TerminalChargeOptions::Format::Csv;
+        }
+        m_cycle.AddObserver(this);
+    }
+    ~TerminalRun() override { m_cycle.RemoveObserver(this); }
+
+    void Begin() {
+        if (m_format == TerminalChargeOptions::Format::Csv) {
+            std::printf("%s\n", kChargeLogHeader);
+        }
+        m_cycle.Start();
+        m_timer.setTimerType(Qt::PreciseTimer);
+        QObject::connect(&m_timer, &QTimer::timeout, [this] { Second(); });
+        m_timer.start(PortTickMilliseconds());
+    }
+
+    // A polite request to end (the handler has switched the charger off already).
+    void StopBySignal() {
+        if (!m_cycle.IsCharging()) {
+            return;
+        }
+        m_timer.stop();
+        m_cycle.Stop();
+        if (m_options.keepStopped && m_cycle.History().sampleHead != nullptr) {
+            StoreEnd();
+        }
+        Finish(ChargeEnd::Stopped, kExitStopped);
+    }
+
+    // The guardian was killed: never charge unguarded.
+    void GuardianLost() {
+        if (!m_cycle.IsCharging()) {
+            return;
+        }
+        m_timer.stop();
+        ChargerOff();
+        Say(std::string("the process ") + kGuardianName +
+            ", which switches the charger off should KVC410 be killed, has ended: the charge "
+            "was stopped.");
+        m_cycle.Stop();
+        Finish(ChargeEnd::Stopped, kExitStopped);
+    }
+
+    void OnEnded(ChargeEnd end) override {
+        // The charger is off already (the engine's end); then what the window does.
+        m_timer.stop();
+        PrintSecond();
+        if (end == ChargeEnd::SampleLost) {
+            // No memory for a sample: stopped, and a record with a hole in it is not kept.
+            Finish(ChargeEnd::Stopped, kExitStopped);
+            return;
+        }
+        StoreEnd();
+        const ChargeTexts& t = m_cycle.Texts();
+        QString body =
+            QString("Pack: %1\n%2 mAh in %3")
+                .arg(m_pack, QString::fromStdString(t.mah), QString::fromStdString(Clock(t)));
+        if (const std::string check = WhatToCheck(end); !check.empty()) {
+            body += "\n" + QString::fromStdString(check);
+        }
+        NotifyInBackground("Charge ended: " + QString::fromStdString(EndReasonText(
+                                                  end, m_cycle.Settings().chargeType)),
+                           body, EndNeedsAttention(end));
+        int code = kExitOk;
+        if (end == ChargeEnd::ChargerDisconnected || end == ChargeEnd::BatteryDisconnected) {
+            code = kExitDisconnected;
+        } else if (EndNeedsAttention(end)) {
+            code = kExitBackup;
+        }
+        Finish(end, code);
+    }
+
+    int ExitCode() const { return m_exitCode; }
+
+private:
+    void Second() {
+        m_cycle.MeasurementTick();
+        if (!m_cycle.IsCharging()) {
+            return;  // ended: OnEnded printed the last second and the summary
+        }
+        m_cycle.ClockTick();
+        PrintSecond();
+    }
+
+    void PrintSecond() {
+        const ChargeSample* s = m_cycle.History().sampleHead;
+        if (s == nullptr) {
+            return;
+        }
+        const ChargeTexts& t = m_cycle.Texts();
+        const int total = s->hours * 3600 + s->minutes * 60 + s->seconds;
+        const EndTestState test = DescribeEndTest(m_cycle.History(), m_cycle.Settings(), total);
+        switch (m_format) {
+            case TerminalChargeOptions::Format::Csv:
+                std::printf("%s\n", ChargeLogLine(total, *s).c_str());
+                break;
+            case TerminalChargeOptions::Format::Json: {
+                const QJsonObject line{{"seconds", total},
+                                       {"volts", QString::fromStdString(LogNumber(s->voltage))},
+                                       {"amps", QString::fromStdString(LogNumber(s->current))},
+                                       {"maximum", QString::fromStdString(t.maxVolts)},
+                                       {"mah", QString::fromStdString(t.mah)},
+                                       {"test", QString::fromStdString(EndTestWords(test))}};
+                std::printf("%s\n", QJsonDocument(line).toJson(QJsonDocument::Compact).constData());
+                break;
+            }
+            case TerminalChargeOptions::Format::Text:
+            case TerminalChargeOptions::Format::Auto:
+                // One line, redrawn in place.
+                std::printf("\r%s  %5s V  %4s A  max %5s V  %7s mAh  %-28s", Clock(t).c_str(),
+                            t.volts.substr(0, t.volts.find('\n')).c_str(), t.amps.c_str(),
+                            t.maxVolts.c_str(), t.mah.c_str(), EndTestWords(test).c_str());
+                break;
+        }
+        std::fflush(stdout);
+    }
+
+    // The log when the settings ask for it, then the pack's record: as the window's end.
+    void StoreEnd() {
+        const ChargeTexts& t = m_cycle.Texts();
+        if (m_cycle.Settings().exportCsv == 1) {
+            QString place;
+            QString why;
+            if (!WriteChargeLogFile(m_cycle.History().sampleHead, m_pack, place, why)) {
+                Say("could not save the charge log \"" + place.toStdString() + "\", because " +
+                    why.toStdString());
+            }
+        }
+        PackBook(m_profile).RecordChargeEnd(m_pack, t.maxVolts, t.mah, t.hours, t.minutes,
+                                            t.seconds, GetLocalTime());
+    }
+
+    void Finish(ChargeEnd end, int code) {
+        m_exitCode = code;
+        const ChargeTexts& t = m_cycle.Texts();
+        const std::string reason = EndReasonText(end, m_cycle.Settings().chargeType);
+        switch (m_format) {
+            case TerminalChargeOptions::Format::Csv:
+                std::printf("Summary, %s, %s, %s mAh, peak %s V\n", reason.c_str(),
+                            Clock(t).c_str(), t.mah.c_str(), t.maxVolts.c_str());
+                break;
+            case TerminalChargeOptions::Format::Json: {
+                const QJsonObject summary{{"end", QString::fromStdString(reason)},
+                                          {"duration", QString::fromStdString(Clock(t))},
+                                          {"mah", QString::fromStdString(t.mah)},
+                                          {"peak", QString::fromStdString(t.maxVolts)},
+                                          {"exit", code}};
+                std::printf("%s\n",
+                            QJsonDocument(summary).toJson(QJsonDocument::Compact).constData());
+                break;
+            }
+            case TerminalChargeOptions::Format::Text:
+            case TerminalChargeOptions::Format::Auto:
+                std::printf("\n%s after %s: %s mAh, peak %s V\n", reason.c_str(), Clock(t).c_str(),
+                            t.mah.c_str(), t.maxVolts.c_str());
+                if (const std::string check = WhatToCheck(end); !check.empty()) {
+                    std::printf("%s\n", check.c_str());
+                }
+                break;
+        }
+        std::fflush(stdout);
+        m_cycle.Release();
+        QCoreApplication::exit(code);
+    }
+
+    const TerminalChargeOptions& m_options;
+    ChargeCycle& m_cycle;
+    Profile& m_profile;
+    QString m_pack;
+    TerminalChargeOptions::Format m_format;
+    QTimer m_timer;
+    int m_exitCode = kExitOk;
+};
+
+}  // namespace
+
+bool ParseChargeTime(const std::string& text, int& hours, int& minutes, int& seconds) {
+    int parts[3] = {0, 0, 0};
+    int count = 0;
+    size_t from = 0;
+    while (count < 3) {
+        const size_t colon = text.find(':', from);
+        const std::string part = text.substr(from, colon - from);
+        if (part.empty() || part.size() > 2 ||
+            part.find_first_not_of("0123456789") != std::string::npos) {
+            return false;
+        }
+        parts[count++] = std::stoi(part);
+        if (colon == std::string::npos) {
+            break;
+        }
+        from = colon + 1;
+        if (count == 3) {
+            return false;
+        }
+    }
+    // The last part is the seconds: "1:30:00", "30:00", "45".
+    seconds = parts[count - 1];
+    minutes = count >= 2 ? parts[count - 2] : 0;
+    hours = count == 3 ? parts[0] : 0;
+    return hours <= 59 && minutes <= 59 && seconds <= 59;
+}
+
+int RunTerminalCharge(int argc, char** argv, const TerminalChargeOptions& options) {
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName("KVC410");
+    QCoreApplication::setOrganizationName("Quillmark");
+
+    // The port lock first, shared with the window: a charge in a terminal and a window on one
+    // port refuse each other.
+    const char* setting = std::getenv("KVC410_PORT");
+    const std::string lockName =
+        IsPortSettingUnderstood(setting ? setting : "") ? PortLockName(setting) : std::string();
+    if (!lockName.empty()) {
+        std::string why;
+        switch (AcquirePortLock(lockName, PortLockFolder(), why)) {
+            case PortLock::Taken:
+                break;
+            case PortLock::InUse:
+                Say("The charger is already in use by another KVC410 window.");
+                return kExitCannotStart;
+            case PortLock::Unavailable:
+                Say("cannot take the lock that keeps other programs off the port (" + why +
+                    "), so it will not drive the charger.");
+                return kExitCannotStart;
+        }
+    }
+    PortChoice port = OpenPortFromEnvironment();
+    if (!port.driver) {
+        Say(port.error);
+        return kExitPortUnusable;
+    }
+    const bool simulated = port.driver->IsSimulated();
+    InstallPortDriver(std::move(port.driver));
+    ChargerOff();
+    std::atexit([] { LatchChargerOff(); });
+    InstallSignalGuard({});
+    if (!StartChargerGuardian() && !simulated) {
+        Say(std::string("cannot start ") + kGuardianName +
+            ", the process that switches the charger off should KVC410 be killed, so it will "
+            "not charge.");
+        return kExitCannotStart;
+    }
+
+    // The profile: the settings in force, or the named pack's; its limits.
+    const std::string path = QFile::encodeName(Profile::UserPath()).toStdString();
+    std::string why;
+    if (!IsRegularOrAbsent(path, why) || !IsRegularOrAbsent(path + ".lock", why)) {
+        Say("the settings file \"" + path + "\" cannot be used: " + why);
+        return kExitCannotStart;
+    }
+    Profile profile(Profile::UserPath());
+    ChargeSettings settings = ReadChargeSettings(profile, kMainWindowDefaults);
+    if (!IsWithinDialogRanges(settings)) {
+        Say("the stored charge properties are outside what the Charge Properties dialog allows; "
+            "the defaults are used.");
+        settings = kMainWindowDefaults;
+    }
+    PackBook book(profile);
+    QString pack = options.pack.empty()
+                       ? profile.GetProfileString(kPropertiesSection, kKeyPackName, kNoPack)
+                       : QString::fromStdString(options.pack);
+    int slot = pack == kNoPack ? -1 : book.FindSlot(pack);
+    if (!options.pack.empty()) {
+        if (slot < 0 || pack == kNoPack) {
+            Say("there is no pack \"" + options.pack + "\" (kvc410 packs lists them)");
+            return kExitCannotStart;
+        }
+        const auto stored = ParsePackProperties(
+            profile.GetProfileString(kPacksSection, SlotKey(slot) + "i", "1").toStdString());
+        if (!stored || !IsWithinDialogRanges(*stored)) {
+            Say("the stored charge properties of the pack \"" + options.pack +
+                "\" are damaged; save good ones into it from the window.");
+            return kExitCannotStart;
+        }
+        settings = *stored;
+    } else if (slot < 0) {
+        pack = kNoPack;  // the current pack is gone: nothing to record into
+    }
+    if (options.timed) {
+        settings.chargeType = kTimedCharge;
+        settings.timedHours = options.hours;
+        settings.timedMinutes = options.minutes;
+        settings.timedSeconds = options.seconds;
+    }
+    const StoredLimits limits = ReadChargeLimits(profile, slot);
+    if (limits.damaged) {
+        Say("the stored charge limits cannot be used (" + limits.why.toStdString() +
+            "); the defaults are in force.");
+    }
+
+    ChargeCycle cycle;
+    cycle.SetSettings(settings);
+    cycle.SetLimits(limits.limits);
+    TerminalRun run(options, cycle, profile, pack);
+    InstallSignalGuard([&run] { run.StopBySignal(); });
+    OnChargerGuardianLost([&run] { run.GuardianLost(); });
+    run.Begin();
+    const int code = app.exec();
+    ClearSignalGuardCallback();
+    OnChargerGuardianLost({});
+    ChargerOff();
+    // A notification on its way is given a moment; a bus that hangs does not hold the exit.
+    QThreadPool::globalInstance()->waitForDone(2000);
+    StopChargerGuardian();
+    return code;
+}

@@ -1,0 +1,205 @@
+// kvc410 charge: the whole charge in a terminal, run as a child on the simulated box with no
+// display: each way of ending and its exit status, the output formats, the charger off first and
+// last, the record and the log, and the port lock shared with the window.
+
+#include <gtest/gtest.h>
+#include <signal.h>
+
+#include <QDir>
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QThread>
+
+#include "platform/SingleInstance.h"
+
+namespace {
+
+class Terminal {
+public:
+    Terminal() {
+        QDir().mkpath(m_home.path() + "/.config/Quillmark");
+        m_env = QProcessEnvironment::systemEnvironment();
+        for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM", "KVC410_PORT",
+                                 "DBUS_SESSION_BUS_ADDRESS"}) {
+            m_env.remove(name);
+        }
+        m_env.insert("HOME", m_home.path());
+        m_env.insert("XDG_CONFIG_HOME", m_home.path() + "/.config");
+        m_env.insert("XDG_RUNTIME_DIR", m_home.path());
+        m_env.insert("KVC410_PORT_TRACE", m_home.path() + "/trace.txt");
+        m_env.insert("KVC410_LOCK_DIR", m_home.path());
+    }
+    void Profile(const QByteArray& ini) {
+        QFile file(ProfilePath());
+        file.open(QIODevice::WriteOnly);
+        file.write(ini);
+    }
+    QString ProfilePath() const { return m_home.path() + "/.config/Quillmark/KVC410.ini"; }
+    QByteArray ReadProfile() const {
+        QFile file(ProfilePath());
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+    QStringList Logs() const {
+        return QDir(m_home.path() + "/KVC410 Output").entryList(QDir::Files);
+    }
+    void Start(const QStringList& arguments) {
+        m_process.setProcessEnvironment(m_env);
+        m_process.start(KVC410_BINARY, QStringList{"charge"} + arguments);
+        m_process.waitForStarted(10000);
+    }
+    bool Finish(int milliseconds = 60000) { return m_process.waitForFinished(milliseconds); }
+    QProcess& Process() { return m_process; }
+    QStringList Out() {
+        m_out += m_process.readAllStandardOutput();
+        return QString::fromUtf8(m_out).split('\n', Qt::SkipEmptyParts);
+    }
+    QStringList DataWrites() const {
+        QFile file(m_home.path() + "/trace.txt");
+        QStringList writes;
+        if (file.open(QIODevice::ReadOnly)) {
+            for (const QString& line : QString(file.readAll()).split('\n', Qt::SkipEmptyParts)) {
+                if (line.startsWith("W 888 ")) {
+                    writes << line;
+                }
+            }
+        }
+        return writes;
+    }
+
+private:
+    QTemporaryDir m_home;
+    QProcessEnvironment m_env;
+    QProcess m_process;
+    QByteArray m_out;
+};
+
+// Waits until the charge has printed at least count lines.
+bool RunUntilLines(Terminal& t, int count) {
+    for (int i = 0; i < 200; ++i) {
+        if (t.Out().size() >= count) {
+            return true;
+        }
+        t.Process().waitForReadyRead(50);
+    }
+    return false;
+}
+
+const QByteArray kPackProfile = "[Packs]\n0=Term\n[Properties]\nPackName=Term\nCsv=1\n";
+
+TEST(TerminalCharge, EachEndHasItsExitStatusAndLeavesTheChargerOff) {
+    struct Case {
+        const char* name;
+        QStringList arguments;
+        QByteArray profile;
+        int exitCode;
+        const char* summary;  // the last line begins so
+        bool recorded;
+    };
+    const QByteArray limits = kPackProfile + "[PackLimits]\n0=100 1 100 1 0 1 30 1\n";
+    // clang-format off
+    const Case cases[] = {
+        {"timed", {"--port", "sim:speed=100", "--timed", "0:00:05", "--format", "csv"},
+         kPackProfile, 0, "Summary, Timed, 0:00:05, ", true},
+        {"peak", {"--port", "sim:speed=100,capacity=300,current=0.6,charge=100"}, kPackProfile, 0,
+         "Summary, Peak detected, ", true},
+        {"no charger", {"--port", "sim:speed=100,fault=no-charger"}, kPackProfile, 4,
+         "Summary, Charger disconnected, 0:00:03, ", true},
+        {"no battery", {"--port", "sim:speed=100,fault=no-battery"}, kPackProfile, 4,
+         "Summary, Battery disconnected, 0:00:03, ", true},
+        {"backup", {"--port", "sim:speed=100,capacity=300,peak=none"}, limits, 5,
+         "Summary, Capacity limit, 0:06:0", true},
+        {"no pack", {"--port", "sim:speed=100", "--pack", "Nope"}, kPackProfile, 1, nullptr,
+         false},
+        {"bad time", {"--port", "sim:speed=100", "--timed", "1:60:00"}, kPackProfile, 2, nullptr,
+         false},
+        {"bad port", {"--port", "bogus"}, kPackProfile, 2, nullptr, false},
+    };
+    // clang-format on
+    for (const Case& c : cases) {
+        Terminal t;
+        t.Profile(c.profile);
+        t.Start(c.arguments);
+        ASSERT_TRUE(t.Finish()) << c.name;
+        EXPECT_EQ(t.Process().exitStatus(), QProcess::NormalExit) << c.name;
+        EXPECT_EQ(t.Process().exitCode(), c.exitCode)
+            << c.name << ": " << t.Process().readAllStandardError().toStdString();
+        if (c.summary == nullptr) {
+            EXPECT_FALSE(t.DataWrites().contains("W 888 0")) << c.name;
+            continue;
+        }
+        const QStringList out = t.Out();
+        ASSERT_GE(out.size(), 2) << c.name;
+        // Not on a terminal: the log's header and lines, then the summary.
+        EXPECT_EQ(out.front(), "Total Seconds, Voltage, Current, Charge Duration") << c.name;
+        EXPECT_TRUE(out.back().startsWith(c.summary)) << c.name << ": " << out.back().toStdString();
+        const QStringList writes = t.DataWrites();
+        ASSERT_FALSE(writes.isEmpty()) << c.name;
+        EXPECT_EQ(writes.first(), "W 888 255") << c.name;
+        EXPECT_EQ(writes.last(), "W 888 255") << c.name;
+        // The pack's record and (the settings ask for it) its log, as the window keeps them.
+        EXPECT_EQ(t.ReadProfile().contains("0j="), c.recorded) << c.name;
+        EXPECT_EQ(t.Logs().size(), c.recorded ? 1 : 0) << c.name;
+    }
+}
+
+TEST(TerminalCharge, ASignalStopsTheChargeFirstAndKeepsItOnlyWhenAsked) {
+    for (int sig : {SIGINT, SIGTERM}) {
+        for (bool keep : {false, true}) {
+            Terminal t;
+            t.Profile(kPackProfile);
+            QStringList arguments{"--port", "sim:speed=100", "--format", "json"};
+            if (keep) {
+                arguments << "--keep-stopped";
+            }
+            t.Start(arguments);
+            // Charging: a few seconds have been printed.
+            ASSERT_TRUE(RunUntilLines(t, 4)) << sig;
+            ::kill(static_cast<pid_t>(t.Process().processId()), sig);
+            ASSERT_TRUE(t.Finish(10000)) << sig;
+            EXPECT_EQ(t.Process().exitCode(), 6) << sig;
+            const QStringList out = t.Out();
+            for (const QString& line : out) {
+                EXPECT_FALSE(QJsonDocument::fromJson(line.toUtf8()).isNull()) << line.toStdString();
+            }
+            const QJsonObject summary = QJsonDocument::fromJson(out.back().toUtf8()).object();
+            EXPECT_EQ(summary.value("end").toString(), "Stopped") << sig;
+            EXPECT_EQ(summary.value("exit").toInt(), 6) << sig;
+            EXPECT_EQ(t.DataWrites().last(), "W 888 255") << sig;
+            EXPECT_EQ(t.ReadProfile().contains("0j="), keep) << sig << " " << keep;
+        }
+    }
+}
+
+TEST(TerminalCharge, KilledItIsSwitchedOffByTheGuardianAndAWindowsPortIsRefused) {
+    {
+        Terminal t;
+        t.Start({"--port", "sim:speed=100"});
+        ASSERT_TRUE(RunUntilLines(t, 3));
+        ::kill(static_cast<pid_t>(t.Process().processId()), SIGKILL);
+        ASSERT_TRUE(t.Finish(10000));
+        QThread::msleep(500);
+        EXPECT_EQ(t.DataWrites().last(), "W 888 255");
+    }
+    // A window (or another terminal) holds the port's lock: refused, the port untouched.
+    Terminal t;
+    QTemporaryDir locks;
+    std::string why;
+    ASSERT_EQ(AcquirePortLock(PortLockName("/dev/parport-kvc410-terminal"),
+                              locks.path().toStdString(), why),
+              PortLock::Taken);
+    QProcess other;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove("DISPLAY");
+    env.remove("QT_QPA_PLATFORM");
+    env.insert("KVC410_LOCK_DIR", locks.path());
+    other.setProcessEnvironment(env);
+    other.start(KVC410_BINARY, {"charge", "--port", "/dev/parport-kvc410-terminal"});
+    ASSERT_TRUE(other.waitForFinished(10000));
+    EXPECT_EQ(other.exitCode(), 1);
+    EXPECT_TRUE(other.readAllStandardError().contains("already in use by another KVC410"));
+}
+
+}  // namespace
