@@ -12,6 +12,7 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QThread>
+#include <algorithm>
 
 #include "platform/SingleInstance.h"
 
@@ -46,10 +47,14 @@ public:
         return QDir(m_home.path() + "/KVC410 Output").entryList(QDir::Files);
     }
     void Start(const QStringList& arguments) {
+        StartThrough(KVC410_BINARY, QStringList{"charge"} + arguments);
+    }
+    void StartThrough(const QString& program, const QStringList& arguments) {
         m_process.setProcessEnvironment(m_env);
-        m_process.start(KVC410_BINARY, QStringList{"charge"} + arguments);
+        m_process.start(program, arguments);
         m_process.waitForStarted(10000);
     }
+    QString LogFolder() const { return m_home.path() + "/KVC410 Output"; }
     bool Finish(int milliseconds = 60000) { return m_process.waitForFinished(milliseconds); }
     QProcess& Process() { return m_process; }
     QStringList Out() {
@@ -141,8 +146,34 @@ TEST(TerminalCharge, EachEndHasItsExitStatusAndLeavesTheChargerOff) {
         EXPECT_EQ(writes.last(), "W 888 255") << c.name;
         // The pack's record and (the settings ask for it) its log, as the window keeps them.
         EXPECT_EQ(t.ReadProfile().contains("0j="), c.recorded) << c.name;
-        EXPECT_EQ(t.Logs().size(), c.recorded ? 1 : 0) << c.name;
+        ASSERT_EQ(t.Logs().size(), c.recorded ? 1 : 0) << c.name;
+        if (!c.recorded) {
+            continue;
+        }
+        // The log holds the seconds that were shown, newest first, in CR LF lines.
+        QFile log(t.LogFolder() + "/" + t.Logs().front());
+        ASSERT_TRUE(log.open(QIODevice::ReadOnly));
+        QStringList logged = QString(log.readAll()).split("\r\n", Qt::SkipEmptyParts);
+        std::reverse(logged.begin() + 1, logged.end());
+        EXPECT_EQ(logged, out.mid(0, out.size() - 1)) << c.name;
+        EXPECT_TRUE(t.Logs().front().startsWith("Term ")) << c.name;
     }
+}
+
+TEST(TerminalCharge, OnATerminalOneLineIsRedrawnEachSecond) {
+    Terminal t;
+    t.Profile(kPackProfile);
+    // script(1) gives the charge a terminal of its own.
+    t.StartThrough("script",
+                   {"-qec", QString(KVC410_BINARY) + " charge --port sim:speed=100 --timed 0:00:04",
+                    "/dev/null"});
+    ASSERT_TRUE(t.Finish()) << "script (util-linux) is needed";
+    EXPECT_EQ(t.Process().exitCode(), 0);
+    const QString screen = t.Out().join('\n');
+    // Redrawn in place (carriage returns), with where the end test stands; then the summary.
+    EXPECT_GE(screen.count('\r'), 4) << screen.toStdString();
+    EXPECT_TRUE(screen.contains("timed: ends at 0:00:04")) << screen.toStdString();
+    EXPECT_TRUE(screen.contains("Timed after 0:00:04: ")) << screen.toStdString();
 }
 
 TEST(TerminalCharge, ASignalStopsTheChargeFirstAndKeepsItOnlyWhenAsked) {
