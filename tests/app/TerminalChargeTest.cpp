@@ -14,7 +14,10 @@
 #include <QThread>
 #include <algorithm>
 
+#include "app/CChargerDlg.h"
 #include "platform/SingleInstance.h"
+#include "settings/ChargeSettingsStore.h"
+#include "tests/TestSupport.h"
 
 namespace {
 
@@ -231,6 +234,59 @@ TEST(TerminalCharge, KilledItIsSwitchedOffByTheGuardianAndAWindowsPortIsRefused)
     ASSERT_TRUE(other.waitForFinished(10000));
     EXPECT_EQ(other.exitCode(), 1);
     EXPECT_TRUE(other.readAllStandardError().contains("already in use by another KVC410"));
+}
+
+TEST(TerminalCharge, KeepsTheRecordAndTheLogTheWindowKeepsForTheSameCharge) {
+    // The same three-second charge on a box without noise: in the window, stepped, and in the
+    // terminal, on the wall clock. Their logs and records agree but for the time of day. A pack
+    // so large that its voltage hardly moves in a second: the terminal's ticks, a few
+    // milliseconds late or early, cannot move a reading across a step of the converter.
+    const ChargeSettings settings{.timedSeconds = 3, .chargeType = kTimedCharge, .exportCsv = 1};
+    QByteArray windowLog;
+    QString windowRecord;
+    {
+        ProfileSandbox profile;
+        StoreChargeSettings(profile.profile(), settings);
+        profile.profile().WriteProfileString("Packs", "0", "Term");
+        profile.profile().WriteProfileString("Properties", "PackName", "Term");
+        QDir(CChargerDlg::OutputFolder()).removeRecursively();
+        PortSandbox<SimulatedChargerBox> box(SteppedSim({.capacityMah = 100000, .noiseCounts = 0}));
+        CChargerDlg dlg;
+        dlg.m_playWave = [](const QByteArray&) { return 0; };
+        dlg.m_notify = nullptr;
+        dlg.Initialise();
+        dlg.OnOK();
+        ASSERT_TRUE(RunUntil([&] { return dlg.m_bCharging == 0; },
+                             [&] {
+                                 box->AdvanceSeconds(1);
+                                 dlg.OnTimer(1);
+                                 if (dlg.m_bCharging) {
+                                     dlg.OnTimer(2);
+                                 }
+                             }));
+        const QStringList logs = QDir(CChargerDlg::OutputFolder()).entryList(QDir::Files);
+        ASSERT_EQ(logs.size(), 1);
+        QFile log(CChargerDlg::OutputFolder() + logs.front());
+        ASSERT_TRUE(log.open(QIODevice::ReadOnly));
+        windowLog = log.readAll();
+        windowRecord = profile.profile().GetProfileString("Packs", "0j", "0");
+        QDir(CChargerDlg::OutputFolder()).removeRecursively();
+    }
+    Terminal t;
+    t.Profile("[Packs]\n0=Term\n[Properties]\nPackName=Term\nCsv=1\nChargeType=2\nSec=3\n");
+    t.Start({"--port", "sim:speed=1,noise=0,capacity=100000", "--format", "csv"});
+    ASSERT_TRUE(t.Finish(20000));
+    ASSERT_EQ(t.Process().exitCode(), 0);
+    ASSERT_EQ(t.Logs().size(), 1);
+    QFile log(t.LogFolder() + "/" + t.Logs().front());
+    ASSERT_TRUE(log.open(QIODevice::ReadOnly));
+    EXPECT_EQ(log.readAll(), windowLog);
+    const QString record =
+        QString::fromUtf8(t.ReadProfile()).section("0j=", 1).section('\n', 0, 0).trimmed();
+    ASSERT_EQ(record.size(), windowRecord.size());
+    // All but the hour, minute and date of the end (characters 18 to 29).
+    EXPECT_EQ(record.left(18), windowRecord.left(18));
+    EXPECT_EQ(record.mid(30), windowRecord.mid(30));
 }
 
 }  // namespace
