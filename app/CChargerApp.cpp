@@ -21,41 +21,43 @@ namespace {
 constexpr int kExitFailure = 1;
 }
 
-int CChargerApp::InitInstance() {
-    QApplication::setApplicationName(LoadResString(AFX_IDS_APP_TITLE));
-    QApplication::setOrganizationName("Quillmark");
-    // Ties the running window to its menu entry (the Wayland app id; docks and task switchers).
-    QGuiApplication::setDesktopFileName(kDesktopFileName);
-
-    // Before the port is even opened: a second program must not disturb a running charge, on
-    // this port, whoever started it.
+std::string TakePortLock() {
     const char* setting = std::getenv("KVC410_PORT");
-    // Nothing is named after a setting that is not understood: opening it below says so.
+    // Nothing is named after a setting that is not understood: opening it says so.
     const std::string lockName =
         IsPortSettingUnderstood(setting ? setting : "") ? PortLockName(setting) : std::string();
-    if (!lockName.empty()) {
-        std::string why;
-        switch (AcquirePortLock(lockName, PortLockFolder(), why)) {
-            case PortLock::Taken:
-                break;
-            case PortLock::InUse:
-                ShowFatalError("The charger is already in use by another KVC410 window.");
-                return kExitFailure;
-            case PortLock::Unavailable:
-                // Unguarded, two programs could drive one charger: refuse.
-                ShowFatalError(QString::fromStdString(
-                    "KVC410 cannot take the lock that keeps other programs off the port (" + why +
-                    "), so it will not drive the charger. Make sure the folder exists and can be "
-                    "written, or name another one in KVC410_LOCK_DIR."));
-                return kExitFailure;
-        }
+    if (lockName.empty()) {
+        return std::string();
+    }
+    std::string why;
+    switch (AcquirePortLock(lockName, PortLockFolder(), why)) {
+        case PortLock::Taken:
+            break;
+        case PortLock::InUse:
+            return "The charger is already in use by another KVC410 window.";
+        case PortLock::Unavailable:
+            // Unguarded, two programs could drive one charger: refuse.
+            return "KVC410 cannot take the lock that keeps other programs off the port (" + why +
+                   "), so it will not drive the charger. Make sure the folder exists and can be "
+                   "written, or name another one in KVC410_LOCK_DIR.";
+    }
+    return std::string();
+}
+
+GuardedPort OpenGuardedPort() {
+    GuardedPort guarded;
+    // Before the port is even opened.
+    guarded.error = TakePortLock();
+    if (!guarded.error.empty()) {
+        return guarded;
     }
     PortChoice port = OpenPortFromEnvironment();
     if (!port.driver) {
-        ShowFatalError(QString::fromStdString(port.error));
-        return kExitFailure;
+        guarded.error = port.error;
+        guarded.portRefused = true;
+        return guarded;
     }
-    const bool simulated = port.driver->IsSimulated();
+    guarded.simulated = port.driver->IsSimulated();
     InstallPortDriver(std::move(port.driver));
     // A crash of an earlier run may have left the data register in the charging state.
     ChargerOff();
@@ -64,12 +66,26 @@ int CChargerApp::InitInstance() {
     // out-of-memory killer through the guardian.
     std::atexit([] { LatchChargerOff(); });
     InstallSignalGuard({});
-    if (!StartChargerGuardian() && !simulated) {
-        ShowFatalError(
-            "KVC410 cannot start the process that switches the charger off should "
-            "KVC410 be killed, so it will not drive the charger.");
+    if (!StartChargerGuardian() && !guarded.simulated) {
+        guarded.error =
+            "KVC410 cannot start the process that switches the charger off should KVC410 be "
+            "killed, so it will not drive the charger.";
+    }
+    return guarded;
+}
+
+int CChargerApp::InitInstance() {
+    QApplication::setApplicationName(LoadResString(AFX_IDS_APP_TITLE));
+    QApplication::setOrganizationName("Quillmark");
+    // Ties the running window to its menu entry (the Wayland app id; docks and task switchers).
+    QGuiApplication::setDesktopFileName(kDesktopFileName);
+
+    const GuardedPort port = OpenGuardedPort();
+    if (!port.error.empty()) {
+        ShowFatalError(QString::fromStdString(port.error));
         return kExitFailure;
     }
+    const bool simulated = port.simulated;
 
     // A pipe or a device at the profile's place (or its lock's) would hold the program in
     // open() before any window: refused, naming it.

@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "app/CChargerApp.h"
 #include "app/CommandLine.h"
 #include "app/PortSelection.h"
 #include "charge/ChargeCycle.h"
@@ -28,7 +29,6 @@
 #include "platform/Profile.h"
 #include "platform/SafeRead.h"
 #include "platform/SignalGuard.h"
-#include "platform/SingleInstance.h"
 #include "settings/ChargeSettingsStore.h"
 
 namespace {
@@ -274,40 +274,12 @@ int RunTerminalCharge(int argc, char** argv, const TerminalChargeOptions& option
     QCoreApplication::setApplicationName("KVC410");
     QCoreApplication::setOrganizationName("Quillmark");
 
-    // The port lock first, shared with the window: a charge in a terminal and a window on one
-    // port refuse each other.
-    const char* setting = std::getenv("KVC410_PORT");
-    const std::string lockName =
-        IsPortSettingUnderstood(setting ? setting : "") ? PortLockName(setting) : std::string();
-    if (!lockName.empty()) {
-        std::string why;
-        switch (AcquirePortLock(lockName, PortLockFolder(), why)) {
-            case PortLock::Taken:
-                break;
-            case PortLock::InUse:
-                Say("The charger is already in use by another KVC410 window.");
-                return kExitCannotStart;
-            case PortLock::Unavailable:
-                Say("cannot take the lock that keeps other programs off the port (" + why +
-                    "), so it will not drive the charger.");
-                return kExitCannotStart;
-        }
-    }
-    PortChoice port = OpenPortFromEnvironment();
-    if (!port.driver) {
+    // The port as the window takes it: the lock shared with the window (a charge in a terminal
+    // and a window on one port refuse each other), the signal guard and the guardian.
+    const GuardedPort port = OpenGuardedPort();
+    if (!port.error.empty()) {
         Say(port.error);
-        return kExitPortUnusable;
-    }
-    const bool simulated = port.driver->IsSimulated();
-    InstallPortDriver(std::move(port.driver));
-    ChargerOff();
-    std::atexit([] { LatchChargerOff(); });
-    InstallSignalGuard({});
-    if (!StartChargerGuardian() && !simulated) {
-        Say(std::string("cannot start ") + kGuardianName +
-            ", the process that switches the charger off should KVC410 be killed, so it will "
-            "not charge.");
-        return kExitCannotStart;
+        return port.portRefused ? kExitPortUnusable : kExitCannotStart;
     }
 
     // The profile: the settings in force, or the named pack's; its limits.

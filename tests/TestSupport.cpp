@@ -6,6 +6,7 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QDeadlineTimer>
 #include <QFile>
 #include <QPointer>
 #include <QProcess>
@@ -236,4 +237,31 @@ void FullDisk::Fill(int leaveBytes) {
 
 void FullDisk::Empty() {
     QFile::remove(m_dir.path() + "/filler");
+}
+
+PrivateXServer::PrivateXServer() : m_server(new QProcess) {
+    m_server->start("Xvfb", {"-displayfd", "1", "-screen", "0", "800x600x24", "-nolisten", "tcp"});
+    if (!m_server->waitForStarted(10000)) {
+        return;
+    }
+    QByteArray number;
+    QDeadlineTimer deadline(20000);
+    while (!number.contains('\n') && m_server->waitForReadyRead(deadline.remainingTime())) {
+        number += m_server->readAllStandardOutput();
+    }
+    if (number.contains('\n')) {
+        m_display = ":" + QString(number.trimmed());
+    }
+}
+
+PrivateXServer::~PrivateXServer() {
+    Kill();
+    delete m_server;
+}
+
+void PrivateXServer::Kill() {
+    if (m_server->state() != QProcess::NotRunning) {
+        m_server->kill();
+        m_server->waitForFinished(5000);
+    }
 }

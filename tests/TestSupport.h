@@ -4,6 +4,7 @@
 
 #include <QColor>
 #include <QImage>
+#include <QProcess>
 #include <QRect>
 #include <QString>
 #include <QTemporaryDir>
@@ -150,4 +151,22 @@ public:
 private:
     QTemporaryDir m_dir;
     bool m_mounted = false;
+};
+
+// An X server of the test's own (Xvfb), for what needs a real display: a window destroyed by
+// another program, the display lost, the D-Bus library's launching. Display() is empty when it
+// could not be started.
+class PrivateXServer {
+public:
+    PrivateXServer();
+    ~PrivateXServer();
+    PrivateXServer(const PrivateXServer&) = delete;
+    PrivateXServer& operator=(const PrivateXServer&) = delete;
+    // ":N", for DISPLAY.
+    QString Display() const { return m_display; }
+    void Kill();
+
+private:
+    QProcess* m_server;
+    QString m_display;
 };

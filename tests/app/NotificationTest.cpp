@@ -159,15 +159,8 @@ TEST(Notification, WithNoSessionBusNoneIsStarted) {
     if (!QFileInfo::exists("/usr/bin/dbus-launch")) {
         GTEST_SKIP() << "no dbus-launch (Debian dbus-x11) to be started";
     }
-    QProcess server;
-    server.start("Xvfb", {"-displayfd", "1", "-screen", "0", "800x600x24", "-nolisten", "tcp"});
-    ASSERT_TRUE(server.waitForStarted(10000)) << "Xvfb (Debian xvfb) is needed";
-    QByteArray display;
-    QDeadlineTimer deadline(20000);
-    while (!display.contains('\n') && server.waitForReadyRead(deadline.remainingTime())) {
-        display += server.readAllStandardOutput();
-    }
-    ASSERT_TRUE(display.contains('\n'));
+    PrivateXServer server;
+    ASSERT_FALSE(server.Display().isEmpty()) << "Xvfb (Debian xvfb) is needed";
     QTemporaryDir home;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.remove("DBUS_SESSION_BUS_ADDRESS");
@@ -175,7 +168,7 @@ TEST(Notification, WithNoSessionBusNoneIsStarted) {
     env.insert("XDG_RUNTIME_DIR", home.path());
     env.insert("XDG_CONFIG_HOME", home.path() + "/.config");
     env.insert("QT_QPA_PLATFORM", "xcb");
-    env.insert("DISPLAY", ":" + QString(display.trimmed()));
+    env.insert("DISPLAY", server.Display());
     env.insert("KVC410_PORT", "sim");
     QProcess program;
     program.setProcessEnvironment(env);
@@ -186,8 +179,6 @@ TEST(Notification, WithNoSessionBusNoneIsStarted) {
     EXPECT_TRUE(program.waitForFinished(10000));
     // dbus-launch leaves its mark in the home folder.
     EXPECT_FALSE(QFileInfo::exists(home.path() + "/.dbus"));
-    server.kill();
-    server.waitForFinished(5000);
 }
 
 #include "NotificationTest.moc"

@@ -20,6 +20,7 @@
 
 #include "platform/SingleInstance.h"
 #include "platform/TerminatingSignals.h"
+#include "tests/TestSupport.h"
 
 namespace {
 
@@ -199,22 +200,15 @@ TEST(Safety, ALostDisplaySwitchesOffAndEndsTheProgram) {
     // On a private X server: the server dies under the program, or another program destroys the
     // window.
     for (bool serverDies : {true, false}) {
-        QProcess server;
-        server.start("Xvfb", {"-displayfd", "1", "-screen", "0", "800x600x24", "-nolisten", "tcp"});
-        ASSERT_TRUE(server.waitForStarted(10000)) << "Xvfb (Debian xvfb) is needed";
-        QByteArray display;
-        QDeadlineTimer deadline(20000);
-        while (!display.contains('\n') && server.waitForReadyRead(deadline.remainingTime())) {
-            display += server.readAllStandardOutput();
-        }
-        ASSERT_TRUE(display.contains('\n'));
+        PrivateXServer server;
+        ASSERT_FALSE(server.Display().isEmpty()) << "Xvfb (Debian xvfb) is needed";
         ChildRun run;
         run.Env().insert("QT_QPA_PLATFORM", "xcb");
-        run.Env().insert("DISPLAY", ":" + QString(display.trimmed()));
+        run.Env().insert("DISPLAY", server.Display());
         ASSERT_TRUE(run.StartIn("charging")) << run.Process().readAllStandardError().toStdString();
         ASSERT_TRUE(Within(2000, [&] { return run.DataWrites().contains("W 888 0"); }));
         if (serverDies) {
-            server.kill();
+            server.Kill();
         } else {
             QProcess destroyer;
             destroyer.setProcessEnvironment(run.Env());
@@ -225,8 +219,6 @@ TEST(Safety, ALostDisplaySwitchesOffAndEndsTheProgram) {
         EXPECT_TRUE(run.Process().waitForFinished(5000)) << serverDies;
         EXPECT_TRUE(run.LastWriteIsOff()) << serverDies;
         EXPECT_TRUE(Within(1000, [&] { return ProcessGone(run.Guardian()); })) << serverDies;
-        server.kill();
-        server.waitForFinished(5000);
     }
 }
 
@@ -292,18 +284,11 @@ TEST(Safety, KillsByNameByGroupAndOfTheGuardianLeaveTheChargerOff) {
 TEST(Safety, ADialogDestroyedByAnotherProgramIsCancelled) {
     // The Charge Properties dialog open over a charge, its window destroyed: the dialog is gone
     // as if cancelled, and the window behind it answers again.
-    QProcess server;
-    server.start("Xvfb", {"-displayfd", "1", "-screen", "0", "800x600x24", "-nolisten", "tcp"});
-    ASSERT_TRUE(server.waitForStarted(10000)) << "Xvfb (Debian xvfb) is needed";
-    QByteArray display;
-    QDeadlineTimer deadline(20000);
-    while (!display.contains('\n') && server.waitForReadyRead(deadline.remainingTime())) {
-        display += server.readAllStandardOutput();
-    }
-    ASSERT_TRUE(display.contains('\n'));
+    PrivateXServer server;
+    ASSERT_FALSE(server.Display().isEmpty()) << "Xvfb (Debian xvfb) is needed";
     ChildRun run;
     run.Env().insert("QT_QPA_PLATFORM", "xcb");
-    run.Env().insert("DISPLAY", ":" + QString(display.trimmed()));
+    run.Env().insert("DISPLAY", server.Display());
     ASSERT_TRUE(run.StartIn("modal")) << run.Process().readAllStandardError().toStdString();
     QProcess destroyer;
     destroyer.setProcessEnvironment(run.Env());
@@ -322,8 +307,6 @@ TEST(Safety, ADialogDestroyedByAnotherProgramIsCancelled) {
     EXPECT_TRUE(run.Process().waitForFinished(5000));
     EXPECT_EQ(run.Process().exitCode(), 0);
     EXPECT_TRUE(run.LastWriteIsOff());
-    server.kill();
-    server.waitForFinished(5000);
 }
 
 TEST(Safety, EscapeAndTheCloseBoxSwitchTheChargerOff) {
