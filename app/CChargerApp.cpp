@@ -1,7 +1,6 @@
 #include "app/CChargerApp.h"
 
 #include <QApplication>
-#include <QFile>
 #include <QPointer>
 #include <cstdlib>
 
@@ -12,7 +11,6 @@
 #include "platform/DesktopNotifier.h"
 #include "platform/Messages.h"
 #include "platform/Profile.h"
-#include "platform/SafeRead.h"
 #include "platform/SignalGuard.h"
 #include "platform/SingleInstance.h"
 #include "platform/WindowWatch.h"
@@ -21,6 +19,12 @@ namespace {
 constexpr int kExitFailure = 1;
 }
 
+namespace {
+// Takes the lock of the port that KVC410_PORT names, for the life of the process, before the
+// port is opened: another program (a window, a terminal charge) must not disturb a running
+// charge on it, whoever started it. Empty when taken or when no lock is needed (the simulated
+// box, a setting not understood, which opening the port then reports); else what to tell the
+// user.
 std::string TakePortLock() {
     const char* setting = std::getenv("KVC410_PORT");
     // Nothing is named after a setting that is not understood: opening it says so.
@@ -43,6 +47,7 @@ std::string TakePortLock() {
     }
     return std::string();
 }
+}  // namespace
 
 GuardedPort OpenGuardedPort() {
     GuardedPort guarded;
@@ -89,14 +94,10 @@ int CChargerApp::InitInstance() {
 
     // A pipe or a device at the profile's place (or its lock's) would hold the program in
     // open() before any window: refused, naming it.
-    for (const QString& path : {Profile::UserPath(), Profile::UserPath() + ".lock"}) {
-        std::string why;
-        if (!IsRegularOrAbsent(QFile::encodeName(path).toStdString(), why)) {
-            ShowFatalError(QString("KVC410 cannot use its settings file \"%1\": %2. Remove it, "
-                                   "and KVC410 makes a new one.")
-                               .arg(path, QString::fromStdString(why)));
-            return kExitFailure;
-        }
+    if (const QString problem = Profile::UserFileProblem(); !problem.isEmpty()) {
+        ShowFatalError("KVC410 cannot use its settings file " + problem +
+                       ". Remove it, and KVC410 makes a new one.");
+        return kExitFailure;
     }
     auto profile = Profile::ForUser();
     profile->SetFailureReporter([](const QString& message) { ShowWarning(nullptr, message); });

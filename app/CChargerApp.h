@@ -4,13 +4,6 @@
 
 #include <string>
 
-// Takes the lock of the port that KVC410_PORT names, for the life of the process, before the
-// port is opened: another program (a window, a terminal charge) must not disturb a running
-// charge on it, whoever started it. Empty when taken or when no lock is needed (the simulated
-// box, a setting not understood, which opening the port then reports); else what to tell the
-// user.
-std::string TakePortLock();
-
 // The port as every front end takes it: its lock, the port opened from KVC410_PORT and
 // installed, the charger switched off, the exit handler, the signal guard and the guardian. error
 // says what refused (portRefused: the port itself), empty when all is in place.

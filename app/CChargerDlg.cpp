@@ -99,9 +99,10 @@ CChargerDlg::CChargerDlg(QWidget* parent)
 
 void CChargerDlg::OnChargeLimits() {
     Profile& profile = AppProfile();
-    const bool ofPack = m_strPackName != kNoPack;
-    const int slot = ofPack ? PackBook(profile).FindSlot(m_strPackName) : -1;
-    CChargeLimitsDlg dlg(m_limits, ofPack ? m_strPackName : QString(), this);
+    // A current pack that another program deleted meanwhile has no limits to edit: those of
+    // charges of no pack are shown, and stored, instead.
+    const int slot = m_strPackName == kNoPack ? -1 : PackBook(profile).FindSlot(m_strPackName);
+    CChargeLimitsDlg dlg(m_limits, slot >= 0 ? m_strPackName : QString(), this);
     if (dlg.exec() != QDialog::Accepted) {
         return;
     }

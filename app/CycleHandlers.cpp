@@ -2,19 +2,13 @@
 // engine, the displays mirrored from it, and what the window does at the end (the log, the
 // pack's record, the picture, the chime).
 
-#include <unistd.h>
 #include <QCoreApplication>
-#include <QDir>
 #include <QFile>
-#include <QFileInfo>
 #include <QLabel>
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
 
 #include "app/CChargerDlg.h"
 #include "app/Templates.h"
-#include "charge/ChargeLog.h"
 #include "charge/ChargeLogFile.h"
 #include "charge/CycleTexts.h"
 #include "controls/CGifPicture.h"
@@ -27,7 +21,6 @@
 #include "platform/Resources.h"
 #include "platform/SafeRead.h"
 #include "platform/SignalGuard.h"
-#include "platform/WriteFailure.h"
 
 namespace {
 constexpr int kMeasurementTimer = 1;
@@ -178,18 +171,11 @@ void CChargerDlg::OnEnded(ChargeEnd reason) {
     EndCycle(reason == ChargeEnd::ChargerDisconnected || reason == ChargeEnd::BatteryDisconnected);
     // The user may be working in another window: the desktop tells them the charge is over,
     // and insists when the peak was never seen.
-    const ChargeTexts& t = m_cycle.Texts();
     if (m_notify) {
-        QString body =
-            QString("Pack: %1\n%2 mAh in %3:%4:%5")
-                .arg(m_strPackName, QString::fromStdString(t.mah), QString::fromStdString(t.hours),
-                     QString::fromStdString(t.minutes), QString::fromStdString(t.seconds));
-        if (const std::string check = WhatToCheck(reason); !check.empty()) {
-            body += "\n" + QString::fromStdString(check);
-        }
-        m_notify(
-            "Charge ended: " + QString::fromStdString(EndReasonText(reason, m_settings.chargeType)),
-            body, EndNeedsAttention(reason));
+        const ChargeEndNotice notice = DescribeChargeEnd(
+            reason, m_settings.chargeType, m_strPackName.toStdString(), m_cycle.Texts());
+        m_notify(QString::fromStdString(notice.summary), QString::fromStdString(notice.body),
+                 notice.critical);
     }
 }
 

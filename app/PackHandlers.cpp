@@ -166,7 +166,9 @@ void CChargerDlg::OnNewPack() {
         case PackBook::Created::Yes:
             break;
     }
-    StoreChargeLimits(P(), Book().FindSlot(name), limits);
+    if (const int slot = Book().FindSlot(name); slot >= 0) {
+        StoreChargeLimits(P(), slot, limits);
+    }
     m_lstPacks->AddString(name);
     m_lstPacks->SetCurSel(position);
     m_nSelected = position;

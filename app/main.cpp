@@ -1,5 +1,4 @@
 #include <QApplication>
-#include <QFile>
 #include <cstdio>
 #include <cstdlib>
 
@@ -10,7 +9,6 @@
 #include "cli/PackCommands.h"
 #include "cli/TerminalCharge.h"
 #include "platform/DesktopNotifier.h"
-#include "platform/SafeRead.h"
 
 namespace {
 // Whether a display to show a window on is named at all (X11, Wayland, or a Qt platform chosen
@@ -27,11 +25,9 @@ bool DisplayNamed() {
 
 // packs and pack NAME: no window, no display; the profile is only read.
 int RunPackCommand(const CommandLine& line) {
-    const std::string path = QFile::encodeName(Profile::UserPath()).toStdString();
-    std::string why;
-    if (!IsRegularOrAbsent(path, why) || !IsRegularOrAbsent(path + ".lock", why)) {
-        std::fprintf(stderr, "kvc410: the settings file \"%s\" cannot be read: %s\n", path.c_str(),
-                     why.c_str());
+    if (const QString problem = Profile::UserFileProblem(); !problem.isEmpty()) {
+        std::fprintf(stderr, "kvc410: the settings file %s cannot be read.\n",
+                     problem.toLocal8Bit().constData());
         return kExitCannotStart;
     }
     Profile profile(Profile::UserPath());
@@ -41,6 +37,7 @@ int RunPackCommand(const CommandLine& line) {
         return kExitOk;
     }
     std::string out;
+    std::string why;
     if (!ShowPack(profile, line.packName, format, out, why)) {
         std::fprintf(stderr, "kvc410: %s\n", why.c_str());
         return kExitCannotStart;

@@ -6,24 +6,6 @@
 #include "hardware/Converter.h"
 #include "hardware/Measure.h"
 
-bool EndNeedsAttention(ChargeEnd end) {
-    switch (end) {
-        case ChargeEnd::ChargerDisconnected:
-        case ChargeEnd::BatteryDisconnected:
-        case ChargeEnd::CapacityLimit:
-        case ChargeEnd::TimeLimit:
-        case ChargeEnd::VoltagePlateau:
-        case ChargeEnd::BatteryRemoved:
-            return true;
-        case ChargeEnd::None:
-        case ChargeEnd::Completed:
-        case ChargeEnd::Stopped:
-        case ChargeEnd::SampleLost:
-            break;
-    }
-    return false;
-}
-
 std::string WhatToCheck(ChargeEnd end) {
     switch (end) {
         case ChargeEnd::ChargerDisconnected:
@@ -40,6 +22,10 @@ std::string WhatToCheck(ChargeEnd end) {
             break;
     }
     return std::string();
+}
+
+bool EndNeedsAttention(ChargeEnd end) {
+    return !WhatToCheck(end).empty();
 }
 
 void ChargeCycle::RemoveObserver(ChargeObserver* observer) {

@@ -3,7 +3,6 @@
 #include <unistd.h>
 
 #include <QCoreApplication>
-#include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QThreadPool>
@@ -27,7 +26,6 @@
 #include "platform/LocalTime.h"
 #include "platform/PortDriver.h"
 #include "platform/Profile.h"
-#include "platform/SafeRead.h"
 #include "platform/SignalGuard.h"
 #include "settings/ChargeSettingsStore.h"
 
@@ -119,16 +117,10 @@ public:
             return;
         }
         StoreEnd();
-        const ChargeTexts& t = m_cycle.Texts();
-        QString body =
-            QString("Pack: %1\n%2 mAh in %3")
-                .arg(m_pack, QString::fromStdString(t.mah), QString::fromStdString(Clock(t)));
-        if (const std::string check = WhatToCheck(end); !check.empty()) {
-            body += "\n" + QString::fromStdString(check);
-        }
-        NotifyInBackground("Charge ended: " + QString::fromStdString(EndReasonText(
-                                                  end, m_cycle.Settings().chargeType)),
-                           body, EndNeedsAttention(end));
+        const ChargeEndNotice notice = DescribeChargeEnd(end, m_cycle.Settings().chargeType,
+                                                         m_pack.toStdString(), m_cycle.Texts());
+        NotifyInBackground(QString::fromStdString(notice.summary),
+                           QString::fromStdString(notice.body), notice.critical);
         int code = kExitOk;
         if (end == ChargeEnd::ChargerDisconnected || end == ChargeEnd::BatteryDisconnected) {
             code = kExitDisconnected;
@@ -137,8 +129,6 @@ public:
         }
         Finish(end, code);
     }
-
-    int ExitCode() const { return m_exitCode; }
 
 private:
     void Second() {
@@ -199,7 +189,6 @@ private:
     }
 
     void Finish(ChargeEnd end, int code) {
-        m_exitCode = code;
         const ChargeTexts& t = m_cycle.Texts();
         const std::string reason = EndReasonText(end, m_cycle.Settings().chargeType);
         switch (m_format) {
@@ -237,7 +226,6 @@ private:
     QString m_pack;
     TerminalChargeOptions::Format m_format;
     QTimer m_timer;
-    int m_exitCode = kExitOk;
 };
 
 }  // namespace
@@ -283,10 +271,8 @@ int RunTerminalCharge(int argc, char** argv, const TerminalChargeOptions& option
     }
 
     // The profile: the settings in force, or the named pack's; its limits.
-    const std::string path = QFile::encodeName(Profile::UserPath()).toStdString();
-    std::string why;
-    if (!IsRegularOrAbsent(path, why) || !IsRegularOrAbsent(path + ".lock", why)) {
-        Say("the settings file \"" + path + "\" cannot be used: " + why);
+    if (const QString problem = Profile::UserFileProblem(); !problem.isEmpty()) {
+        Say("the settings file " + problem.toStdString() + " cannot be used.");
         return kExitCannotStart;
     }
     Profile profile(Profile::UserPath());

@@ -1,6 +1,5 @@
 #include "controls/Accessibility.h"
 
-#include <QAbstractButton>
 #include <QAccessible>
 #include <QAccessibleWidget>
 #include <QLabel>
@@ -14,53 +13,57 @@ const char* const kScale = "kvc410AccessibleScale";
 const char* const kUnit = "kvc410AccessibleUnit";
 const char* const kRole = "kvc410AccessibleRole";
 
+// A control that offers "press" before what its class offers.
+class PressableAccessible : public QAccessibleWidget {
+public:
+    using QAccessibleWidget::QAccessibleWidget;
+    QStringList actionNames() const override {
+        return QStringList{QAccessibleActionInterface::pressAction()} +
+               QAccessibleWidget::actionNames();
+    }
+    void doAction(const QString& action) override {
+        if (action == QAccessibleActionInterface::pressAction()) {
+            Press();
+            return;
+        }
+        QAccessibleWidget::doAction(action);
+    }
+
+protected:
+    virtual void Press() = 0;
+};
+
 // A radio button: its role, whether it is checked, and press to choose it.
-class RadioAccessible : public QAccessibleWidget {
+class RadioAccessible : public PressableAccessible {
 public:
     explicit RadioAccessible(QRadioButton* button)
-        : QAccessibleWidget(button, QAccessible::RadioButton) {}
+        : PressableAccessible(button, QAccessible::RadioButton) {}
     QAccessible::State state() const override {
         QAccessible::State s = QAccessibleWidget::state();
-        auto* button = static_cast<QRadioButton*>(widget());
         s.checkable = true;
-        s.checked = button->isChecked();
+        s.checked = Button()->isChecked();
         return s;
     }
     QString text(QAccessible::Text t) const override {
         if (t == QAccessible::Name && widget()->accessibleName().isEmpty()) {
-            return static_cast<QRadioButton*>(widget())->text().remove('&');
+            return Button()->text().remove('&');
         }
         return QAccessibleWidget::text(t);
     }
-    QStringList actionNames() const override {
-        return QStringList{QAccessibleActionInterface::pressAction()} +
-               QAccessibleWidget::actionNames();
-    }
-    void doAction(const QString& action) override {
-        if (action == QAccessibleActionInterface::pressAction()) {
-            static_cast<QRadioButton*>(widget())->click();
-            return;
-        }
-        QAccessibleWidget::doAction(action);
-    }
+
+private:
+    QRadioButton* Button() const { return static_cast<QRadioButton*>(widget()); }
+    void Press() override { Button()->click(); }
 };
 
 // A picture that opens something when clicked: a button that can be pressed.
-class PressablePictureAccessible : public QAccessibleWidget {
+class PressablePictureAccessible : public PressableAccessible {
 public:
     explicit PressablePictureAccessible(QWidget* widget)
-        : QAccessibleWidget(widget, QAccessible::Button) {}
-    QStringList actionNames() const override {
-        return QStringList{QAccessibleActionInterface::pressAction()} +
-               QAccessibleWidget::actionNames();
-    }
-    void doAction(const QString& action) override {
-        if (action == QAccessibleActionInterface::pressAction()) {
-            QMetaObject::invokeMethod(widget(), "clicked");
-            return;
-        }
-        QAccessibleWidget::doAction(action);
-    }
+        : PressableAccessible(widget, QAccessible::Button) {}
+
+private:
+    void Press() override { QMetaObject::invokeMethod(widget(), "clicked"); }
 };
 
 // A slider whose positions stand for position x scale.
@@ -107,6 +110,11 @@ class ValueLabelAccessible : public QAccessibleWidget {
 public:
     explicit ValueLabelAccessible(QLabel* label)
         : QAccessibleWidget(label, QAccessible::StaticText) {}
+    // A label that shows a picture (the About box's logo) is a graphic.
+    QAccessible::Role role() const override {
+        return static_cast<QLabel*>(widget())->pixmap().isNull() ? QAccessible::StaticText
+                                                                 : QAccessible::Graphic;
+    }
     QString text(QAccessible::Text t) const override {
         auto* label = static_cast<QLabel*>(widget());
         if (t == QAccessible::Name && label->accessibleName().isEmpty()) {

@@ -60,6 +60,18 @@ std::string EndReasonText(ChargeEnd end, int chargeType) {
     return std::string();
 }
 
+ChargeEndNotice DescribeChargeEnd(ChargeEnd end, int chargeType, const std::string& pack,
+                                  const ChargeTexts& t) {
+    ChargeEndNotice notice{
+        "Charge ended: " + EndReasonText(end, chargeType),
+        "Pack: " + pack + "\n" + t.mah + " mAh in " + t.hours + ":" + t.minutes + ":" + t.seconds,
+        EndNeedsAttention(end)};
+    if (const std::string check = WhatToCheck(end); !check.empty()) {
+        notice.body += "\n" + check;
+    }
+    return notice;
+}
+
 ChargeRecorder::ChargeRecorder(ChargeCycle& cycle) : m_cycle(cycle) {
     m_cycle.AddObserver(this);
 }

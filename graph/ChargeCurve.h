@@ -39,6 +39,17 @@ EndTestState DescribeEndTest(const SampleHistory& history, const ChargeSettings&
 // and "Battery removed"; empty while the charge runs.
 std::string EndReasonText(ChargeEnd end, int chargeType);
 
+// What the desktop is told at the end of a charge: "Charge ended: Peak detected", the pack, the
+// mAh and the time, and what to check after an end that needs the user at the pack (then
+// critical).
+struct ChargeEndNotice {
+    std::string summary;
+    std::string body;
+    bool critical;
+};
+ChargeEndNotice DescribeChargeEnd(ChargeEnd end, int chargeType, const std::string& pack,
+                                  const ChargeTexts& texts);
+
 // Watches the engine and keeps the curve of the running or last charge.
 class ChargeRecorder : public ChargeObserver {
 public:

@@ -1,10 +1,12 @@
 #include "platform/Profile.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
 
 #include <cstdio>
 
+#include "platform/SafeRead.h"
 #include "platform/WriteFailure.h"
 
 namespace {
@@ -20,6 +22,16 @@ QString Profile::UserPath() {
     // "KVC410", found without opening it (QSettings reads its file when it is made).
     return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
            "/Quillmark/KVC410.ini";
+}
+
+QString Profile::UserFileProblem() {
+    for (const QString& path : {UserPath(), UserPath() + ".lock"}) {
+        std::string why;
+        if (!IsRegularOrAbsent(QFile::encodeName(path).toStdString(), why)) {
+            return QString("\"%1\": %2").arg(path, QString::fromStdString(why));
+        }
+    }
+    return QString();
 }
 
 std::unique_ptr<Profile> Profile::ForUser() {

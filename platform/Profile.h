@@ -17,6 +17,9 @@ public:
     static std::unique_ptr<Profile> ForUser();
     // That profile's file.
     static QString UserPath();
+    // Empty when that file and its lock are regular files or absent; else what is in the way
+    // (a pipe or a device there would hold the program in open()).
+    static QString UserFileProblem();
     // A profile in the given INI file (tests).
     explicit Profile(const QString& iniPath);
 

@@ -265,3 +265,16 @@ void PrivateXServer::Kill() {
         m_server->waitForFinished(5000);
     }
 }
+
+QStringList DataRegisterWrites(const QString& tracePath) {
+    QFile file(tracePath);
+    QStringList writes;
+    if (file.open(QIODevice::ReadOnly)) {
+        for (const QString& line : QString(file.readAll()).split('\n', Qt::SkipEmptyParts)) {
+            if (line.startsWith("W 888 ")) {
+                writes << line;
+            }
+        }
+    }
+    return writes;
+}

@@ -7,6 +7,7 @@
 #include <QProcess>
 #include <QRect>
 #include <QString>
+#include <QStringList>
 #include <QTemporaryDir>
 #include <functional>
 #include <memory>
@@ -170,3 +171,7 @@ private:
     QProcess* m_server;
     QString m_display;
 };
+
+// The writes to the data register in a port trace (KVC410_PORT_TRACE), "W 888 255" and the like,
+// in order.
+QStringList DataRegisterWrites(const QString& tracePath);

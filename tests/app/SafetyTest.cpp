@@ -74,18 +74,7 @@ public:
     }
     QByteArray Output() const { return m_output; }
     int Guardian() const { return m_guardian; }
-    QStringList DataWrites() const {
-        QFile file(TracePath());
-        QStringList writes;
-        if (file.open(QIODevice::ReadOnly)) {
-            for (const QString& line : QString(file.readAll()).split('\n', Qt::SkipEmptyParts)) {
-                if (line.startsWith("W 888 ")) {
-                    writes << line;
-                }
-            }
-        }
-        return writes;
-    }
+    QStringList DataWrites() const { return DataRegisterWrites(TracePath()); }
     bool LastWriteIsOff() const {
         QStringList writes = DataWrites();
         return !writes.isEmpty() && writes.last() == "W 888 255";

@@ -64,18 +64,7 @@ public:
         m_out += m_process.readAllStandardOutput();
         return QString::fromUtf8(m_out).split('\n', Qt::SkipEmptyParts);
     }
-    QStringList DataWrites() const {
-        QFile file(m_home.path() + "/trace.txt");
-        QStringList writes;
-        if (file.open(QIODevice::ReadOnly)) {
-            for (const QString& line : QString(file.readAll()).split('\n', Qt::SkipEmptyParts)) {
-                if (line.startsWith("W 888 ")) {
-                    writes << line;
-                }
-            }
-        }
-        return writes;
-    }
+    QStringList DataWrites() const { return DataRegisterWrites(m_home.path() + "/trace.txt"); }
 
 private:
     QTemporaryDir m_home;
