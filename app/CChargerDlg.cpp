@@ -91,8 +91,16 @@ CChargerDlg::CChargerDlg(QWidget* parent)
     m_cycle.AddObserver(this);
     m_recorder = std::make_unique<ChargeRecorder>(m_cycle);
     m_notify = &NotifyInBackground;
-    auto* graph = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_G), this);
-    connect(graph, &QShortcut::activated, this, &CChargerDlg::OnChargeGraph);
+    // Ctrl+G opens the graph and, from either window, closes it again.
+    auto* graph = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_G), this, nullptr, nullptr,
+                                Qt::ApplicationShortcut);
+    connect(graph, &QShortcut::activated, this, [this] {
+        if (m_graph && m_graph->isVisible()) {
+            m_graph->close();
+        } else {
+            OnChargeGraph();
+        }
+    });
     auto* limits = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_L), this);
     connect(limits, &QShortcut::activated, this, &CChargerDlg::OnChargeLimits);
 }
@@ -125,6 +133,7 @@ void CChargerDlg::OnChargeGraph() {
         m_graph->RestoreGeometry();
     } else {
         m_graph->RefreshLogs();
+        m_graph->Refresh();
     }
     m_graph->show();
     m_graph->raise();

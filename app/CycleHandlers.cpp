@@ -59,6 +59,7 @@ void CChargerDlg::StartCycle() {
     // A second on a real port; faster on a simulated box that runs faster than the wall clock.
     SetTimer(kMeasurementTimer, PortTickMilliseconds());
     SetTimer(kClockTimer, PortTickMilliseconds());
+    m_recorder->SetPack(m_strPackName.toStdString());
     m_cycle.Start();
     m_picture->UnLoad();
     if (m_picture->Load(kChargingGif, "GIF")) {
@@ -232,6 +233,7 @@ int CChargerDlg::WriteChargeLog() {
     QString place;
     QString why;
     if (WriteChargeLogFile(m_cycle.History().sampleHead, m_strPackName, place, why)) {
+        m_recorder->SetLogFile(QFile::encodeName(place).toStdString());
         return 1;
     }
     m_reportFailure(QString("KVC410 could not save the charge log \"%1\", because %2\n\nThe "

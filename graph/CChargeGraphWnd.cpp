@@ -1,25 +1,31 @@
 #include "graph/CChargeGraphWnd.h"
 
+#include <QApplication>
 #include <QBuffer>
 #include <QCloseEvent>
 #include <QDir>
 #include <QFileDialog>
+#include <QFutureWatcher>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QMouseEvent>
-#include <QPainter>
-#include <QPainterPath>
+#include <QPdfWriter>
 #include <QPushButton>
+#include <QRubberBand>
+#include <QScreen>
+#include <QShortcut>
 #include <QSplitter>
 #include <QSvgGenerator>
 #include <QTimer>
 #include <QTreeWidget>
 #include <QVBoxLayout>
+#include <QtConcurrent/QtConcurrentRun>
 #include <algorithm>
 #include <cmath>
 #include <map>
 
+#include "charge/CycleTexts.h"
 #include "controls/Accessibility.h"
 #include "graph/ChargeLogReader.h"
 #include "platform/Profile.h"
@@ -32,6 +38,8 @@ namespace {
 
 // The backup cut-offs' lines: apart from the end test's blue and red.
 const QColor kLimitColour(150, 60, 0);
+const QColor kPeakColour(90, 130, 210);
+const QColor kThresholdColour(200, 0, 0);
 
 // Colours of the past charges: apart from the running charge's and from each other.
 const QColor kOverlayColours[CChargeGraphWnd::kMostOverlays] = {
@@ -39,294 +47,435 @@ const QColor kOverlayColours[CChargeGraphWnd::kMostOverlays] = {
     QColor(120, 0, 200), QColor(200, 0, 0),   QColor(90, 90, 90),  QColor(0, 100, 0),
 };
 
-QString Clock(double seconds, bool withSeconds) {
-    const long long s = std::llround(std::max(0.0, seconds));
-    if (withSeconds) {
-        return QString("%1:%2:%3")
-            .arg(s / 3600)
-            .arg((s / 60) % 60, 2, 10, QChar('0'))
-            .arg(s % 60, 2, 10, QChar('0'));
-    }
-    return QString("%1:%2").arg(s / 3600).arg((s / 60) % 60, 2, 10, QChar('0'));
+QString Clock(double seconds, bool withSeconds = true) {
+    return QString::fromStdString(ClockText(seconds, withSeconds));
 }
 
-// A step of 1, 2 or 5 times a power of ten that gives at most `most` steps over span.
-double NiceStep(double span, int most) {
-    if (!(span > 0)) {
-        return 1;
-    }
-    const double rough = span / most;
-    const double power = std::pow(10.0, std::floor(std::log10(rough)));
-    for (double m : {1.0, 2.0, 5.0, 10.0}) {
-        if (m * power >= rough) {
-            return m * power;
+// Our tick choice in place of the library's: 1, 2, 5 × 10^n with the decimals the step needs,
+// and a clock for time.
+class ScaleTicker : public QCPAxisTicker {
+public:
+    explicit ScaleTicker(bool time) : m_time(time) {}
+    int most = 6;
+    void generate(const QCPRange& range, const QLocale&, QChar, int, QVector<double>& ticks,
+                  QVector<double>* subTicks, QVector<QString>* tickLabels) override {
+        const AxisTicks t = m_time ? TimeTicks(range.lower, range.upper, most)
+                                   : ValueTicks(range.lower, range.upper, most);
+        ticks = QVector<double>(t.values.begin(), t.values.end());
+        if (subTicks != nullptr) {
+            subTicks->clear();
+        }
+        if (tickLabels != nullptr) {
+            tickLabels->clear();
+            for (const std::string& label : t.labels) {
+                tickLabels->append(QString::fromStdString(label));
+            }
         }
     }
-    return 10 * power;
-}
 
-// Time ticks fall on whole minutes and hours.
-double TimeStep(double span) {
-    for (double step : {60.0, 120.0, 300.0, 600.0, 900.0, 1800.0, 3600.0, 7200.0, 10800.0, 21600.0,
-                        43200.0, 86400.0}) {
-        if (span / step <= 8) {
-            return step;
-        }
-    }
-    return NiceStep(span / 3600, 8) * 3600;
-}
-
-struct Range {
-    double low = 0, high = 0;
-    bool any = false;
-    void Take(double v) {
-        if (!any) {
-            low = high = v;
-            any = true;
-        }
-        low = std::min(low, v);
-        high = std::max(high, v);
-    }
+private:
+    bool m_time;
 };
 
-void DrawCurve(QPainter& painter, const std::vector<CurvePoint>& points, float CurvePoint::*value,
-               double from, double to, double low, double high, const QRect& plot,
-               bool bold = false) {
-    const std::vector<ColumnSpan> spans = ThinToColumns(points, value, from, to, plot.width());
-    auto y = [&](double v) { return plot.bottom() - (v - low) / (high - low) * plot.height(); };
-    // Into each column at its first value, down and up to its extremes, out at its last: one
-    // polyline of at most four points a pixel column, whatever the number of samples.
-    QPolygonF line;
-    line.reserve(static_cast<qsizetype>(spans.size()) * 4);
-    for (int i = 0; i < static_cast<int>(spans.size()); ++i) {
-        const ColumnSpan& s = spans[static_cast<size_t>(i)];
-        if (!s.filled) {
-            continue;
-        }
-        const double x = plot.left() + i + 0.5;
-        line << QPointF(x, y(s.first));
-        if (s.low != s.high) {
-            line << QPointF(x, y(s.low)) << QPointF(x, y(s.high));
-        }
-        line << QPointF(x, y(s.last));
+// The curve over the time shown, thinned to the plot's pixel columns so no peak is ever lost
+// however long the charge, with the samples just outside so the line runs to the edges.
+void SetThinned(QCPGraph* graph, const std::vector<CurvePoint>& points, float CurvePoint::*value,
+                TimeSpan shown, int columns) {
+    QVector<double> keys, values;
+    auto before = [](const CurvePoint& p, double t) { return p.seconds < t; };
+    auto first = std::lower_bound(points.begin(), points.end(), shown.from, before);
+    auto past = std::upper_bound(points.begin(), points.end(), shown.to,
+                                 [](double t, const CurvePoint& p) { return t < p.seconds; });
+    if (first != points.begin() && first != points.end()) {
+        keys << std::prev(first)->seconds;
+        values << (*std::prev(first)).*value;
     }
-    // One-pixel pens take the painter's fast line path; a wide pen's joins at every vertex cost
-    // twenty times as much. Bold is the line drawn twice, a pixel apart.
-    QPen pen = painter.pen();
-    pen.setWidth(1);
-    painter.setPen(pen);
-    painter.drawPolyline(line);
-    if (bold) {
-        line.translate(0, -1);
-        painter.drawPolyline(line);
+    if (columns > 0 && shown.Length() > 0 && first != past) {
+        const std::vector<ColumnSpan> spans =
+            ThinToColumns(std::span<const CurvePoint>(&*first, size_t(past - first)), value,
+                          shown.from, shown.to, columns);
+        const double width = shown.Length() / columns;
+        keys.reserve(keys.size() + qsizetype(spans.size()) * 4 + 1);
+        values.reserve(keys.capacity());
+        for (size_t i = 0; i < spans.size(); ++i) {
+            const ColumnSpan& s = spans[i];
+            if (!s.filled) {
+                continue;
+            }
+            const double x = shown.from + (double(i) + 0.5) * width;
+            keys << x;
+            values << s.first;
+            if (s.low != s.high) {
+                keys << x << x;
+                values << s.low << s.high;
+            }
+            keys << x;
+            values << s.last;
+        }
     }
+    if (past != points.end() && past != points.begin()) {
+        keys << past->seconds;
+        values << (*past).*value;
+    }
+    graph->setData(keys, values, true);
+}
+
+QCPGraph* AddLine(QCustomPlot* plot, QCPAxis* valueAxis, const QString& name, const QPen& pen) {
+    QCPGraph* graph = plot->addGraph(plot->xAxis, valueAxis);
+    graph->setName(name);
+    graph->setPen(pen);
+    graph->setAdaptiveSampling(false);
+    graph->removeFromLegend();
+    graph->setLayer("grid");  // under the curves, never hiding them
+    return graph;
+}
+
+void ShowInLegend(QCPGraph* graph, bool shown) {
+    if (shown) {
+        graph->addToLegend();
+    } else {
+        graph->removeFromLegend();
+        graph->data()->clear();
+    }
+}
+
+// Everything the charge delivered: each sample's current over the seconds since the one before.
+double DeliveredMah(const std::vector<CurvePoint>& points) {
+    if (points.empty()) {
+        return 0;
+    }
+    return BetweenCursors(points, 0, 1e12).mah +
+           double(points.front().amps) * std::max(points.front().seconds, 1) * kMahPerAmpSecond;
 }
 
 }  // namespace
 
 ChargeGraphView::ChargeGraphView(const ChargeRecorder& recorder, QWidget* parent)
-    : QWidget(parent), m_recorder(recorder) {
+    : QCustomPlot(parent), m_recorder(recorder) {
     setMouseTracking(true);
     setMinimumSize(360, 240);
-    setAttribute(Qt::WA_OpaquePaintEvent);
+    setFocusPolicy(Qt::StrongFocus);
     setAccessibleName("Charge graph");
+    setNoAntialiasingOnDrag(true);
+    setInteractions({});  // zoom, pan and cursors are ours
+    // Curves in crisp one-colour pixels: thinned to a point or four a column, smoothing would
+    // only blur the extremes.
+    setNotAntialiasedElements(QCP::aePlottables | QCP::aeItems);
+
+    // Above the plot the end test's state; below it the legend and the cursors' readout.
+    QFont bold = font();
+    bold.setBold(true);
+    plotLayout()->insertRow(0);
+    m_state = new QCPTextElement(this, QString(), bold);
+    plotLayout()->addElement(0, 0, m_state);
+    axisRect()->insetLayout()->take(legend);
+    plotLayout()->addElement(2, 0, legend);
+    legend->setVisible(true);
+    legend->setFillOrder(QCPLayoutGrid::foColumnsFirst);
+    legend->setWrap(4);
+    legend->setBorderPen(Qt::NoPen);
+    legend->setFont(font());
+
+    plotLayout()->setRowStretchFactor(2, 0.001);
+    m_readout = new QCPTextElement(this, QString(), font());
+    plotLayout()->addElement(3, 0, m_readout);
+    plotLayout()->setRowStretchFactor(3, 0.001);
+    plotLayout()->setRowSpacing(0);
+
+    xAxis->setTicker(QSharedPointer<QCPAxisTicker>(new ScaleTicker(true)));
+    yAxis->setTicker(QSharedPointer<QCPAxisTicker>(new ScaleTicker(false)));
+    yAxis2->setTicker(QSharedPointer<QCPAxisTicker>(new ScaleTicker(false)));
+    yAxis2->setVisible(true);
+    xAxis->setLabel("Time (h:mm:ss)");
+    yAxis->setLabel("Volts");
+    yAxis2->setLabel("Amps");
+    yAxis->setLabelColor(kVoltsColour);
+    yAxis->setTickLabelColor(kVoltsColour);
+    yAxis2->setLabelColor(kAmpsColour);
+    yAxis2->setTickLabelColor(kAmpsColour);
+    for (QCPAxis* axis : {xAxis, yAxis, yAxis2}) {
+        axis->setSubTicks(false);
+        axis->grid()->setPen(QPen(QColor(225, 225, 225)));
+    }
+
+    m_delay = new QCPItemRect(this);
+    m_delay->setLayer("background");
+    m_delay->setPen(Qt::NoPen);
+    m_delay->setBrush(QColor(240, 240, 200));
+    m_delay->setVisible(false);
+
+    m_amps = addGraph(xAxis, yAxis2);
+    m_amps->setName("Current");
+    m_amps->setPen(QPen(kAmpsColour, 1));
+    m_volts = addGraph(xAxis, yAxis);
+    m_volts->setName("This charge");
+    m_volts->setPen(QPen(kVoltsColour, 2));
+    for (QCPGraph* g : {m_amps, m_volts}) {
+        g->setAdaptiveSampling(false);  // thinned by us, keeping every column's extremes
+        g->removeFromLegend();
+    }
+    // The current is drawn under the voltage, but named after it.
+    m_volts->addToLegend();
+    m_amps->addToLegend();
+    m_peakLine = AddLine(this, yAxis, "Peak", QPen(kPeakColour, 1, Qt::DashLine));
+    m_thresholdLine =
+        AddLine(this, yAxis, "Peak − threshold", QPen(kThresholdColour, 1, Qt::DashLine));
+    m_cutOffLine = AddLine(this, yAxis, "Timed cut-off", QPen(kThresholdColour, 1, Qt::DashLine));
+    m_timerLine = AddLine(this, yAxis, "Time limit", QPen(kLimitColour, 1, Qt::DashDotLine));
+    m_capacityLine =
+        AddLine(this, yAxis, "Capacity limit", QPen(kLimitColour, 1, Qt::DashDotDotLine));
+
+    const char* names[2] = {"A", "B"};
+    for (int i = 0; i < 2; ++i) {
+        m_cursorLine[i] = new QCPItemStraightLine(this);
+        m_cursorLine[i]->setPen(QPen(Qt::black, 1));
+        m_cursorLine[i]->setVisible(false);
+        m_cursorName[i] = new QCPItemText(this);
+        m_cursorName[i]->setText(names[i]);
+        m_cursorName[i]->position->setTypeY(QCPItemPosition::ptAxisRectRatio);
+        m_cursorName[i]->setPositionAlignment(Qt::AlignLeft | Qt::AlignTop);
+        m_cursorName[i]->setPadding(QMargins(3, 2, 3, 2));
+        m_cursorName[i]->setBrush(QColor(255, 255, 255, 220));
+        m_cursorName[i]->setVisible(false);
+    }
+    m_hoverLine = new QCPItemStraightLine(this);
+    m_hoverLine->setPen(QPen(QColor(100, 100, 100), 1, Qt::DotLine));
+    m_hoverLine->setVisible(false);
+
+    m_message = new QCPItemText(this);
+    m_message->position->setType(QCPItemPosition::ptAxisRectRatio);
+    m_message->position->setCoords(0.5, 0.5);
+    QFont large = font();
+    large.setPointSizeF(large.pointSizeF() * 1.4);
+    m_message->setFont(large);
+    m_message->setColor(QColor(110, 110, 110));
+    m_message->setText("No charge yet");
+
+    connect(this, &QCustomPlot::beforeReplot, this, &ChargeGraphView::BeforeReplot);
+    Sync();
 }
 
 void ChargeGraphView::SetOverlays(std::vector<GraphOverlay> overlays) {
+    for (auto& [volts, amps] : m_overlayGraphs) {
+        removeGraph(volts);
+        removeGraph(amps);
+    }
+    m_overlayGraphs.clear();
     m_overlays = std::move(overlays);
-    update();
-}
-
-ChargeGraphView::Axes ChargeGraphView::AxesFor(const QRect& area) const {
-    Axes axes;
-    const QFontMetrics fm(font());
-    const int left = fm.horizontalAdvance("00.00 V") + 12;
-    const int right = fm.horizontalAdvance("0.00 A") + 12;
-    axes.plot = area.adjusted(left, fm.height() * 2 + 8, -right, -(fm.height() * 2 + 12));
-
-    Range volts, amps;
-    double last = 60;
-    auto take = [&](const std::vector<CurvePoint>& points) {
-        for (const CurvePoint& p : points) {
-            volts.Take(p.volts);
-            amps.Take(p.amps);
-        }
-        if (!points.empty()) {
-            last = std::max(last, static_cast<double>(points.back().seconds));
-        }
-    };
-    take(m_recorder.Points());
+    m_whole.reset();
     for (const GraphOverlay& o : m_overlays) {
-        take(o.points);
-    }
-    const EndTestState& test = m_recorder.EndTest();
-    if (!m_recorder.Points().empty()) {
-        if (test.timed) {
-            last = std::max(last, static_cast<double>(test.cutOffSeconds));
-        } else if (test.peak > 0) {
-            volts.Take(test.peak);
-            volts.Take(test.line);
+        // Under this charge's curves, which are drawn last.
+        QCPGraph* volts = addGraph(xAxis, yAxis);
+        volts->setName(o.label);
+        volts->setPen(QPen(o.colour, 1));
+        QCPGraph* amps = addGraph(xAxis, yAxis2);
+        amps->setPen(QPen(o.colour, 1, Qt::DotLine));
+        amps->removeFromLegend();
+        for (QCPGraph* g : {volts, amps}) {
+            g->setAdaptiveSampling(false);
+            g->setLayer("grid");
         }
-        // A backup's time is shown when it is near: the curve keeps most of the width.
-        const double charged = m_recorder.Points().back().seconds;
-        for (int32_t limit : {test.timerSeconds, test.capacitySeconds}) {
-            if (limit > 0 && limit <= 2 * charged) {
-                last = std::max(last, static_cast<double>(limit));
-            }
-        }
+        m_overlayGraphs.emplace_back(volts, amps);
     }
-    axes.fromSeconds = 0;
-    axes.toSeconds = std::ceil(last / TimeStep(last)) * TimeStep(last);
-    if (!volts.any) {
-        volts.Take(0);
-        volts.Take(1);
-    }
-    const double vPad = std::max(0.05, (volts.high - volts.low) * 0.05);
-    const double vStep = NiceStep(volts.high - volts.low + 2 * vPad, 6);
-    axes.lowVolts = std::floor((volts.low - vPad) / vStep) * vStep;
-    axes.highVolts = std::ceil((volts.high + vPad) / vStep) * vStep;
-    amps.Take(0);
-    const double aStep = NiceStep(std::max(0.1, amps.high - amps.low) * 1.1, 6);
-    axes.lowAmps = std::floor(amps.low / aStep) * aStep;
-    axes.highAmps = std::ceil(amps.high * 1.1 / aStep) * aStep;
-    if (!(axes.highAmps > axes.lowAmps)) {
-        axes.highAmps = axes.lowAmps + aStep;
-    }
-    return axes;
+    m_shownRevision = ~uint64_t{0};
+    Sync();
 }
 
-void ChargeGraphView::Draw(QPainter& painter, const QRect& area) const {
-    const Axes axes = AxesFor(area);
-    const QRect plot = axes.plot;
-    const QFontMetrics fm(font());
-    painter.setFont(font());
-    painter.fillRect(area, Qt::white);
-    if (plot.width() < 10 || plot.height() < 10) {
+GraphRanges ChargeGraphView::Whole() const {
+    // Every sample is looked at: worked out once for each change of the curves.
+    if (m_wholeRevision != m_recorder.Revision() || !m_whole) {
+        std::vector<std::span<const CurvePoint>> curves{m_recorder.Points()};
+        for (const GraphOverlay& o : m_overlays) {
+            curves.emplace_back(o.points);
+        }
+        m_whole = WholeRanges(curves, m_recorder.EndTest(), !m_recorder.Points().empty());
+        m_wholeRevision = m_recorder.Revision();
+    }
+    return *m_whole;
+}
+
+std::vector<GraphOverlay> ChargeGraphView::TakeOverlays() {
+    m_whole.reset();
+    return std::move(m_overlays);
+}
+
+GraphRanges ChargeGraphView::Shown() const {
+    GraphRanges shown = Whole();
+    shown.time = {xAxis->range().lower, xAxis->range().upper};
+    shown.lowVolts = yAxis->range().lower;
+    shown.highVolts = yAxis->range().upper;
+    shown.lowAmps = yAxis2->range().lower;
+    shown.highAmps = yAxis2->range().upper;
+    return shown;
+}
+
+QRect ChargeGraphView::PlotArea() const {
+    return axisRect()->rect();
+}
+
+double ChargeGraphView::TimeAtX(double x) const {
+    return xAxis->pixelToCoord(x);
+}
+
+double ChargeGraphView::XOfTime(double seconds) const {
+    return xAxis->coordToPixel(seconds);
+}
+
+void ChargeGraphView::ApplyRanges(const GraphRanges& ranges) {
+    xAxis->setRange(ranges.time.from, ranges.time.to);
+    yAxis->setRange(ranges.lowVolts, ranges.highVolts);
+    yAxis2->setRange(ranges.lowAmps, ranges.highAmps);
+}
+
+void ChargeGraphView::Sync() {
+    if (m_recorder.Revision() == m_shownRevision) {
         return;
     }
-    auto x = [&](double t) {
-        return plot.left() +
-               (t - axes.fromSeconds) / (axes.toSeconds - axes.fromSeconds) * plot.width();
-    };
-    auto yVolts = [&](double v) {
-        return plot.bottom() -
-               (v - axes.lowVolts) / (axes.highVolts - axes.lowVolts) * plot.height();
-    };
-    auto yAmps = [&](double a) {
-        return plot.bottom() - (a - axes.lowAmps) / (axes.highAmps - axes.lowAmps) * plot.height();
-    };
+    if (m_recorder.Points().empty() && m_overlays.empty()) {
+        m_zoomed = false;
+    }
+    const GraphRanges whole = Whole();
+    if (!m_zoomed) {
+        ApplyRanges(whole);
+    }
+    for (QCPAxis* axis : {xAxis, yAxis, yAxis2}) {
+        // An empty graph shows its message and no numbers.
+        axis->setTickLabels(!whole.empty);
+        axis->setTicks(!whole.empty);
+        axis->grid()->setVisible(!whole.empty);
+    }
+    for (int i = 0; i < 2; ++i) {
+        if (whole.empty) {
+            m_cursor[i].reset();
+        }
+    }
+    m_shownRevision = m_recorder.Revision();
+    UpdateTexts();
+    replot();
+}
 
-    // Grid and axes: time in h:mm below, volts on the left, amps on the right.
-    const QColor grid(225, 225, 225);
-    const double tStep = TimeStep(axes.toSeconds - axes.fromSeconds);
-    for (double t = axes.fromSeconds; t <= axes.toSeconds + 0.5; t += tStep) {
-        painter.setPen(grid);
-        painter.drawLine(QPointF(x(t), plot.top()), QPointF(x(t), plot.bottom()));
-        painter.setPen(Qt::black);
-        const QString label = Clock(t, false);
-        painter.drawText(
-            QPointF(x(t) - fm.horizontalAdvance(label) / 2.0, plot.bottom() + fm.ascent() + 4),
-            label);
-    }
-    const double vStep = NiceStep(axes.highVolts - axes.lowVolts, 6);
-    for (double v = axes.lowVolts; v <= axes.highVolts + vStep / 2; v += vStep) {
-        painter.setPen(grid);
-        painter.drawLine(QPointF(plot.left(), yVolts(v)), QPointF(plot.right(), yVolts(v)));
-        painter.setPen(kVoltsColour);
-        const QString label = QString::number(v, 'f', vStep < 0.1 ? 2 : 1);
-        painter.drawText(QPointF(plot.left() - 6 - fm.horizontalAdvance(label),
-                                 yVolts(v) + fm.ascent() / 2.0 - 1),
-                         label);
-    }
-    const double aStep = NiceStep(axes.highAmps - axes.lowAmps, 6);
-    painter.setPen(kAmpsColour);
-    for (double a = axes.lowAmps; a <= axes.highAmps + aStep / 2; a += aStep) {
-        painter.drawText(QPointF(plot.right() + 6, yAmps(a) + fm.ascent() / 2.0 - 1),
-                         QString::number(a, 'f', aStep < 0.1 ? 2 : 1));
-    }
-    painter.setPen(kVoltsColour);
-    painter.drawText(QPointF(plot.left() - fm.horizontalAdvance("Volts") / 2.0, plot.top() - 6),
-                     "Volts");
-    painter.setPen(kAmpsColour);
-    painter.drawText(QPointF(plot.right() - fm.horizontalAdvance("Amps") / 2.0, plot.top() - 6),
-                     "Amps");
-    painter.setPen(Qt::black);
-    painter.drawText(QPointF(plot.right() - fm.horizontalAdvance("h:mm"),
-                             plot.bottom() + fm.ascent() + fm.height() + 6),
-                     "h:mm");
-    painter.setPen(QColor(120, 120, 120));
-    painter.drawRect(plot);
+void ChargeGraphView::ShowWhole() {
+    m_zoomed = false;
+    ApplyRanges(Whole());
+    replot();
+}
 
+void ChargeGraphView::ZoomAt(double seconds, double factor) {
+    const GraphRanges whole = Whole();
+    const TimeSpan shown =
+        ZoomTime({xAxis->range().lower, xAxis->range().upper}, whole.time, seconds, factor);
+    xAxis->setRange(shown.from, shown.to);
+    UpdateZoomed();
+    replot(rpQueuedReplot);
+}
+
+void ChargeGraphView::UpdateZoomed() {
+    const GraphRanges whole = Whole();
+    m_zoomed = xAxis->range().lower > whole.time.from || xAxis->range().upper < whole.time.to ||
+               yAxis->range().lower != whole.lowVolts || yAxis->range().upper != whole.highVolts;
+}
+
+void ChargeGraphView::Pan(double seconds) {
+    const TimeSpan shown =
+        PanTime({xAxis->range().lower, xAxis->range().upper}, Whole().time, seconds);
+    xAxis->setRange(shown.from, shown.to);
+    UpdateZoomed();
+    replot(rpQueuedReplot);
+}
+
+void ChargeGraphView::PlaceCursor(double seconds) {
+    int which = !m_cursor[0] ? 0 : !m_cursor[1] ? 1 : -1;
+    if (which < 0) {
+        which = std::abs(*m_cursor[0] - seconds) <= std::abs(*m_cursor[1] - seconds) ? 0 : 1;
+    }
+    MoveCursor(which, seconds);
+}
+
+void ChargeGraphView::MoveCursor(int which, double seconds) {
+    // On a sample: the readout is of what was measured then.
+    const CurvePoint* at = NearestSample(ReadoutPoints(), seconds);
+    m_cursor[which] = at != nullptr ? double(at->seconds) : seconds;
+    UpdateTexts();
+    replot(rpQueuedReplot);
+}
+
+void ChargeGraphView::ClearCursors() {
+    m_cursor[0].reset();
+    m_cursor[1].reset();
+    UpdateTexts();
+    replot(rpQueuedReplot);
+}
+
+const std::vector<CurvePoint>& ChargeGraphView::ReadoutPoints() const {
+    if (m_recorder.Points().empty() && !m_overlays.empty()) {
+        return m_overlays.front().points;
+    }
+    return m_recorder.Points();
+}
+
+QString ChargeGraphView::ReadoutAt(double seconds) const {
+    const CurvePoint* p = NearestSample(ReadoutPoints(), seconds);
+    if (p == nullptr) {
+        return QString();
+    }
+    return QString("%1  %2 V  %3 A")
+        .arg(Clock(p->seconds))
+        .arg(p->volts, 0, 'f', 2)
+        .arg(p->amps, 0, 'f', 2);
+}
+
+QString ChargeGraphView::CursorReadout() const {
+    QStringList parts;
+    const char* names[2] = {"A", "B"};
+    for (int i = 0; i < 2; ++i) {
+        if (m_cursor[i]) {
+            parts << QString("%1: %2").arg(names[i], ReadoutAt(*m_cursor[i]));
+        }
+    }
+    if (m_cursor[0] && m_cursor[1]) {
+        const CursorSpan between = BetweenCursors(ReadoutPoints(), *m_cursor[0], *m_cursor[1]);
+        parts << QString("between: %1  %2%3 V  %4 mAh")
+                     .arg(Clock(between.seconds))
+                     .arg(between.voltsChange >= 0 ? "+" : "")
+                     .arg(between.voltsChange, 0, 'f', 2)
+                     .arg(between.mah, 0, 'f', 1);
+    }
+    return parts.join("     ");
+}
+
+QString ChargeGraphView::Description() const {
+    const std::vector<CurvePoint>& points = m_recorder.Points();
+    QString text;
+    if (points.empty()) {
+        text = "No charge yet.";
+    } else {
+        float peak = 0;
+        for (const CurvePoint& p : points) {
+            peak = std::max(peak, p.volts);
+        }
+        const QString pack = QString::fromStdString(m_recorder.Pack());
+        text = QString("%1 of %2: %3, %4 mAh, peak %5 V; %6.")
+                   .arg(m_recorder.Running() ? "This charge" : "The last charge",
+                        pack.isEmpty() ? QString("no pack") : pack, Clock(points.back().seconds))
+                   .arg(DeliveredMah(points), 0, 'f', 0)
+                   .arg(peak, 0, 'f', 2)
+                   .arg(m_recorder.Running() ? QString("running")
+                                             : QString::fromStdString(m_recorder.EndReason()));
+    }
+    if (!m_overlays.empty()) {
+        text += QString(" %1 past charge(s) laid over it.").arg(m_overlays.size());
+    }
+    return text;
+}
+
+void ChargeGraphView::UpdateTexts() {
     const EndTestState& test = m_recorder.EndTest();
     const bool live = !m_recorder.Points().empty();
-    painter.save();
-    painter.setClipRect(plot.adjusted(0, 0, 1, 1));
-    // The end test: the delay shaded, the peak and the line the voltage must stay under, the
-    // cut-off of a timed charge.
-    if (live && !test.timed) {
-        const double delayEnd =
-            m_recorder.Points().back().seconds + (test.delayLeft > 0 ? test.delayLeft : 0);
-        if (test.delayLeft > 0) {
-            painter.fillRect(QRectF(QPointF(x(0), plot.top()), QPointF(x(delayEnd), plot.bottom())),
-                             QColor(240, 240, 200));
-        }
-        if (test.peak > 0) {
-            painter.setPen(QPen(QColor(90, 130, 210), 1, Qt::DashLine));
-            painter.drawLine(QPointF(plot.left(), yVolts(test.peak)),
-                             QPointF(plot.right(), yVolts(test.peak)));
-            painter.setPen(QPen(QColor(200, 0, 0), 1, Qt::DashLine));
-            painter.drawLine(QPointF(plot.left(), yVolts(test.line)),
-                             QPointF(plot.right(), yVolts(test.line)));
-        }
-    }
-    if (live && test.timed) {
-        painter.setPen(QPen(QColor(200, 0, 0), 1, Qt::DashLine));
-        painter.drawLine(QPointF(x(test.cutOffSeconds), plot.top()),
-                         QPointF(x(test.cutOffSeconds), plot.bottom()));
-    }
-    // The backups in force: where the safety timer runs out, and where the capacity cut-off
-    // comes at the present current (drawn only where they fall inside the time shown).
-    if (live) {
-        const std::pair<int32_t, QString> limits[] = {{test.timerSeconds, "time limit"},
-                                                      {test.capacitySeconds, "capacity limit"}};
-        for (const auto& [limit, name] : limits) {
-            if (limit > 0 && limit <= axes.toSeconds) {
-                painter.setPen(QPen(kLimitColour, 1, Qt::DashDotLine));
-                painter.drawLine(QPointF(x(limit), plot.top()), QPointF(x(limit), plot.bottom()));
-                // Named beside the line, low in the plot where the curves seldom are.
-                painter.setPen(kLimitColour);
-                const bool twin = limit == test.capacitySeconds && test.timerSeconds > 0 &&
-                                  std::abs(x(test.timerSeconds) - x(limit)) < fm.height() * 6;
-                painter.drawText(
-                    QPointF(x(limit) - fm.horizontalAdvance(name) - 3,
-                            plot.bottom() - fm.descent() - 3 - (twin ? fm.height() : 0)),
-                    name);
-            }
-        }
-    }
-    painter.setRenderHint(QPainter::Antialiasing, false);
-    for (const GraphOverlay& o : m_overlays) {
-        painter.setPen(QPen(o.colour, 1));
-        DrawCurve(painter, o.points, &CurvePoint::volts, axes.fromSeconds, axes.toSeconds,
-                  axes.lowVolts, axes.highVolts, plot);
-        painter.setPen(QPen(o.colour, 1, Qt::DotLine));
-        DrawCurve(painter, o.points, &CurvePoint::amps, axes.fromSeconds, axes.toSeconds,
-                  axes.lowAmps, axes.highAmps, plot);
-    }
-    painter.setPen(QPen(kAmpsColour, 1));
-    DrawCurve(painter, m_recorder.Points(), &CurvePoint::amps, axes.fromSeconds, axes.toSeconds,
-              axes.lowAmps, axes.highAmps, plot);
-    painter.setPen(QPen(kVoltsColour, 1));
-    DrawCurve(painter, m_recorder.Points(), &CurvePoint::volts, axes.fromSeconds, axes.toSeconds,
-              axes.lowVolts, axes.highVolts, plot, true);
-    painter.restore();
-
-    // The state of the end test, in words, above the plot.
     QString state;
     if (!m_recorder.EndReason().empty()) {
         state = QString::fromStdString(m_recorder.EndReason());
     } else if (live && test.timed) {
-        state = "Timed charge: ends at " + Clock(test.cutOffSeconds, true);
+        state = "Timed charge: ends at " + Clock(test.cutOffSeconds);
     } else if (live && test.delayLeft > 0) {
         state = QString("Peak detection begins in %1 s").arg(test.delayLeft);
     } else if (live) {
@@ -335,120 +484,136 @@ void ChargeGraphView::Draw(QPainter& painter, const QRect& area) const {
                     .arg(test.line, 0, 'f', 2)
                     .arg(test.secondsBelow)
                     .arg(test.sensitivity);
-    } else {
-        state = "No charge yet";
     }
     if (m_recorder.Running() && live) {
         if (test.capacitySeconds > 0) {
-            state += "   capacity limit at " + Clock(test.capacitySeconds, true);
+            state += "   capacity limit at " + Clock(test.capacitySeconds);
         }
         if (test.timerSeconds > 0) {
-            state += "   time limit at " + Clock(test.timerSeconds, true);
+            state += "   time limit at " + Clock(test.timerSeconds);
         }
     }
-    painter.setPen(Qt::black);
-    QFont bold = font();
-    bold.setBold(true);
-    painter.setFont(bold);
-    painter.drawText(QPointF(plot.left(), area.top() + fm.ascent() + 2), state);
-    painter.setFont(font());
+    m_state->setText(state.isEmpty() ? QString(" ") : state);
+    m_message->setVisible(!live && m_overlays.empty());
+    QString readout = m_hover ? ReadoutAt(*m_hover) : QString();
+    const QString cursors = CursorReadout();
+    if (!cursors.isEmpty()) {
+        readout = readout.isEmpty() ? cursors : readout + "     " + cursors;
+    }
+    m_readout->setText(readout.isEmpty() ? QString(" ") : readout);
+    setAccessibleDescription(Description());
+}
 
-    // The legend, top right inside the plot.
-    struct Entry {
-        QString label;
-        QColor colour;
+void ChargeGraphView::SetLines() {
+    const EndTestState& test = m_recorder.EndTest();
+    const bool live = !m_recorder.Points().empty();
+    const QCPRange t = xAxis->range();
+    const QCPRange v = yAxis->range();
+    auto horizontal = [&](QCPGraph* g, bool shown, double volts) {
+        ShowInLegend(g, shown);
+        if (shown) {
+            g->setData({t.lower, t.upper}, {volts, volts}, true);
+        }
     };
-    std::vector<Entry> legend;
-    if (live) {
-        legend.push_back({m_recorder.Running() ? "This charge" : "Last charge", kVoltsColour});
-    }
-    for (const GraphOverlay& o : m_overlays) {
-        legend.push_back({o.label, o.colour});
-    }
-    int widest = 0;
-    for (const Entry& e : legend) {
-        widest = std::max(widest, fm.horizontalAdvance(e.label));
-    }
-    if (!legend.empty()) {
-        const QRect box(plot.right() - widest - 34, plot.top() + 4, widest + 30,
-                        int(legend.size()) * fm.height() + 6);
-        painter.fillRect(box, QColor(255, 255, 255, 230));
-        painter.setPen(QColor(180, 180, 180));
-        painter.drawRect(box);
-        int y = box.top() + 3;
-        for (const Entry& e : legend) {
-            painter.setPen(QPen(e.colour, 2));
-            painter.drawLine(box.left() + 4, y + fm.height() / 2, box.left() + 20,
-                             y + fm.height() / 2);
-            painter.setPen(Qt::black);
-            painter.drawText(QPointF(box.left() + 24, y + fm.ascent()), e.label);
-            y += fm.height();
+    auto vertical = [&](QCPGraph* g, bool shown, double seconds) {
+        ShowInLegend(g, shown);
+        if (shown) {
+            g->setData({seconds, seconds}, {v.lower, v.upper}, true);
         }
-    }
-
-    // The hover readout.
-    if (m_hoverX >= plot.left() && m_hoverX <= plot.right()) {
-        const double t = axes.fromSeconds + (m_hoverX - plot.left()) / double(plot.width()) *
-                                                (axes.toSeconds - axes.fromSeconds);
-        const QString readout = ReadoutAt(t);
-        if (!readout.isEmpty()) {
-            painter.setPen(QPen(QColor(100, 100, 100), 1, Qt::DotLine));
-            painter.drawLine(m_hoverX, plot.top(), m_hoverX, plot.bottom());
-            const QRect box(
-                std::min(m_hoverX + 6, plot.right() - fm.horizontalAdvance(readout) - 10),
-                plot.bottom() - fm.height() - 10, fm.horizontalAdvance(readout) + 8,
-                fm.height() + 4);
-            painter.fillRect(box, QColor(255, 255, 225));
-            painter.setPen(Qt::black);
-            painter.drawRect(box);
-            painter.drawText(box.adjusted(4, 2, -4, -2), Qt::AlignLeft | Qt::AlignVCenter, readout);
-        }
+    };
+    const bool peakTest = live && !test.timed && test.peak > 0;
+    horizontal(m_peakLine, peakTest, test.peak);
+    horizontal(m_thresholdLine, peakTest, test.line);
+    vertical(m_cutOffLine, live && test.timed, test.cutOffSeconds);
+    const double end = Whole().time.to;
+    vertical(m_timerLine, live && test.timerSeconds > 0 && test.timerSeconds <= end,
+             test.timerSeconds);
+    vertical(m_capacityLine, live && test.capacitySeconds > 0 && test.capacitySeconds <= end,
+             test.capacitySeconds);
+    // The end test's delay, shaded.
+    m_delay->setVisible(live && !test.timed && test.delayLeft > 0);
+    if (m_delay->visible()) {
+        m_delay->topLeft->setCoords(0, v.upper);
+        m_delay->bottomRight->setCoords(m_recorder.Points().back().seconds + test.delayLeft,
+                                        v.lower);
     }
 }
 
-QString ChargeGraphView::ReadoutAt(double seconds) const {
-    const std::vector<CurvePoint>* points = &m_recorder.Points();
-    if (points->empty() && !m_overlays.empty()) {
-        points = &m_overlays.front().points;
+void ChargeGraphView::BeforeReplot() {
+    const QRect plot = axisRect()->rect();
+    const int columns = plot.width() > 10 ? plot.width() : std::max(width() - 120, 10);
+    static_cast<ScaleTicker*>(xAxis->ticker().data())->most = std::max(2, columns / 90);
+    const int rows = plot.height() > 10 ? plot.height() : std::max(height() - 120, 10);
+    for (QCPAxis* axis : {yAxis, yAxis2}) {
+        static_cast<ScaleTicker*>(axis->ticker().data())->most = std::max(2, rows / 45);
     }
-    if (points->empty()) {
-        return QString();
+    const TimeSpan shown{xAxis->range().lower, xAxis->range().upper};
+    const int most = static_cast<ScaleTicker*>(xAxis->ticker().data())->most;
+    xAxis->setLabel(TimeTicks(shown.from, shown.to, most).step < 60 ? "Time (h:mm:ss)"
+                                                                    : "Time (h:mm)");
+    SetThinned(m_volts, m_recorder.Points(), &CurvePoint::volts, shown, columns);
+    SetThinned(m_amps, m_recorder.Points(), &CurvePoint::amps, shown, columns);
+    ShowInLegend(m_volts, !m_recorder.Points().empty());
+    ShowInLegend(m_amps, !m_recorder.Points().empty());
+    m_volts->setName(m_recorder.Running() ? "This charge" : "Last charge");
+    for (size_t i = 0; i < m_overlays.size(); ++i) {
+        // A long past charge seen whole is drawn from its envelope: the same picture, as every
+        // column spans a stretch or more, without looking at each of its samples.
+        const GraphOverlay& o = m_overlays[i];
+        const bool wide = !o.envelope.empty() && shown.Length() / columns >= o.stretchSeconds;
+        const std::vector<CurvePoint>& points = wide ? o.envelope : o.points;
+        SetThinned(m_overlayGraphs[i].first, points, &CurvePoint::volts, shown, columns);
+        SetThinned(m_overlayGraphs[i].second, points, &CurvePoint::amps, shown, columns);
     }
-    auto it = std::lower_bound(points->begin(), points->end(), seconds,
-                               [](const CurvePoint& p, double t) { return p.seconds < t; });
-    if (it == points->end() ||
-        (it != points->begin() && seconds - std::prev(it)->seconds < it->seconds - seconds)) {
-        it = std::prev(it);
+    SetLines();
+    for (int i = 0; i < 2; ++i) {
+        m_cursorLine[i]->setVisible(m_cursor[i].has_value());
+        m_cursorName[i]->setVisible(m_cursor[i].has_value());
+        if (m_cursor[i]) {
+            m_cursorLine[i]->point1->setCoords(*m_cursor[i], 0);
+            m_cursorLine[i]->point2->setCoords(*m_cursor[i], 1);
+            m_cursorName[i]->position->setCoords(*m_cursor[i], 0.0);
+        }
     }
-    return QString("%1  %2 V  %3 A")
-        .arg(Clock(it->seconds, true))
-        .arg(it->volts, 0, 'f', 2)
-        .arg(it->amps, 0, 'f', 2);
+    // An empty legend's widest is its margins, to which it would narrow the whole plot: it
+    // leaves the layout while it has nothing to say.
+    const bool named = legend->itemCount() > 0;
+    const bool laidOut = plotLayout()->hasElement(2, 0);
+    if (named && !laidOut) {
+        plotLayout()->addElement(2, 0, legend);
+    } else if (!named && laidOut) {
+        plotLayout()->take(legend);
+    }
+    legend->setVisible(named);
+    m_hoverLine->setVisible(m_hover.has_value());
+    if (m_hover) {
+        m_hoverLine->point1->setCoords(*m_hover, 0);
+        m_hoverLine->point2->setCoords(*m_hover, 1);
+    }
 }
 
-bool ChargeGraphView::SaveImage(const QString& path, QString* why) const {
-    const QRect area(0, 0, std::max(width(), 640), std::max(height(), 400));
+bool ChargeGraphView::SaveImage(const QString& path, QString* why) {
+    const int w = std::max(width(), 640);
+    const int h = std::max(height(), 400);
     // Drawn in memory first, then written whole: a full disk leaves no half picture.
     QBuffer buffer;
     buffer.open(QIODevice::WriteOnly);
     if (path.endsWith(".svg", Qt::CaseInsensitive)) {
         QSvgGenerator svg;
         svg.setOutputDevice(&buffer);
-        svg.setSize(area.size());
-        svg.setViewBox(area);
+        svg.setSize(QSize(w, h));
+        svg.setViewBox(QRect(0, 0, w, h));
         svg.setTitle("Charge graph");
-        QPainter painter;
+        QCPPainter painter;
         if (!painter.begin(&svg)) {
             return false;
         }
-        Draw(painter, area);
+        toPainter(&painter, w, h);
         painter.end();
+    } else if (path.endsWith(".pdf", Qt::CaseInsensitive)) {
+        WritePdf(buffer);
     } else {
-        QImage image(area.size(), QImage::Format_RGB32);
-        QPainter painter(&image);
-        Draw(painter, area);
-        painter.end();
-        image.save(&buffer, "PNG");
+        toPixmap(w, h).toImage().save(&buffer, "PNG");
     }
     QString reason;
     const bool written =
@@ -459,25 +624,256 @@ bool ChargeGraphView::SaveImage(const QString& path, QString* why) const {
     return written;
 }
 
-void ChargeGraphView::paintEvent(QPaintEvent*) {
-    QPainter painter(this);
-    Draw(painter, rect());
+void ChargeGraphView::WritePdf(QIODevice& device) {
+    QPdfWriter pdf(&device);
+    pdf.setTitle("Charge graph");
+    pdf.setCreator("KVC410");
+    pdf.setPageSize(QPageSize(QPageSize::A4));
+    pdf.setPageOrientation(QPageLayout::Landscape);
+    pdf.setPageMargins(QMarginsF(12, 12, 12, 12), QPageLayout::Millimeter);
+    pdf.setResolution(96);
+    QCPPainter painter;
+    if (!painter.begin(&pdf)) {
+        return;
+    }
+    const QRect page = painter.viewport();
+    // The charge's figures above the plot.
+    const std::vector<CurvePoint>& points = m_recorder.Points();
+    QStringList lines;
+    const QString pack = QString::fromStdString(m_recorder.Pack());
+    lines << QString("Charge graph: %1").arg(pack.isEmpty() ? QString("no pack") : pack);
+    if (!points.empty()) {
+        const LocalTime& s = m_recorder.Started();
+        float peak = 0;
+        for (const CurvePoint& p : points) {
+            peak = std::max(peak, p.volts);
+        }
+        lines << QString(
+                     "Started %1-%2-%3 %4:%5    Duration %6    Delivered %7 mAh    Peak %8 V"
+                     "    Ended: %9")
+                     .arg(s.month)
+                     .arg(s.day)
+                     .arg(s.year)
+                     .arg(s.hour, 2, 10, QChar('0'))
+                     .arg(s.minute, 2, 10, QChar('0'))
+                     .arg(Clock(points.back().seconds))
+                     .arg(DeliveredMah(points), 0, 'f', 0)
+                     .arg(peak, 0, 'f', 2)
+                     .arg(m_recorder.Running() ? QString("still running")
+                                               : QString::fromStdString(m_recorder.EndReason()));
+    }
+    QFont heading = font();
+    heading.setPointSizeF(heading.pointSizeF() * 1.3);
+    heading.setBold(true);
+    painter.setFont(heading);
+    const QFontMetrics hm(heading);
+    int y = hm.ascent();
+    painter.drawText(0, y, lines.front());
+    y += hm.height();
+    painter.setFont(font());
+    const QFontMetrics fm(font());
+    for (int i = 1; i < lines.size(); ++i) {
+        painter.drawText(0, y + fm.ascent(), lines[i]);
+        y += fm.height();
+    }
+    y += fm.height();
+    painter.translate(0, y);
+    toPainter(&painter, page.width(), page.height() - y);
+    painter.end();
+}
+
+void ChargeGraphView::mousePressEvent(QMouseEvent* event) {
+    const QPoint at = event->position().toPoint();
+    // The first press of what may become a double click: the cursors as they were before it.
+    if (!m_lastWasClick ||
+        event->timestamp() - m_lastPress > ulong(QApplication::doubleClickInterval())) {
+        m_beforeClicks[0] = m_cursor[0];
+        m_beforeClicks[1] = m_cursor[1];
+    }
+    m_lastPress = event->timestamp();
+    m_pressAt = at;
+    m_pressShown = {xAxis->range().lower, xAxis->range().upper};
+    if (event->button() == Qt::RightButton ||
+        (event->button() == Qt::LeftButton && (event->modifiers() & Qt::ShiftModifier))) {
+        m_drag = Drag::Box;
+        if (m_band == nullptr) {
+            m_band = new QRubberBand(QRubberBand::Rectangle, this);
+        }
+        m_band->setGeometry(QRect(at, QSize()));
+        m_band->show();
+        return;
+    }
+    if (event->button() != Qt::LeftButton) {
+        return;
+    }
+    m_drag = Drag::Pending;
+    for (int i = 0; i < 2; ++i) {
+        if (m_cursor[i] && std::abs(XOfTime(*m_cursor[i]) - at.x()) <= 4) {
+            m_drag = Drag::Cursor;
+            m_dragCursor = i;
+        }
+    }
 }
 
 void ChargeGraphView::mouseMoveEvent(QMouseEvent* event) {
-    m_hoverX = event->position().toPoint().x();
-    update();
+    const QPoint at = event->position().toPoint();
+    switch (m_drag) {
+        case Drag::Box:
+            m_band->setGeometry(QRect(m_pressAt, at).normalized());
+            return;
+        case Drag::Cursor:
+            MoveCursor(m_dragCursor,
+                       std::clamp(TimeAtX(at.x()), xAxis->range().lower, xAxis->range().upper));
+            return;
+        case Drag::Pending:
+            if ((at - m_pressAt).manhattanLength() < QApplication::startDragDistance()) {
+                break;
+            }
+            m_drag = Drag::Pan;
+            [[fallthrough]];
+        case Drag::Pan: {
+            const double perPixel = m_pressShown.Length() / std::max(1, PlotArea().width());
+            const TimeSpan shown =
+                PanTime(m_pressShown, Whole().time, -(at.x() - m_pressAt.x()) * perPixel);
+            xAxis->setRange(shown.from, shown.to);
+            replot(rpQueuedReplot);
+            return;
+        }
+        case Drag::None:
+            break;
+    }
+    if (PlotArea().contains(at)) {
+        m_hover = TimeAtX(at.x());
+    } else {
+        m_hover.reset();
+    }
+    UpdateTexts();
+    replot(rpQueuedReplot);
 }
 
-void ChargeGraphView::leaveEvent(QEvent*) {
-    m_hoverX = -1;
-    update();
+void ChargeGraphView::mouseReleaseEvent(QMouseEvent* event) {
+    const Drag drag = std::exchange(m_drag, Drag::None);
+    const QPoint at = event->position().toPoint();
+    m_lastWasClick = drag == Drag::Pending;
+    if (drag == Drag::Box) {
+        m_band->hide();
+        const QRect box = QRect(m_pressAt, at).normalized().intersected(PlotArea());
+        if (box.width() > 4 && box.height() > 4) {
+            // The box's time and voltage; the current keeps its scale.
+            xAxis->setRange(TimeAtX(box.left()), TimeAtX(box.right()));
+            yAxis->setRange(yAxis->pixelToCoord(box.bottom()), yAxis->pixelToCoord(box.top()));
+            UpdateZoomed();
+            replot(rpQueuedReplot);
+        }
+    } else if (drag == Drag::Pending && PlotArea().contains(at)) {
+        PlaceCursor(TimeAtX(at.x()));
+    } else if (drag == Drag::Pan) {
+        UpdateZoomed();
+    }
+}
+
+void ChargeGraphView::mouseDoubleClickEvent(QMouseEvent* event) {
+    if (event->button() != Qt::LeftButton) {
+        return;
+    }
+    // The double click's clicks placed a cursor: take it back.
+    m_cursor[0] = m_beforeClicks[0];
+    m_cursor[1] = m_beforeClicks[1];
+    UpdateTexts();
+    m_drag = Drag::None;
+    ShowWhole();
+}
+
+void ChargeGraphView::wheelEvent(QWheelEvent* event) {
+    const double notches = event->angleDelta().y() / 120.0;
+    if (notches == 0) {
+        return;
+    }
+    ZoomAt(TimeAtX(event->position().x()), std::pow(0.8, notches));
+    event->accept();
+}
+
+void ChargeGraphView::keyPressEvent(QKeyEvent* event) {
+    const QCPRange t = xAxis->range();
+    const double centre = t.center();
+    switch (event->key()) {
+        case Qt::Key_Plus:
+        case Qt::Key_Equal:
+            ZoomAt(centre, 0.5);
+            break;
+        case Qt::Key_Minus:
+            ZoomAt(centre, 2);
+            break;
+        case Qt::Key_Left:
+            Pan(-t.size() / 10);
+            break;
+        case Qt::Key_Right:
+            Pan(t.size() / 10);
+            break;
+        case Qt::Key_Up:
+        case Qt::Key_Down: {
+            const double by = yAxis->range().size() / 10 * (event->key() == Qt::Key_Up ? 1 : -1);
+            yAxis->setRange(yAxis->range().lower + by, yAxis->range().upper + by);
+            UpdateZoomed();
+            replot(rpQueuedReplot);
+            break;
+        }
+        case Qt::Key_Home:
+            ShowWhole();
+            break;
+        case Qt::Key_Delete:
+        case Qt::Key_Backspace:
+            ClearCursors();
+            break;
+        default:
+            QCustomPlot::keyPressEvent(event);
+            return;
+    }
+    event->accept();
+}
+
+void ChargeGraphView::leaveEvent(QEvent* event) {
+    m_hover.reset();
+    UpdateTexts();
+    replot(rpQueuedReplot);
+    QCustomPlot::leaveEvent(event);
 }
 
 // --- The window -------------------------------------------------------------------------------
 
 namespace {
 constexpr int kPathRole = Qt::UserRole;
+constexpr int kWhenRole = Qt::UserRole + 1;
+
+bool SameFile(const QString& a, const std::string& b) {
+    return !b.empty() &&
+           QFileInfo(a).absoluteFilePath() ==
+               QFileInfo(QFile::decodeName(QByteArray::fromStdString(b))).absoluteFilePath();
+}
+}  // namespace
+
+std::vector<QColor> OverlayColours(const std::vector<QString>& paths) {
+    std::vector<size_t> order(paths.size());
+    for (size_t i = 0; i < order.size(); ++i) {
+        order[i] = i;
+    }
+    std::sort(order.begin(), order.end(), [&](size_t a, size_t b) { return paths[a] < paths[b]; });
+    std::vector<QColor> colours(paths.size());
+    bool taken[CChargeGraphWnd::kMostOverlays] = {};
+    for (size_t i : order) {
+        // The colour the file's name gives it (FNV-1a, the same in every run), else the next free.
+        uint32_t hash = 2166136261u;
+        for (char c : QFileInfo(paths[i]).fileName().toUtf8()) {
+            hash = (hash ^ uint8_t(c)) * 16777619u;
+        }
+        size_t c = hash % CChargeGraphWnd::kMostOverlays;
+        for (int tries = 0; taken[c] && tries < CChargeGraphWnd::kMostOverlays; ++tries) {
+            c = (c + 1) % CChargeGraphWnd::kMostOverlays;
+        }
+        taken[c] = true;
+        colours[i] = kOverlayColours[c];
+    }
+    return colours;
 }
 
 CChargeGraphWnd::CChargeGraphWnd(const ChargeRecorder& recorder, const QString& logFolder,
@@ -498,11 +894,18 @@ CChargeGraphWnd::CChargeGraphWnd(const ChargeRecorder& recorder, const QString& 
     heading->setBuddy(m_logs);
     m_status = new QLabel(side);
     m_status->setWordWrap(true);
+    auto* help = new QLabel(
+        "Wheel: zoom. Drag: pan. Shift+drag or right drag: zoom a box. Click: place cursor. "
+        "Double click or Home: whole charge.",
+        side);
+    help->setWordWrap(true);
+    help->setForegroundRole(QPalette::PlaceholderText);
     auto* refresh = new QPushButton("&Refresh", side);
     auto* save = new QPushButton("&Save Picture...", side);
     sideLayout->addWidget(heading);
     sideLayout->addWidget(m_logs, 1);
     sideLayout->addWidget(m_status);
+    sideLayout->addWidget(help);
     sideLayout->addWidget(refresh);
     sideLayout->addWidget(save);
     auto* splitter = new QSplitter(this);
@@ -517,12 +920,21 @@ CChargeGraphWnd::CChargeGraphWnd(const ChargeRecorder& recorder, const QString& 
     connect(m_logs, &QTreeWidget::itemChanged, this, &CChargeGraphWnd::OnLogTicked);
     connect(refresh, &QPushButton::clicked, this, &CChargeGraphWnd::RefreshLogs);
     connect(save, &QPushButton::clicked, this, &CChargeGraphWnd::SavePicture);
+    // Closed from the keyboard as any window is (Ctrl+G, the main window's, closes it too).
+    for (const QKeySequence& keys :
+         {QKeySequence(Qt::Key_Escape), QKeySequence(Qt::CTRL | Qt::Key_W)}) {
+        auto* shortcut = new QShortcut(keys, this);
+        connect(shortcut, &QShortcut::activated, this, &QWidget::close);
+    }
     // The curve grows each second; a look twice a second redraws only when it changed.
     auto* tick = new QTimer(this);
     connect(tick, &QTimer::timeout, this, &CChargeGraphWnd::Refresh);
     tick->start(500);
     RefreshLogs();
+    m_view->setFocus();
 }
+
+CChargeGraphWnd::~CChargeGraphWnd() = default;
 
 QString CChargeGraphWnd::Status() const {
     return m_status->text();
@@ -531,9 +943,10 @@ QString CChargeGraphWnd::Status() const {
 void CChargeGraphWnd::Refresh() {
     if (m_recorder.Revision() != m_shownRevision) {
         m_shownRevision = m_recorder.Revision();
-        m_view->update();
-        // A charge that just ended may have left a new log to lay over the next one.
-        if (m_bShownRunning && !m_recorder.Running()) {
+        m_view->Sync();
+        // A charge that just ended may have left a new log to lay over the next one, and its
+        // own log is not listed as a past charge.
+        if ((m_bShownRunning && !m_recorder.Running()) || m_recorder.LogFile() != m_shownLogFile) {
             RefreshLogs();
         }
         m_bShownRunning = m_recorder.Running();
@@ -541,14 +954,24 @@ void CChargeGraphWnd::Refresh() {
 }
 
 void CChargeGraphWnd::RefreshLogs() {
+    m_shownLogFile = m_recorder.LogFile();
     QStringList ticked;
     for (const GraphOverlay& o : m_view->Overlays()) {
-        ticked << o.label;
+        ticked << o.path;
+    }
+    QStringList loading;
+    for (QTreeWidgetItemIterator it(m_logs); *it != nullptr; ++it) {
+        if ((*it)->parent() != nullptr && (*it)->checkState(0) == Qt::Checked) {
+            loading << (*it)->data(0, kPathRole).toString();
+        }
     }
     // Grouped by pack, the newest first in each.
     std::map<QString, std::vector<std::pair<ChargeLogName, QString>>, std::less<>> packs;
     const QDir folder(m_strLogFolder);
     for (const QString& file : folder.entryList({"*.csv"}, QDir::Files)) {
+        if (SameFile(folder.filePath(file), m_shownLogFile)) {
+            continue;  // this charge, already drawn as such
+        }
         if (auto name = ParseChargeLogName(file.toStdString())) {
             packs[QString::fromStdString(name->pack)].push_back({*name, file});
         }
@@ -571,13 +994,27 @@ void CChargeGraphWnd::RefreshLogs() {
             if (name.copy > 1) {
                 when += QString(" (%1)").arg(name.copy);
             }
+            const QString path = folder.filePath(file);
             auto* item = new QTreeWidgetItem(group, {when});
             item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsUserCheckable | Qt::ItemIsSelectable);
-            item->setData(0, kPathRole, folder.filePath(file));
+            item->setData(0, kPathRole, path);
+            item->setData(0, kWhenRole, when);
             item->setToolTip(0, file);
-            item->setCheckState(0,
-                                ticked.contains(pack + " " + when) ? Qt::Checked : Qt::Unchecked);
+            const bool shown = ticked.contains(path);
+            item->setCheckState(0, shown || loading.contains(path) ? Qt::Checked : Qt::Unchecked);
+            if (!shown && loading.contains(path)) {
+                item->setText(0, when + "  (reading...)");
+            }
         }
+    }
+    // A shown past charge whose log has gone (or is this charge's) leaves the graph.
+    auto gone = [&](const GraphOverlay& o) {
+        return !QFileInfo::exists(o.path) || SameFile(o.path, m_shownLogFile);
+    };
+    if (std::any_of(m_view->Overlays().begin(), m_view->Overlays().end(), gone)) {
+        std::vector<GraphOverlay> overlays = m_view->TakeOverlays();
+        std::erase_if(overlays, gone);
+        m_view->SetOverlays(std::move(overlays));
     }
     m_logs->expandAll();
 }
@@ -586,47 +1023,98 @@ void CChargeGraphWnd::OnLogTicked(QTreeWidgetItem* item) {
     if (item->parent() == nullptr) {
         return;
     }
-    const QString label = item->parent()->text(0) + " " + item->text(0);
-    std::vector<GraphOverlay> overlays = m_view->Overlays();
-    std::erase_if(overlays, [&](const GraphOverlay& o) { return o.label == label; });
-    if (item->checkState(0) == Qt::Checked) {
-        QSignalBlocker quiet(m_logs);
-        if (overlays.size() >= kMostOverlays) {
-            item->setCheckState(0, Qt::Unchecked);
-            m_status->setText("At most eight past charges can be shown at a time.");
-            return;
+    const QString path = item->data(0, kPathRole).toString();
+    const QString label = item->parent()->text(0) + " " + item->data(0, kWhenRole).toString();
+    const std::vector<GraphOverlay>& shownNow = m_view->Overlays();
+    const bool shown = std::any_of(shownNow.begin(), shownNow.end(),
+                                   [&](const GraphOverlay& o) { return o.path == path; });
+    if (item->checkState(0) != Qt::Checked) {
+        if (shown) {
+            std::vector<GraphOverlay> overlays = m_view->TakeOverlays();
+            std::erase_if(overlays, [&](const GraphOverlay& o) { return o.path == path; });
+            m_view->SetOverlays(std::move(overlays));
         }
-        const QString path = item->data(0, kPathRole).toString();
-        ChargeLogRead read = ReadChargeLogFile(QFile::encodeName(path).toStdString());
-        if (!read.ok) {
-            item->setCheckState(0, Qt::Unchecked);
-            m_status->setText(
-                QString("%1 cannot be shown: %2.")
-                    .arg(QFileInfo(path).fileName(), QString::fromStdString(read.error)));
-            return;
-        }
-        // Each past charge keeps a colour no other shown one has.
-        QColor colour = kOverlayColours[0];
-        for (const QColor& c : kOverlayColours) {
-            if (std::none_of(overlays.begin(), overlays.end(),
-                             [&](const GraphOverlay& o) { return o.colour == c; })) {
-                colour = c;
-                break;
+        return;
+    }
+    if (shown) {
+        return;
+    }
+    QSignalBlocker quiet(m_logs);
+    if (int(shownNow.size()) + m_loading >= kMostOverlays) {
+        item->setCheckState(0, Qt::Unchecked);
+        m_status->setText("At most eight past charges can be shown at a time.");
+        return;
+    }
+    // Read off the window's thread: a long log must not freeze the window.
+    item->setText(0, item->data(0, kWhenRole).toString() + "  (reading...)");
+    ++m_loading;
+    using Read = std::pair<ChargeLogRead, std::vector<CurvePoint>>;
+    auto* watcher = new QFutureWatcher<Read>(this);
+    connect(watcher, &QFutureWatcherBase::finished, this, [=, this] {
+        --m_loading;
+        auto [read, envelope] = watcher->future().takeResult();
+        watcher->deleteLater();
+        // Found again by its path: the list may have been built anew meanwhile.
+        QTreeWidgetItem* now = nullptr;
+        for (QTreeWidgetItemIterator it(m_logs); *it != nullptr; ++it) {
+            if ((*it)->parent() != nullptr && (*it)->data(0, kPathRole).toString() == path) {
+                now = *it;
             }
         }
-        overlays.push_back({label, std::move(read.points), colour});
-        m_status->setText(read.skippedLines == 0
-                              ? QString()
-                              : QString("%1: %2 line(s) could not be read and were skipped.")
-                                    .arg(QFileInfo(path).fileName())
-                                    .arg(read.skippedLines));
+        OnLogRead(now, label, path, std::move(read), std::move(envelope));
+    });
+    const std::string file = QFile::encodeName(path).toStdString();
+    watcher->setFuture(QtConcurrent::run([file] {
+        ChargeLogRead read = ReadChargeLogFile(file);
+        std::vector<CurvePoint> envelope = Envelope(read.points, kEnvelopeStretches);
+        return Read{std::move(read), std::move(envelope)};
+    }));
+}
+
+void CChargeGraphWnd::OnLogRead(QTreeWidgetItem* item, const QString& label, const QString& path,
+                                ChargeLogRead read, std::vector<CurvePoint> envelope) {
+    if (item == nullptr) {
+        return;  // the log is no longer listed
     }
+    QSignalBlocker quiet(m_logs);
+    item->setText(0, item->data(0, kWhenRole).toString());
+    if (item->checkState(0) != Qt::Checked) {
+        return;  // unticked while it was read
+    }
+    if (!read.ok) {
+        item->setCheckState(0, Qt::Unchecked);
+        m_status->setText(QString("%1 cannot be shown: %2.")
+                              .arg(QFileInfo(path).fileName(), QString::fromStdString(read.error)));
+        return;
+    }
+    std::vector<GraphOverlay> overlays = m_view->TakeOverlays();
+    GraphOverlay added{label, path, std::move(read.points), QColor(), std::move(envelope)};
+    if (!added.points.empty()) {
+        added.stretchSeconds =
+            (double(added.points.back().seconds) - added.points.front().seconds + 1) /
+            kEnvelopeStretches;
+    }
+    overlays.push_back(std::move(added));
+    std::vector<QString> paths;
+    for (const GraphOverlay& o : overlays) {
+        paths.push_back(o.path);
+    }
+    const std::vector<QColor> colours = OverlayColours(paths);
+    for (size_t i = 0; i < overlays.size(); ++i) {
+        overlays[i].colour = colours[i];
+    }
+    m_status->setText(read.skippedLines == 0
+                          ? QString()
+                          : QString("%1: %2 line(s) could not be read and were skipped.")
+                                .arg(QFileInfo(path).fileName())
+                                .arg(read.skippedLines));
     m_view->SetOverlays(std::move(overlays));
 }
 
 void CChargeGraphWnd::SavePicture() {
-    const QString path = QFileDialog::getSaveFileName(this, "Save Picture", QDir::homePath(),
-                                                      "PNG picture (*.png);;SVG drawing (*.svg)");
+    const QString path =
+        QFileDialog::getSaveFileName(this, "Save Picture", QDir::homePath(),
+                                     "PNG picture (*.png);;SVG drawing (*.svg);;PDF page (*.pdf)");
     if (path.isEmpty()) {
         return;
     }
@@ -658,9 +1146,29 @@ void CChargeGraphWnd::RestoreGeometry() {
             return;  // a hand-edited value that is no geometry: the default place
         }
     }
-    if (v[2] >= minimumSizeHint().width() && v[3] >= 200 && v[2] <= 10000 && v[3] <= 10000) {
-        setGeometry(v[0], v[1], v[2], v[3]);
+    if (v[2] < minimumSizeHint().width() || v[3] < 200 || v[2] > 10000 || v[3] > 10000) {
+        return;
     }
+    // Fitted onto the screen it was on (or the nearest): a place stored at another scale or on
+    // a screen since removed must not leave the window partly out of reach.
+    QRect g(v[0], v[1], v[2], v[3]);
+    QScreen* screen = QGuiApplication::screenAt(g.center());
+    if (screen == nullptr) {
+        screen = QGuiApplication::primaryScreen();
+    }
+    if (screen != nullptr) {
+        const QRect free = screen->availableGeometry();
+        g.setSize(g.size().boundedTo(free.size()));
+        g.moveLeft(std::clamp(g.left(), free.left(), free.right() + 1 - g.width()));
+        g.moveTop(std::clamp(g.top(), free.top(), free.bottom() + 1 - g.height()));
+    }
+    setGeometry(g);
+}
+
+void CChargeGraphWnd::showEvent(QShowEvent* event) {
+    // Hidden, it looked at no charge: shown again, it starts from the newest.
+    Refresh();
+    QWidget::showEvent(event);
 }
 
 void CChargeGraphWnd::closeEvent(QCloseEvent* event) {

@@ -1,65 +1,141 @@
 #pragma once
 // The Charge Graph window: voltage and current of the running or last charge against time, where
-// the end-of-charge test stands, and past charges from the CSV logs laid over it.
+// the end-of-charge test stands, and past charges from the CSV logs laid over it. The plot zooms
+// and pans in time, and two cursors read the time, voltage and charge between them.
+
+#include <qcustomplot.h>
 
 #include <QColor>
 #include <QPointer>
 #include <QWidget>
+#include <optional>
 #include <vector>
 
 #include "graph/ChargeCurve.h"
+#include "graph/ChargeLogReader.h"
+#include "graph/GraphScale.h"
 
 class QLabel;
+class QRubberBand;
 class QTreeWidget;
 class QTreeWidgetItem;
-class QPainter;
 
 // A past charge on the graph.
 struct GraphOverlay {
     QString label;
+    QString path;  // the log it was read from
     std::vector<CurvePoint> points;
     QColor colour;
+    // Its envelope (see Envelope) and the length of one of its stretches; empty: none.
+    std::vector<CurvePoint> envelope;
+    double stretchSeconds = 0;
 };
 
-// The drawing: axes, curves, the end test, the legend and the hover readout.
-class ChargeGraphView : public QWidget {
+// The plot: axes, curves, the end test's lines, the legend, the cursors and the readout.
+class ChargeGraphView : public QCustomPlot {
     Q_OBJECT
 public:
     explicit ChargeGraphView(const ChargeRecorder& recorder, QWidget* parent = nullptr);
 
     void SetOverlays(std::vector<GraphOverlay> overlays);
     const std::vector<GraphOverlay>& Overlays() const { return m_overlays; }
+    // Hands the past charges over without copying them; SetOverlays gives them back.
+    std::vector<GraphOverlay> TakeOverlays();
 
-    // What the axes cover, and where the plot is, as last drawn.
-    struct Axes {
-        double fromSeconds = 0, toSeconds = 0;
-        double lowVolts = 0, highVolts = 0;
-        double lowAmps = 0, highAmps = 0;
-        QRect plot;
-    };
-    Axes AxesFor(const QRect& area) const;
+    // Takes the recorder's newest data and draws it; the whole charge stays in view unless the
+    // user zoomed.
+    void Sync();
 
-    // Draws the whole graph into any painter (the screen, a picture, an SVG file).
-    void Draw(QPainter& painter, const QRect& area) const;
-    // PNG, or SVG by the ".svg" ending. False when the file could not be written.
-    // PNG, or SVG by the name; false with why (when asked for) when it could not be written.
-    bool SaveImage(const QString& path, QString* why = nullptr) const;
+    // What the axes show now, and what shows the whole of every curve.
+    GraphRanges Shown() const;
+    GraphRanges Whole() const;
+    // The data area, in the view's pixels.
+    QRect PlotArea() const;
+    double TimeAtX(double x) const;
+    double XOfTime(double seconds) const;
 
-    // The readout for the sample nearest the given time: "0:47:12  12.69 V  0.99 A".
+    // Zoom and pan in time; ShowWhole undoes both.
+    void ZoomAt(double seconds, double factor);
+    void Pan(double seconds);
+    void ShowWhole();
+    bool Zoomed() const { return m_zoomed; }
+
+    // The two cursors: the first click places A, the second B, later ones move the nearer.
+    void PlaceCursor(double seconds);
+    void MoveCursor(int which, double seconds);
+    void ClearCursors();
+    std::optional<double> Cursor(int which) const { return m_cursor[which]; }
+
+    // "0:47:12  12.69 V  0.99 A" for the sample nearest the time (of this charge, or else of the
+    // first past one); empty with none.
     QString ReadoutAt(double seconds) const;
+    // What the cursors read, on one line; empty with no cursor placed.
+    QString CursorReadout() const;
+    // The charge in words, for the accessible description and the PDF page.
+    QString Description() const;
+
+    // PNG, SVG or PDF by the name's ending; false with why (when asked for) when it could not be
+    // written.
+    bool SaveImage(const QString& path, QString* why = nullptr);
 
     static const QColor kVoltsColour;
     static const QColor kAmpsColour;
 
 protected:
-    void paintEvent(QPaintEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
     void leaveEvent(QEvent* event) override;
 
 private:
+    void ApplyRanges(const GraphRanges& ranges);
+    void UpdateZoomed();
+    void BeforeReplot();
+    void UpdateTexts();
+    void SetLines();
+    const std::vector<CurvePoint>& ReadoutPoints() const;
+    void WritePdf(QIODevice& device);
+
     const ChargeRecorder& m_recorder;
     std::vector<GraphOverlay> m_overlays;
-    int m_hoverX = -1;
+    uint64_t m_shownRevision = ~uint64_t{0};
+    bool m_zoomed = false;
+    mutable std::optional<GraphRanges> m_whole;
+    mutable uint64_t m_wholeRevision = 0;
+
+    QCPTextElement* m_state;
+    QCPTextElement* m_readout;
+    QCPItemText* m_message;
+    QCPGraph* m_volts;
+    QCPGraph* m_amps;
+    // The end test's and the backups' lines, as graphs so the legend names them.
+    QCPGraph* m_peakLine;
+    QCPGraph* m_thresholdLine;
+    QCPGraph* m_cutOffLine;
+    QCPGraph* m_timerLine;
+    QCPGraph* m_capacityLine;
+    QCPItemRect* m_delay;
+    std::vector<std::pair<QCPGraph*, QCPGraph*>> m_overlayGraphs;  // volts, amps
+    QCPItemStraightLine* m_cursorLine[2];
+    QCPItemText* m_cursorName[2];
+    std::optional<double> m_cursor[2];
+    QCPItemStraightLine* m_hoverLine;
+    std::optional<double> m_hover;
+
+    // The mouse: a press becomes a cursor placed (click), a cursor moved, a pan or a box zoomed.
+    enum class Drag { None, Pending, Pan, Cursor, Box };
+    Drag m_drag = Drag::None;
+    QPoint m_pressAt;
+    TimeSpan m_pressShown;
+    int m_dragCursor = 0;
+    QRubberBand* m_band = nullptr;
+    // A double click's clicks may have placed a cursor; the double click takes it back.
+    ulong m_lastPress = 0;
+    bool m_lastWasClick = false;
+    std::optional<double> m_beforeClicks[2];
 };
 
 class CChargeGraphWnd : public QWidget {
@@ -68,11 +144,14 @@ public:
     // logFolder: where the CSV logs are listed from.
     CChargeGraphWnd(const ChargeRecorder& recorder, const QString& logFolder,
                     QWidget* parent = nullptr);
+    ~CChargeGraphWnd() override;
 
     ChargeGraphView* View() const { return m_view; }
     QTreeWidget* LogList() const { return m_logs; }
     // What the window last had to say (a refused file, skipped lines, the overlay limit).
     QString Status() const;
+    // Past charges being read.
+    int Loading() const { return m_loading; }
 
     // Lists the logs in the folder again, keeping the ticks of those still there.
     void RefreshLogs();
@@ -81,15 +160,21 @@ public:
 
     // The geometry and whether the window is open, in the profile under keys of its own.
     void SaveState(bool open) const;
+    // The stored place, fitted onto the screen it is on.
     void RestoreGeometry();
 
     static constexpr int kMostOverlays = 8;
+    // A past charge's envelope: more stretches than the widest plot has pixel columns.
+    static constexpr int kEnvelopeStretches = 8192;
 
 protected:
+    void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
 private:
     void OnLogTicked(QTreeWidgetItem* item);
+    void OnLogRead(QTreeWidgetItem* item, const QString& label, const QString& path,
+                   ChargeLogRead read, std::vector<CurvePoint> envelope);
     void SavePicture();
 
     const ChargeRecorder& m_recorder;
@@ -99,7 +184,14 @@ private:
     QLabel* m_status;
     uint64_t m_shownRevision = ~uint64_t{0};
     bool m_bShownRunning = false;
+    std::string m_shownLogFile;
+    int m_loading = 0;
 };
 
 // The profile keys of the graph window (a section the charger's own keys never use).
 inline constexpr const char* kGraphSection = "ChargeGraph";
+
+// The colours of the shown past charges, given their logs' paths: each keeps the colour its name
+// gives it unless a shown log whose name sorts before it took that colour, so the colours never
+// depend on the order the logs were ticked in.
+std::vector<QColor> OverlayColours(const std::vector<QString>& paths);

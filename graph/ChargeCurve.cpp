@@ -84,7 +84,14 @@ void ChargeRecorder::OnStarted() {
     m_points.clear();
     m_endTest = EndTestState{};
     m_endReason.clear();
+    m_logFile.clear();
+    m_started = GetLocalTime();
     m_running = true;
+    ++m_revision;
+}
+
+void ChargeRecorder::SetLogFile(std::string path) {
+    m_logFile = std::move(path);
     ++m_revision;
 }
 
@@ -131,4 +138,42 @@ std::vector<ColumnSpan> ThinToColumns(std::span<const CurvePoint> points, float 
         span.last = v;
     }
     return spans;
+}
+
+std::vector<CurvePoint> Envelope(std::span<const CurvePoint> points, int buckets) {
+    if (buckets < 1 || points.size() <= size_t(buckets) * 6) {
+        return {points.begin(), points.end()};
+    }
+    const double first = points.front().seconds;
+    const double length = double(points.back().seconds) - first + 1;
+    std::vector<CurvePoint> kept;
+    kept.reserve(size_t(buckets) * 6);
+    size_t start = 0;
+    while (start < points.size()) {
+        const long long bucket = (long long)((points[start].seconds - first) * buckets / length);
+        size_t pick[6] = {start, start, start, start, start, start};  // first, last, v−, v+, a−, a+
+        size_t i = start;
+        for (; i < points.size() &&
+               (long long)((points[i].seconds - first) * buckets / length) == bucket;
+             ++i) {
+            const CurvePoint& p = points[i];
+            pick[1] = i;
+            if (p.volts < points[pick[2]].volts)
+                pick[2] = i;
+            if (p.volts > points[pick[3]].volts)
+                pick[3] = i;
+            if (p.amps < points[pick[4]].amps)
+                pick[4] = i;
+            if (p.amps > points[pick[5]].amps)
+                pick[5] = i;
+        }
+        std::sort(std::begin(pick), std::end(pick));
+        for (int k = 0; k < 6; ++k) {
+            if (k == 0 || pick[k] != pick[k - 1]) {
+                kept.push_back(points[pick[k]]);
+            }
+        }
+        start = i;
+    }
+    return kept;
 }

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "charge/ChargeCycle.h"
+#include "platform/LocalTime.h"
 
 struct CurvePoint {
     int32_t seconds;  // since the start of the charge
@@ -66,6 +67,14 @@ public:
     // Counts every change, so a view knows when to redraw.
     uint64_t Revision() const { return m_revision; }
 
+    // Whose charge it is, when it began, and the log it was saved to (empty: none), for the
+    // graph's figures and so the charge is not listed again among the past ones.
+    void SetPack(std::string pack) { m_pack = std::move(pack); }
+    const std::string& Pack() const { return m_pack; }
+    const LocalTime& Started() const { return m_started; }
+    void SetLogFile(std::string path);
+    const std::string& LogFile() const { return m_logFile; }
+
     void OnStarted() override;
     void OnSample(const ChargeSample& sample) override;
     void OnEnded(ChargeEnd end) override;
@@ -78,6 +87,9 @@ private:
     bool m_running = false;
     std::string m_endReason;
     uint64_t m_revision = 0;
+    std::string m_pack;
+    LocalTime m_started{};
+    std::string m_logFile;
 };
 
 // One pixel column of a thinned curve: the lowest and highest value of the points that fall
@@ -95,3 +107,10 @@ struct ColumnSpan {
 // the last column. No minimum or maximum is ever lost, however many points share a column.
 std::vector<ColumnSpan> ThinToColumns(std::span<const CurvePoint> points, float CurvePoint::*value,
                                       double from, double to, int columns);
+
+// A long curve cut to `buckets` equal stretches of its time, keeping of each stretch the samples
+// with its first, last, lowest and highest voltage and current, in time order: at most six
+// samples a stretch, every extreme at its own time. Thinning this instead of the whole curve
+// draws the same picture wherever a pixel column spans a stretch or more, in a fraction of the
+// time. A curve of six samples a stretch or fewer comes back whole.
+std::vector<CurvePoint> Envelope(std::span<const CurvePoint> points, int buckets);

@@ -73,6 +73,39 @@ TEST(ChargeCurve, ThinningNeverLosesAMinimumOrMaximum) {
                 EXPECT_EQ(amps[size_t(c)].low, -spans[size_t(c)].high);
             }
         }
+        // The envelope of a long past charge: samples of the curve, in order, at most six a
+        // stretch, keeping the first, the last and every extreme of both values.
+        if (points.empty()) {
+            continue;
+        }
+        const int buckets = std::uniform_int_distribution<int>(1, 300)(random);
+        // (The current apart from the voltage here, so each extreme is a sample of its own.)
+        for (CurvePoint& p : points) {
+            p.amps = std::uniform_real_distribution<float>(0.0f, 2.0f)(random);
+        }
+        const std::vector<CurvePoint> envelope = Envelope(points, buckets);
+        EXPECT_LE(envelope.size(), std::max(points.size(), size_t(buckets) * 6));
+        auto same = [](const CurvePoint& a, const CurvePoint& b) {
+            return a.seconds == b.seconds && a.volts == b.volts && a.amps == b.amps;
+        };
+        size_t at = 0;
+        for (const CurvePoint& p : envelope) {
+            while (at < points.size() && !same(points[at], p)) {
+                ++at;
+            }
+            ASSERT_LT(at, points.size()) << "round " << round << ": not a subsequence";
+        }
+        auto byVolts = [](const CurvePoint& a, const CurvePoint& b) { return a.volts < b.volts; };
+        auto byAmps = [](const CurvePoint& a, const CurvePoint& b) { return a.amps < b.amps; };
+        EXPECT_TRUE(same(envelope.front(), points.front()) && same(envelope.back(), points.back()));
+        EXPECT_EQ(std::max_element(envelope.begin(), envelope.end(), byVolts)->volts,
+                  std::max_element(points.begin(), points.end(), byVolts)->volts);
+        EXPECT_EQ(std::min_element(envelope.begin(), envelope.end(), byVolts)->volts,
+                  std::min_element(points.begin(), points.end(), byVolts)->volts);
+        EXPECT_EQ(std::max_element(envelope.begin(), envelope.end(), byAmps)->amps,
+                  std::max_element(points.begin(), points.end(), byAmps)->amps);
+        EXPECT_EQ(std::min_element(envelope.begin(), envelope.end(), byAmps)->amps,
+                  std::min_element(points.begin(), points.end(), byAmps)->amps);
     }
 }
 

@@ -3,16 +3,21 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTreeWidget>
+#include <QWheelEvent>
 #include <QtTest/QTest>
+#include <map>
 #include <set>
 
 #include "app/CChargerDlg.h"
 #include "graph/CChargeGraphWnd.h"
+#include "graph/ChargeLogReader.h"
 #include "hardware/SimulatedChargerBox.h"
 #include "tests/TestSupport.h"
 
@@ -45,6 +50,23 @@ struct Charge {
     ChargeRecorder recorder{cycle};
 };
 
+// Ticks a past charge and waits until it has been read (off the window's thread).
+void Tick(CChargeGraphWnd& window, QTreeWidgetItem* item) {
+    item->setCheckState(0, Qt::Checked);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return window.Loading() == 0; }, 10000));
+}
+
+// The columns of the plot, between two times, where the colour is nowhere to be seen.
+int ColumnsWithout(const QImage& shot, const QColor& colour, const ChargeGraphView& view,
+                   double from, double to) {
+    const QRect plot = view.PlotArea();
+    int missing = 0;
+    for (int x = int(view.XOfTime(from)) + 2; x < int(view.XOfTime(to)) - 1; ++x) {
+        missing += PixelsOfColour(shot, colour, QRect(x, plot.top(), 1, plot.height())) == 0;
+    }
+    return missing;
+}
+
 }  // namespace
 
 TEST(GraphWindow, DrawsTheChargeWithAxesThatCoverItAndLaysPastChargesOverIt) {
@@ -72,37 +94,38 @@ TEST(GraphWindow, DrawsTheChargeWithAxesThatCoverItAndLaysPastChargesOverIt) {
     ASSERT_EQ(pack->childCount(), 2);
     EXPECT_EQ(pack->child(0)->text(0), "12-2-2026 19:05");  // newest first
 
-    pack->child(0)->setCheckState(0, Qt::Checked);
+    Tick(window, pack->child(0));
     EXPECT_EQ(pack->child(0)->checkState(0), Qt::Unchecked);
     EXPECT_TRUE(window.Status().contains("AA 12-2-2026 19-05.csv cannot be shown: it holds binary"))
         << window.Status().toStdString();
-    pack->child(1)->setCheckState(0, Qt::Checked);
+    Tick(window, pack->child(1));
     EXPECT_EQ(window.Status(),
               "AA 12-1-2026 19-05.csv: 1 line(s) could not be read and were skipped.");
     ASSERT_EQ(window.View()->Overlays().size(), 1u);
 
     // The axes cover the charge and the past one (its last second is beyond the charge's end).
     ChargeGraphView* view = window.View();
-    const ChargeGraphView::Axes axes = view->AxesFor(view->rect());
+    view->replot();
+    const GraphRanges axes = view->Shown();
     float low = 1e9f, high = -1e9f, most = 0;
     for (const CurvePoint& p : charge.recorder.Points()) {
         low = std::min(low, p.volts);
         high = std::max(high, p.volts);
         most = std::max(most, p.amps);
     }
-    EXPECT_LE(axes.fromSeconds, 0);
-    EXPECT_GE(axes.toSeconds, 4000);
+    EXPECT_LE(axes.time.from, 0);
+    EXPECT_GE(axes.time.to, 4000);
     EXPECT_LE(axes.lowVolts, std::min(low, 9.4f));
     EXPECT_GE(axes.highVolts, std::max(high, 15.5f));
     EXPECT_LE(axes.lowAmps, 0);
     EXPECT_GE(axes.highAmps, std::max(most, 1.2f));
 
-    // The picture is not empty: the voltage curve runs across the plot, the past charge in its
-    // own colour beside it; the end is named.
+    // The voltage curve is seen in every column of the charge (nothing, the legend least of
+    // all, covers it), the past charge in its own colour beside it; the end is named.
     const QImage shot = view->grab().toImage();
-    EXPECT_GT(PixelsOfColour(shot, ChargeGraphView::kVoltsColour, axes.plot),
-              axes.plot.width() / 4);
-    EXPECT_GT(PixelsOfColour(shot, view->Overlays().front().colour, axes.plot), 20);
+    const double end = charge.recorder.Points().back().seconds;
+    EXPECT_EQ(ColumnsWithout(shot, ChargeGraphView::kVoltsColour, *view, 0, end), 0);
+    EXPECT_GT(PixelsOfColour(shot, view->Overlays().front().colour, view->PlotArea()), 20);
     EXPECT_EQ(charge.recorder.EndReason(), "Peak detected");
     // Hover reads the nearest sample.
     const CurvePoint& second = charge.recorder.Points()[2];
@@ -112,18 +135,20 @@ TEST(GraphWindow, DrawsTheChargeWithAxesThatCoverItAndLaysPastChargesOverIt) {
     EXPECT_TRUE(view->ReadoutAt(1e9).startsWith(QString("0:%1:").arg(
         charge.recorder.Points().back().seconds / 60 % 60, 2, 10, QChar('0'))));
 
-    // Saved as PNG and as SVG.
+    // Saved as PNG, SVG and PDF.
     EXPECT_TRUE(view->SaveImage(logs.filePath("graph.png")));
     EXPECT_FALSE(QImage(logs.filePath("graph.png")).isNull());
-    EXPECT_TRUE(view->SaveImage(logs.filePath("graph.svg")));
-    QFile svg(logs.filePath("graph.svg"));
-    ASSERT_TRUE(svg.open(QIODevice::ReadOnly));
-    EXPECT_TRUE(svg.readAll().contains("<svg"));
+    for (const char* name : {"graph.svg", "graph.pdf"}) {
+        EXPECT_TRUE(view->SaveImage(logs.filePath(name)));
+        QFile file(logs.filePath(name));
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        EXPECT_TRUE(file.read(5) == (QByteArray(name).endsWith("svg") ? "<?xml" : "%PDF-")) << name;
+    }
     EXPECT_FALSE(view->SaveImage("/nonexistent/folder/graph.png"));
     // On a full disk: refused, with the reason, and no half picture under its name.
     if (FullDisk disk; disk.Ready()) {
         disk.Fill(2000);
-        for (const char* name : {"/graph.png", "/graph.svg"}) {
+        for (const char* name : {"/graph.png", "/graph.svg", "/graph.pdf"}) {
             QString why;
             EXPECT_FALSE(view->SaveImage(disk.Path() + name, &why)) << name;
             EXPECT_TRUE(why.contains("full")) << why.toStdString();
@@ -158,8 +183,13 @@ TEST(GraphWindow, AtMostEightPastCharges) {
     CChargeGraphWnd window(recorder, logs.path());
     QTreeWidgetItem* pack = window.LogList()->topLevelItem(0);
     ASSERT_EQ(pack->childCount(), 9);
+    // Empty, the plot still takes the window's width (an empty legend once narrowed it).
+    window.show();
+    QApplication::processEvents();
+    window.View()->replot();
+    EXPECT_GT(window.View()->PlotArea().width(), window.View()->width() / 2);
     for (int i = 0; i < 9; ++i) {
-        pack->child(i)->setCheckState(0, Qt::Checked);
+        Tick(window, pack->child(i));
     }
     EXPECT_EQ(window.View()->Overlays().size(), 8u);
     EXPECT_EQ(pack->child(8)->checkState(0), Qt::Unchecked);
@@ -172,9 +202,179 @@ TEST(GraphWindow, AtMostEightPastCharges) {
     EXPECT_EQ(colours.size(), 8u);
     // Unticking one frees its place.
     pack->child(0)->setCheckState(0, Qt::Unchecked);
-    pack->child(8)->setCheckState(0, Qt::Checked);
+    Tick(window, pack->child(8));
     EXPECT_EQ(window.View()->Overlays().size(), 8u);
     EXPECT_EQ(pack->child(8)->checkState(0), Qt::Checked);
+}
+
+TEST(GraphWindow, PastChargesAreReadAsideKeepTheirColoursAndStartWhereTheyStarted) {
+    ProfileSandbox profile;
+    QTemporaryDir logs;
+    // Three past charges of 40 minutes that began at different times into their logs (a log
+    // cut short at the front), and the log of the charge on the graph itself.
+    const int starts[] = {1, 1200, 1800};
+    QStringList names;
+    for (int i = 0; i < 3; ++i) {
+        QByteArray text = "Total Seconds, Voltage, Current, Charge Duration\r\n";
+        for (int t = starts[i] + 2400; t >= starts[i]; --t) {
+            text += QByteArray::number(t) + ", " + QByteArray::number(5 + i + t * 1e-4) +
+                    ", 1.00, 0:0:0\r\n";
+        }
+        names << QString("AA 12-%1-2026 19-05.csv").arg(i + 1);
+        WriteFile(logs.filePath(names.back()), text);
+    }
+    Charge charge({.capacityMah = 400});
+    charge.cycle.Start();
+    charge.Run(600);
+    WriteFile(logs.filePath("AA 12-9-2026 19-05.csv"),
+              "Total Seconds, Voltage, Current, Charge Duration\r\n1, 9.4, 1.00, 0:0:1\r\n");
+    charge.recorder.SetLogFile(
+        QFile::encodeName(logs.filePath("AA 12-9-2026 19-05.csv")).toStdString());
+
+    auto coloursWhenTicked = [&](std::vector<int> order) {
+        CChargeGraphWnd window(charge.recorder, logs.path());
+        QTreeWidgetItem* pack = window.LogList()->topLevelItem(0);
+        // The charge shown as this charge is not listed again from its log.
+        EXPECT_EQ(pack->childCount(), 3);
+        for (int i : order) {
+            QTreeWidgetItem* item = pack->child(2 - i);  // newest first
+            item->setCheckState(0, Qt::Checked);
+            // Not read yet: the window goes on answering while it is.
+            EXPECT_EQ(window.Loading(), 1);
+            EXPECT_TRUE(item->text(0).contains("reading")) << item->text(0).toStdString();
+            EXPECT_TRUE(QTest::qWaitFor([&] { return window.Loading() == 0; }, 10000));
+        }
+        std::map<QString, QRgb> colours;
+        for (const GraphOverlay& o : window.View()->Overlays()) {
+            colours[QFileInfo(o.path).fileName()] = o.colour.rgb();
+        }
+        EXPECT_EQ(colours.size(), 3u);
+        if (order.front() == 2) {
+            // A past charge is drawn from its first sample on, not from 0:00.
+            window.resize(900, 500);
+            window.show();
+            ChargeGraphView* view = window.View();
+            view->replot();
+            const QImage shot = view->grab().toImage();
+            const QColor late = window.View()->Overlays().front().colour;
+            const QRect before(view->PlotArea().left(), view->PlotArea().top(),
+                               int(view->XOfTime(1800)) - 2 - view->PlotArea().left(),
+                               view->PlotArea().height());
+            EXPECT_EQ(PixelsOfColour(shot, late, before), 0);
+            EXPECT_EQ(ColumnsWithout(shot, late, *view, 1800, 4200), 0);
+        }
+        return colours;
+    };
+    EXPECT_EQ(coloursWhenTicked({0, 1, 2}), coloursWhenTicked({2, 0, 1}));
+    EXPECT_EQ(coloursWhenTicked({1, 2, 0}), coloursWhenTicked({2, 1, 0}));
+
+    // A long log: ticking it returns long before the log could have been read.
+    QByteArray text = "Total Seconds, Voltage, Current, Charge Duration\r\n";
+    for (int t = 1; text.size() < (16 << 20); ++t) {
+        text += QByteArray::number(t) + ", 12.345, 1.00, 0:0:0\r\n";
+    }
+    WriteFile(logs.filePath("BB 12-1-2026 19-05.csv"), text);
+    QElapsedTimer clock;
+    clock.start();
+    ASSERT_TRUE(ReadChargeLogFile(QFile::encodeName(logs.filePath("BB 12-1-2026 19-05.csv"))
+                                      .toStdString())
+                    .ok);
+    const qint64 reading = clock.nsecsElapsed();
+    CChargeGraphWnd window(charge.recorder, logs.path());
+    QTreeWidgetItem* item = window.LogList()->topLevelItem(1)->child(0);
+    clock.restart();
+    item->setCheckState(0, Qt::Checked);
+    EXPECT_LT(clock.nsecsElapsed(), reading / 4);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return window.Loading() == 0; }, 30000));
+    EXPECT_EQ(window.View()->Overlays().size(), 1u);
+}
+
+TEST(GraphWindow, ZoomsPansAndReadsBetweenCursorsFromMouseAndKeyboard) {
+    ProfileSandbox profile;
+    QTemporaryDir logs;
+    Charge charge({.capacityMah = 400});
+    charge.cycle.Start();
+    charge.Run(60 * 60);
+    CChargeGraphWnd window(charge.recorder, logs.path());
+    window.resize(1000, 560);
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    ChargeGraphView* view = window.View();
+    view->replot();
+    const GraphRanges whole = view->Whole();
+    const QRect plot = view->PlotArea();
+    auto shown = [&] { return view->Shown().time; };
+
+    // The wheel zooms in time around the pointer: the time under it stays under it.
+    const int x = plot.left() + plot.width() * 3 / 4;
+    const double under = view->TimeAtX(x);
+    QWheelEvent wheel(QPointF(x, plot.center().y()),
+                      view->mapToGlobal(QPointF(x, plot.center().y())), QPoint(), QPoint(0, 240),
+                      Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(view, &wheel);
+    view->replot();
+    EXPECT_NEAR(shown().Length(), whole.time.Length() * 0.64, 1e-6);
+    EXPECT_NEAR(view->TimeAtX(x), under, shown().Length() / plot.width());
+    EXPECT_TRUE(view->Zoomed());
+    // A drag to the left moves later times into view.
+    const TimeSpan before = shown();
+    QTest::mousePress(view, Qt::LeftButton, {}, QPoint(x, plot.center().y()));
+    QTest::mouseMove(view, QPoint(x - 100, plot.center().y()));
+    QTest::mouseRelease(view, Qt::LeftButton, {}, QPoint(x - 100, plot.center().y()));
+    EXPECT_GT(shown().from, before.from);
+    // Keys: + halves, Left moves back, Home shows it all again.
+    view->setFocus();
+    const double length = shown().Length();
+    QTest::keyClick(view, Qt::Key_Plus);
+    EXPECT_NEAR(shown().Length(), length / 2, 1e-6);
+    const double from = shown().from;
+    QTest::keyClick(view, Qt::Key_Left);
+    EXPECT_LT(shown().from, from);
+    QTest::keyClick(view, Qt::Key_Home);
+    EXPECT_EQ(shown().from, whole.time.from);
+    EXPECT_EQ(shown().to, whole.time.to);
+    EXPECT_FALSE(view->Zoomed());
+
+    // Two clicks place the cursors; the readout gives the charge between them, summed here
+    // from the samples.
+    view->replot();
+    const double end = charge.recorder.Points().back().seconds;
+    const int xa = int(view->XOfTime(end / 4));
+    const int xb = int(view->XOfTime(end / 2));
+    QTest::mouseClick(view, Qt::LeftButton, {}, QPoint(xa, plot.center().y()));
+    QTest::mouseClick(view, Qt::LeftButton, {}, QPoint(xb, plot.center().y()));
+    ASSERT_TRUE(view->Cursor(0) && view->Cursor(1));
+    double ampSeconds = 0;
+    for (const CurvePoint& p : charge.recorder.Points()) {
+        if (p.seconds > *view->Cursor(0) && p.seconds <= *view->Cursor(1)) {
+            ampSeconds += p.amps;
+        }
+    }
+    EXPECT_TRUE(view->CursorReadout().contains(QString("%1 mAh").arg(ampSeconds / 3.6, 0, 'f', 1)))
+        << view->CursorReadout().toStdString();
+    // A cursor is dragged along; a double click shows the whole and places none.
+    QTest::mousePress(view, Qt::LeftButton, {}, QPoint(xb, plot.center().y()));
+    QTest::mouseMove(view, QPoint(xb + 60, plot.center().y()));
+    QTest::mouseRelease(view, Qt::LeftButton, {}, QPoint(xb + 60, plot.center().y()));
+    EXPECT_NEAR(*view->Cursor(1), view->TimeAtX(xb + 60), 2 * whole.time.Length() / plot.width());
+    const double a = *view->Cursor(0), b = *view->Cursor(1);
+    // (As a real double click comes: a click, then the double click and its release.)
+    const QPoint left(plot.left() + 5, plot.center().y());
+    QTest::mouseClick(view, Qt::LeftButton, {}, left);
+    QTest::mouseDClick(view, Qt::LeftButton, {}, left);
+    QTest::mouseRelease(view, Qt::LeftButton, {}, left);
+    EXPECT_EQ(*view->Cursor(0), a);
+    EXPECT_EQ(*view->Cursor(1), b);
+
+    // Escape and Ctrl+W close the window.
+    for (QKeyCombination keys :
+         {QKeyCombination(Qt::Key_Escape), QKeyCombination(Qt::ControlModifier, Qt::Key_W)}) {
+        window.show();
+        window.activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+        QTest::keyClick(view, keys.key(), keys.keyboardModifiers());
+        EXPECT_FALSE(window.isVisible());
+    }
 }
 
 TEST(GraphWindow, OpensFromTheMainWindowAndRemembersWhetherItWasOpenAndWhere) {
@@ -193,7 +393,11 @@ TEST(GraphWindow, OpensFromTheMainWindowAndRemembersWhetherItWasOpenAndWhere) {
         ASSERT_NE(graph, nullptr);
         EXPECT_TRUE(graph->isVisible());
         graph->setGeometry(40, 50, 700, 420);
-        graph->close();
+        // Ctrl+G closes it again.
+        graph->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(graph));
+        QTest::keyClick(graph->View(), Qt::Key_G, Qt::ControlModifier);
+        EXPECT_FALSE(graph->isVisible());
         EXPECT_EQ(profile.profile().GetProfileInt(kGraphSection, "Open", -1), 0);
         dlg.OnChargeGraph();  // open again: the same window
         EXPECT_EQ(dlg.findChildren<CChargeGraphWnd*>().size(), 1);
@@ -209,6 +413,16 @@ TEST(GraphWindow, OpensFromTheMainWindowAndRemembersWhetherItWasOpenAndWhere) {
         EXPECT_TRUE(graph->isVisible());
         EXPECT_EQ(graph->geometry().size(), QSize(700, 420));
         graph->close();
+    }
+    {
+        // A place off the screen (stored at another scale) is fitted onto it.
+        profile.profile().WriteProfileString(kGraphSection, "Geometry", "3000 2000 700 5000");
+        CChargerDlg dlg;
+        dlg.Initialise();
+        dlg.OnChargeGraph();
+        const QRect free = dlg.findChild<CChargeGraphWnd*>()->screen()->availableGeometry();
+        EXPECT_TRUE(free.contains(dlg.findChild<CChargeGraphWnd*>()->geometry()))
+            << free.width() << "x" << free.height();
     }
     {
         // A hand-edited place that is no geometry is ignored.

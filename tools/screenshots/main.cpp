@@ -5,18 +5,18 @@
 #include <QDialog>
 #include <QDir>
 #include <QFile>
-#include <QTreeWidget>
-#include <functional>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <QTreeWidget>
 #include <cstdio>
+#include <functional>
 
 #include "app/CAboutDlg.h"
 #include "app/CChargerDlg.h"
-#include "limits/CChargeLimitsDlg.h"
-#include "limits/ChargeLimitsStore.h"
 #include "graph/CChargeGraphWnd.h"
 #include "hardware/SimulatedChargerBox.h"
+#include "limits/CChargeLimitsDlg.h"
+#include "limits/ChargeLimitsStore.h"
 #include "packs/CConfirmDlg.h"
 #include "packs/CNewPackDlg.h"
 #include "packs/CPackEditorDlg.h"
@@ -31,7 +31,18 @@ int NoSound(const QByteArray&) {
     return 0;
 }
 
-bool Save(QWidget& w, const QString& path) {
+// Run with QT_SCALE_FACTOR=2, only the graph's pictures are drawn, named "...-scale2.png".
+bool AtScaleTwo() {
+    return qgetenv("QT_SCALE_FACTOR") == "2";
+}
+
+bool Save(QWidget& w, QString path) {
+    if (AtScaleTwo()) {
+        if (!path.contains("charge-graph")) {
+            return true;
+        }
+        path.replace(".png", "-scale2.png");
+    }
     w.show();
     QApplication::processEvents();
     bool ok = w.grab().save(path);
@@ -47,7 +58,8 @@ int main(int argc, char** argv) {
     qputenv("HOME", QFile::encodeName(dir.path()));
     QApplication app(argc, argv);
     // Absolute: the end of a charge with a log makes the log folder the current one.
-    const QString out = QDir(argc > 1 ? QString::fromLocal8Bit(argv[1]) : QString("docs")).absolutePath();
+    const QString out =
+        QDir(argc > 1 ? QString::fromLocal8Bit(argv[1]) : QString("docs")).absolutePath();
     SetAppProfile(std::make_unique<Profile>(dir.path() + "/KVC410.ini"));
     Profile& profile = AppProfile();
     profile.WriteProfileString("Packs", "0", "AA Pack");
@@ -115,8 +127,8 @@ int main(int argc, char** argv) {
     SetLocalTimeForTests(&first);
     charge("AA Pack", 0, logged, SimOptions{.capacityMah = 2100, .seed = 3}, 0, QString());
     SetLocalTimeForTests(&second);
-    charge("AA Pack", 0, logged, SimOptions{.capacityMah = 1900, .initialChargePercent = 8, .seed = 4},
-           0, QString());
+    charge("AA Pack", 0, logged,
+           SimOptions{.capacityMah = 1900, .initialChargePercent = 8, .seed = 4}, 0, QString());
     SetLocalTimeForTests(nullptr);
     charge("AA Pack", 0, aaPack, SimOptions{.capacityMah = 1800, .seed = 5}, 95 * 60, QString(),
            [&](CChargerDlg& dlg) {
@@ -128,8 +140,38 @@ int main(int argc, char** argv) {
                        logs->topLevelItem(g)->child(i)->setCheckState(0, Qt::Checked);
                    }
                }
+               while (graph->Loading() > 0) {
+                   QApplication::processEvents(QEventLoop::WaitForMoreEvents, 100);
+               }
                graph->resize(960, 480);
                ok = Save(*graph, out + "/charge-graph.png") && ok;
+           });
+    // The peak of a charge, zoomed in, with both cursors on it; and its PDF page.
+    charge("AA Pack", 0, aaPack, SimOptions{.capacityMah = 1800, .seed = 5}, 0, QString(),
+           [&](CChargerDlg& dlg) {
+               dlg.OnChargeGraph();
+               CChargeGraphWnd* graph = dlg.findChild<CChargeGraphWnd*>();
+               graph->resize(960, 480);
+               QApplication::processEvents();
+               ChargeGraphView* view = graph->View();
+               view->Sync();
+               // The peak and the drop after it are the charge's last minutes.
+               const double end = dlg.m_recorder->Points().back().seconds;
+               view->ZoomAt(end, 0.1);
+               view->replot();
+               const double shownFrom = view->Shown().time.from;
+               const double shownTo = view->Shown().time.to;
+               view->PlaceCursor(shownFrom + (shownTo - shownFrom) * 0.25);
+               view->PlaceCursor(shownFrom + (shownTo - shownFrom) * 0.8);
+               view->replot();
+               ok = Save(*graph, out + "/charge-graph-zoomed.png") && ok;
+               if (!AtScaleTwo()) {
+                   QString why;
+                   const bool written = view->SaveImage(out + "/charge-graph.pdf", &why);
+                   std::printf("%s %s\n", written ? "wrote" : "could not write",
+                               qPrintable(out + "/charge-graph.pdf"));
+                   ok = written && ok;
+               }
            });
     // A big pack at a slow rate shows no drop: the voltage plateau ends its charge.
     StoreChargeLimits(profile, 1, {.ratedMah = 4000});
