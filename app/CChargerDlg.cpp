@@ -21,6 +21,7 @@
 #include "controls/CSkinButton.h"
 #include "controls/ControlLooks.h"
 #include "graph/CChargeGraphWnd.h"
+#include "history/HistoryRecording.h"
 #include "hardware/Converter.h"
 #include "limits/CChargeLimitsDlg.h"
 #include "limits/ChargeLimitsStore.h"
@@ -90,6 +91,9 @@ CChargerDlg::CChargerDlg(QWidget* parent)
     m_lstPacks = Item<CListBox>(IDC_PACK_LIST);
     m_cycle.AddObserver(this);
     m_recorder = std::make_unique<ChargeRecorder>(m_cycle);
+    m_history = std::make_unique<HistoryWriter>();
+    // Said once for each kind of trouble; charging goes on either way.
+    m_history->onProblem = [this](const QString& problem) { m_reportFailure(problem); };
     m_notify = &NotifyInBackground;
     // Ctrl+G opens the graph and, from either window, closes it again.
     auto* graph = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_G), this, nullptr, nullptr,
@@ -178,6 +182,10 @@ bool CChargerDlg::OnInitDialog() {
     connect(settle, &QTimer::timeout, this, &CChargerDlg::ShowPacksAsStored);
     if (AppProfile().GetProfileInt(kGraphSection, "Open", 0) == 1) {
         OnChargeGraph();
+    }
+    // The first start with a history: the charges logged so far are taken into it.
+    if (!QFileInfo::exists(ChargeHistory::DefaultPath())) {
+        m_history->SubmitImport(OutputFolder(), PackHistoryIds(AppProfile()));
     }
     return true;
 }

@@ -3,6 +3,7 @@
 // list and the buttons. Its member functions live with the subsystem they belong to
 // (charge/ for the cycle, settings/ for the summary, packs/ for the list).
 
+#include <QDateTime>
 #include <QPointer>
 #include <QString>
 #include <array>
@@ -21,6 +22,7 @@ class CSkinButton;
 class QLabel;
 class CListBox;
 class CChargeGraphWnd;
+class HistoryWriter;
 class ChargeRecorder;
 
 class CChargerDlg : public CDialog, private ChargeObserver {
@@ -95,6 +97,14 @@ public:
     // The curve of the running or last charge, kept for the graph.
     std::unique_ptr<ChargeRecorder> m_recorder;
     QPointer<CChargeGraphWnd> m_graph;
+    // Every charge goes into the history, written in the background once the charge is over.
+    std::unique_ptr<HistoryWriter> m_history;
+    QDateTime m_chargeStarted;
+    QString m_strChargeLogName;  // the log written for the last charge, if any
+    ChargeEnd m_lastEnd = ChargeEnd::Stopped;
+    void RecordInHistory(ChargeEnd end);
+    // Asked when a pack with charges in the history is deleted; true: keep them.
+    bool KeepPackHistory(const QString& pack);
     // Tells the desktop that a charge ended by itself (summary, body, whether the user must
     // look at the pack); by default a desktop notification sent in the background.
     std::function<void(const QString&, const QString&, bool)> m_notify;

@@ -4,6 +4,7 @@
 
 #include <QCoreApplication>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <cstdio>
 
@@ -14,6 +15,8 @@
 #include "controls/CGifPicture.h"
 #include "controls/CSkinButton.h"
 #include "graph/ChargeCurve.h"
+#include "history/HistoryRecording.h"
+#include "packs/PackBook.h"
 #include "hardware/Converter.h"
 #include "hardware/Measure.h"
 #include "platform/DesktopNotifier.h"
@@ -60,6 +63,8 @@ void CChargerDlg::StartCycle() {
     SetTimer(kMeasurementTimer, PortTickMilliseconds());
     SetTimer(kClockTimer, PortTickMilliseconds());
     m_recorder->SetPack(m_strPackName.toStdString());
+    m_chargeStarted = QDateTime::currentDateTime();
+    m_strChargeLogName.clear();
     m_cycle.Start();
     m_picture->UnLoad();
     if (m_picture->Load(kChargingGif, "GIF")) {
@@ -87,8 +92,21 @@ void CChargerDlg::StopCycle(bool askToStore) {
             WriteChargeLog();
         }
     }
+    RecordInHistory(ChargeEnd::Stopped);
     m_cycle.Release();
     m_bCharging = 0;
+}
+
+void CChargerDlg::RecordInHistory(ChargeEnd end) {
+    // Only a charge that measured something; the charger is off and the record written by now.
+    if (m_cycle.History().sampleHead == nullptr) {
+        return;
+    }
+    Profile& profile = AppProfile();
+    const int slot = m_strPackName == kNoPack ? -1 : PackBook(profile).FindSlot(m_strPackName);
+    m_history->Submit(ChargeForHistory(m_cycle, end, m_strPackName,
+                                       slot >= 0 ? PackHistoryId(profile, slot) : QString(),
+                                       m_chargeStarted, m_limits, m_strChargeLogName));
 }
 
 void CChargerDlg::OnTerminateRequest() {
@@ -169,6 +187,7 @@ void CChargerDlg::OnEnded(ChargeEnd reason) {
         StopCycle(false);
         return;
     }
+    m_lastEnd = reason;
     EndCycle(reason == ChargeEnd::ChargerDisconnected || reason == ChargeEnd::BatteryDisconnected);
     // The user may be working in another window: the desktop tells them the charge is over,
     // and insists when the peak was never seen.
@@ -189,6 +208,7 @@ void CChargerDlg::EndCycle(bool disconnected) {
         WriteChargeLog();
     }
     UpdatePackRecord();
+    RecordInHistory(m_lastEnd);
     m_cycle.Release();
     m_picture->Stop();
     m_picture->UnLoad();
@@ -234,6 +254,7 @@ int CChargerDlg::WriteChargeLog() {
     QString why;
     if (WriteChargeLogFile(m_cycle.History().sampleHead, m_strPackName, place, why)) {
         m_recorder->SetLogFile(QFile::encodeName(place).toStdString());
+        m_strChargeLogName = QFileInfo(place).fileName();
         return 1;
     }
     m_reportFailure(QString("KVC410 could not save the charge log \"%1\", because %2\n\nThe "

@@ -1,11 +1,15 @@
 // The pack list of the main window: selecting, creating, deleting and saving packs, the Pack
 // Information dialog, and the record of a charge's end.
 
+#include <QFileInfo>
 #include <QLabel>
+#include <QMessageBox>
+#include <QPushButton>
 
 #include "app/CChargerDlg.h"
 #include "app/Templates.h"
 #include "controls/CListBox.h"
+#include "history/HistoryRecording.h"
 #include "limits/ChargeLimitsStore.h"
 #include "packs/CConfirmDlg.h"
 #include "packs/CNewPackDlg.h"
@@ -195,6 +199,21 @@ bool CChargerDlg::SelectedPackSlot(int& position, QString& text, int& slot) {
     return true;
 }
 
+bool CChargerDlg::KeepPackHistory(const QString& pack) {
+    // Keeping is the answer that loses nothing: the default, and Escape's.
+    QMessageBox box(QMessageBox::Question, "KVC410",
+                    QString("\"%1\" has charges in the charge history. Keep them (they stay in the "
+                            "Pack History under this name)?")
+                        .arg(pack),
+                    QMessageBox::NoButton, this);
+    QPushButton* keep = box.addButton("&Keep History", QMessageBox::AcceptRole);
+    QPushButton* remove = box.addButton("&Delete History", QMessageBox::DestructiveRole);
+    box.setDefaultButton(keep);
+    box.setEscapeButton(keep);
+    box.exec();
+    return box.clickedButton() != remove;
+}
+
 void CChargerDlg::OnDeletePack() {
     int p = 0;
     int slot = 0;
@@ -205,9 +224,24 @@ void CChargerDlg::OnDeletePack() {
     if (!Ask("Are you sure you want to delete   " + text + "?", false, text)) {
         return;
     }
+    // A pack with charges in the history: kept (under its name, in the Pack History) unless the
+    // user says otherwise.
+    const QString historyId = PackHistoryId(P(), slot);
+    {
+        ChargeHistory history;
+        if (QFileInfo::exists(history.Path()) &&
+            history.Open() == ChargeHistory::State::Writable &&
+            !history.Charges(historyId, text, false).empty() && !KeepPackHistory(text)) {
+            if (!history.Forget(historyId, text)) {
+                m_reportFailure(history.Problem());
+            }
+        }
+    }
     const bool wasCurrent = Book().Delete(slot, text);
-    // The slot's limits go with the pack: a pack made in it later starts from its own.
+    // The slot's limits and history id go with the pack: a pack made in it later starts from its
+    // own.
     StoreChargeLimits(P(), slot, kDefaultLimits);
+    ForgetPackHistoryId(P(), slot);
     m_lstPacks->DeleteString(p);
     m_nSelected = Book().SelectedPosition();
     m_lstPacks->SetCurSel(m_nSelected);

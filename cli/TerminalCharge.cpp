@@ -3,6 +3,8 @@
 #include <unistd.h>
 
 #include <QCoreApplication>
+#include <QDateTime>
+#include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QThreadPool>
@@ -18,6 +20,7 @@
 #include "charge/ChargeLogFile.h"
 #include "charge/CycleTexts.h"
 #include "graph/ChargeCurve.h"
+#include "history/HistoryRecording.h"
 #include "hardware/Converter.h"
 #include "limits/ChargeLimitsStore.h"
 #include "packs/PackBook.h"
@@ -74,6 +77,7 @@ public:
         if (m_format == TerminalChargeOptions::Format::Csv) {
             std::printf("%s\n", kChargeLogHeader);
         }
+        m_started = QDateTime::currentDateTime();
         m_cycle.Start();
         m_timer.setTimerType(Qt::PreciseTimer);
         QObject::connect(&m_timer, &QTimer::timeout, [this] { Second(); });
@@ -173,13 +177,33 @@ private:
         std::fflush(stdout);
     }
 
+    // Into the history, as the window's charges go: the charger is off and the record written.
+    // Written here and now, as the program ends with the charge.
+    void RecordInHistory(ChargeEnd end) {
+        if (m_cycle.History().sampleHead == nullptr || end == ChargeEnd::SampleLost) {
+            return;
+        }
+        const int slot = PackBook(m_profile).FindSlot(m_pack);
+        ChargeHistory history;
+        if (history.Open() == ChargeHistory::State::Writable) {
+            history.Add(ChargeForHistory(m_cycle, end, m_pack,
+                                         slot >= 0 ? PackHistoryId(m_profile, slot) : QString(),
+                                         m_started, m_cycle.Backups().Limits(), m_logName));
+        }
+        if (!history.Problem().isEmpty()) {
+            Say(history.Problem().toStdString());
+        }
+    }
+
     // The log when the settings ask for it, then the pack's record: as the window's end.
     void StoreEnd() {
         const ChargeTexts& t = m_cycle.Texts();
         if (m_cycle.Settings().exportCsv == 1) {
             QString place;
             QString why;
-            if (!WriteChargeLogFile(m_cycle.History().sampleHead, m_pack, place, why)) {
+            if (WriteChargeLogFile(m_cycle.History().sampleHead, m_pack, place, why)) {
+                m_logName = QFileInfo(place).fileName();
+            } else {
                 Say("could not save the charge log \"" + place.toStdString() + "\", because " +
                     why.toStdString());
             }
@@ -216,6 +240,7 @@ private:
                 break;
         }
         std::fflush(stdout);
+        RecordInHistory(end);
         m_cycle.Release();
         QCoreApplication::exit(code);
     }
@@ -226,6 +251,8 @@ private:
     QString m_pack;
     TerminalChargeOptions::Format m_format;
     QTimer m_timer;
+    QDateTime m_started;
+    QString m_logName;
 };
 
 }  // namespace

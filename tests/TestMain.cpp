@@ -10,6 +10,7 @@ int main(int argc, char** argv) {
     static QTemporaryDir home(QDir::tempPath() + "/kvc410-test-home-XXXXXX");
     setenv("HOME", home.path().toLocal8Bit().constData(), 1);
     setenv("XDG_CONFIG_HOME", (home.path() + "/.config").toLocal8Bit().constData(), 1);
+    setenv("XDG_DATA_HOME", (home.path() + "/.local/share").toLocal8Bit().constData(), 1);
     QDir().mkpath(home.path() + "/run");
     QFile::setPermissions(home.path() + "/run",
                           QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);

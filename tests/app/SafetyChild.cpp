@@ -8,11 +8,16 @@
 //   escape, close   a charge running, then Escape or the close box
 //   create-pack NAME, delete-pack NAME   no window: changes the packs of the profile, as
 //                     another program sharing it would
+//   history-charges PATH   no window: adds one-hour charges to the history at PATH, one after
+//                     another, saying "written N" as each is in (to be killed at any moment)
+//   hold-history PATH      no window: holds the history at PATH locked until stdin closes
 
 #include <unistd.h>
 
 #include <QApplication>
 #include <QKeyEvent>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QTimer>
 #include <QWindow>
 #include <cstdio>
@@ -20,6 +25,7 @@
 
 #include "app/CChargerApp.h"
 #include "app/CChargerDlg.h"
+#include "history/ChargeHistory.h"
 #include "packs/PackBook.h"
 #include "platform/DesktopNotifier.h"
 #include "platform/Profile.h"
@@ -46,6 +52,44 @@ int main(int argc, char** argv) {
         PackBook book(AppProfile());
         const int slot = book.FindSlot(argv[2]);
         return slot >= 0 && (book.Delete(slot, argv[2]), book.FindSlot(argv[2]) < 0) ? 0 : 1;
+    }
+    if (mode == "history-charges" && argc > 2) {
+        QCoreApplication app(argc, argv);
+        ChargeHistory history(QString::fromLocal8Bit(argv[2]));
+        if (history.Open() != ChargeHistory::State::Writable) {
+            return 1;
+        }
+        for (int n = 1;; ++n) {
+            HistoryCharge charge;
+            charge.packName = QString("Pack %1").arg(n);
+            charge.started = QDateTime::currentDateTime();
+            charge.ended = charge.started;
+            charge.endReason = "Peak detected";
+            for (int t = 1; t <= 3600; ++t) {
+                charge.curve.push_back({t, 12.0f + t * 1e-5f, float(n)});
+            }
+            FillFiguresFromCurve(charge);
+            if (!history.Add(charge)) {
+                return 1;
+            }
+            std::printf("written %d\n", n);
+            std::fflush(stdout);
+        }
+    }
+    if (mode == "hold-history" && argc > 2) {
+        QCoreApplication app(argc, argv);
+        QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "holder");
+        db.setDatabaseName(QString::fromLocal8Bit(argv[2]));
+        QSqlQuery q(db);
+        if (!db.open() || !q.exec("BEGIN EXCLUSIVE")) {
+            return 1;
+        }
+        std::printf("locked\n");
+        std::fflush(stdout);
+        char line[16];
+        while (std::fgets(line, sizeof line, stdin) != nullptr) {
+        }
+        return 0;
     }
     // As the program's main does: no session bus of the library's own.
     NeverLaunchASessionBus();

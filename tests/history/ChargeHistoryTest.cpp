@@ -1,0 +1,442 @@
+// The charge history: every charge kept whole, a pack's charges kept through a rename, logs taken
+// in once, a database in trouble said once while charging goes on, kills at any moment survived,
+// and the health figure of a pack.
+
+#include <gtest/gtest.h>
+#include <signal.h>
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+#include <QThread>
+#include <set>
+
+#include "app/CChargerDlg.h"
+#include "app/Templates.h"
+#include "hardware/SimulatedChargerBox.h"
+#include "history/HistoryRecording.h"
+#include "packs/PackBook.h"
+#include "settings/ChargeSettingsStore.h"
+#include "tests/TestSupport.h"
+
+namespace {
+
+HistoryCharge MadeUp(const QString& pack, int seconds, float amps, const QString& reason) {
+    HistoryCharge c;
+    c.packId = pack.isEmpty() ? QString() : "id-" + pack;
+    c.packName = pack;
+    c.started = QDateTime(QDate(2026, 11, 2), QTime(19, 5, 7));
+    c.ended = c.started.addSecs(seconds);
+    c.endReason = reason;
+    c.settings = "12080101080000000";
+    c.limits = "2000 1 150 1 0 1 30 1";
+    for (int t = 1; t <= seconds; ++t) {
+        c.curve.push_back({t, 11.0f + t * 1e-4f, amps});
+    }
+    FillFiguresFromCurve(c);
+    return c;
+}
+
+QByteArray FileDigest(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// Runs SQL on the file directly, as another program (or a newer version) would.
+void RawSql(const QString& path, const QString& sql) {
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "raw");
+        db.setDatabaseName(path);
+        ASSERT_TRUE(db.open());
+        QSqlQuery q(db);
+        EXPECT_TRUE(q.exec(sql)) << sql.toStdString();
+    }
+    QSqlDatabase::removeDatabase("raw");
+}
+
+// One value of a query, run on the file directly.
+QString SqlValue(const QString& path, const QString& sql) {
+    QString value;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "value");
+        db.setDatabaseName(path);
+        db.open();
+        QSqlQuery q(db);
+        if (q.exec(sql) && q.next()) {
+            value = q.value(0).toString();
+        }
+    }
+    QSqlDatabase::removeDatabase("value");
+    return value;
+}
+
+// The window on the simulated box, charging for a few seconds at a time.
+struct Window {
+    explicit Window(const ChargeSettings& settings, const QString& pack = {}) : box(SteppedSim()) {
+        StoreChargeSettings(profile.profile(), settings);
+        if (!pack.isEmpty()) {
+            profile.profile().WriteProfileString("Packs", "0", pack);
+            profile.profile().WriteProfileString("Properties", "PackName", pack);
+            profile.profile().WriteProfileInt("Properties", "LastSelected", 0);
+        }
+        dlg.m_playWave = [](const QByteArray&) { return 1; };
+        dlg.m_reportFailure = [this](const QString& m) { said.push_back(m); };
+        dlg.m_notify = nullptr;
+        dlg.Initialise();
+    }
+    bool ChargeToEnd() {
+        dlg.OnOK();
+        for (int i = 0; i < 600 && dlg.m_bCharging; ++i) {
+            box->AdvanceSeconds(1.0);
+            dlg.OnTimer(1);
+            if (dlg.HasTimer(2)) {
+                dlg.OnTimer(2);
+            }
+        }
+        return dlg.m_bCharging == 0;
+    }
+    ProfileSandbox profile;
+    PortSandbox<SimulatedChargerBox> box;
+    CChargerDlg dlg;
+    std::vector<QString> said;
+};
+
+// A history of its own for each test.
+struct HistoryHome {
+    HistoryHome() : previous(qgetenv("XDG_DATA_HOME")) {
+        qputenv("XDG_DATA_HOME", QFile::encodeName(dir.path()));
+    }
+    ~HistoryHome() { qputenv("XDG_DATA_HOME", previous); }
+    QTemporaryDir dir;
+    QByteArray previous;
+};
+
+}  // namespace
+
+TEST(History, KeepsEveryFieldAndTheWholeCurveAndAPackThroughItsRename) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath("sub/history.sqlite");
+    HistoryCharge sent = MadeUp("AA", 36000, 1.25f, "Capacity limit");
+    sent.curve[17].volts = -1.5f;  // a reading as odd as the box may give
+    FillFiguresFromCurve(sent);
+    sent.source = "AA 11-2-2026 19-05.csv";
+    {
+        ChargeHistory history(path);
+        ASSERT_EQ(history.Open(), ChargeHistory::State::Writable)
+            << history.Problem().toStdString();
+        EXPECT_TRUE(history.Created());
+        ASSERT_TRUE(history.Add(sent));
+        EXPECT_TRUE(history.Add(sent));  // the same log again: no second row, no failure
+    }
+    ChargeHistory history(path);
+    ASSERT_EQ(history.Open(), ChargeHistory::State::Writable);
+    EXPECT_FALSE(history.Created());
+    const std::vector<HistoryCharge> back = history.Charges("id-AA", "AA", true);
+    ASSERT_EQ(back.size(), 1u);
+    const HistoryCharge& got = back[0];
+    EXPECT_EQ(got.packId, sent.packId);
+    EXPECT_EQ(got.packName, sent.packName);
+    EXPECT_EQ(got.started, sent.started);
+    EXPECT_EQ(got.ended, sent.ended);
+    EXPECT_EQ(got.endReason, sent.endReason);
+    EXPECT_EQ(got.settings, sent.settings);
+    EXPECT_EQ(got.limits, sent.limits);
+    EXPECT_DOUBLE_EQ(got.mah, 12500.0);  // ten hours at 1.25 A
+    EXPECT_DOUBLE_EQ(got.peakVolts, sent.peakVolts);
+    EXPECT_EQ(got.seconds, 36000);
+    EXPECT_DOUBLE_EQ(got.averageAmps, 1.25);
+    EXPECT_EQ(got.source, sent.source);
+    ASSERT_EQ(got.curve.size(), sent.curve.size());
+    EXPECT_EQ(got.samples, 36000);
+    for (size_t i = 0; i < got.curve.size(); ++i) {
+        ASSERT_TRUE(got.curve[i].seconds == sent.curve[i].seconds &&
+                    got.curve[i].volts == sent.curve[i].volts &&
+                    got.curve[i].amps == sent.curve[i].amps)
+            << i;
+    }
+    // Without curves (the table), and one by its id with it.
+    EXPECT_TRUE(history.Charges("id-AA", "AA", false)[0].curve.empty());
+    EXPECT_EQ(history.Charge(got.id)->curve.size(), 36000u);
+
+    // A pack renamed keeps its lasting id, so its charges; a pack made in a freed slot does not.
+    ProfileSandbox profile;
+    int position = 0;
+    PackBook book(profile.profile());
+    ASSERT_EQ(book.Create("Sub-C", ChargeSettings{}, false, position), PackBook::Created::Yes);
+    const int slot = book.FindSlot("Sub-C");
+    const QString id = PackHistoryId(profile.profile(), slot);
+    HistoryCharge charge = MadeUp("Sub-C", 60, 1.0f, "Peak detected");
+    charge.packId = id;
+    ASSERT_TRUE(history.Add(charge));
+    ASSERT_EQ(book.Edit(slot, "Sub-C 3000", 1), PackBook::Edited::Saved);
+    EXPECT_EQ(PackHistoryIdOf(profile.profile(), "Sub-C 3000"), id);
+    EXPECT_EQ(history.Charges(id, "Sub-C 3000", false).size(), 1u);
+    const std::string before = FileDigest(profile.Path()).toStdString();
+    ForgetPackHistoryId(profile.profile(), slot);
+    EXPECT_NE(PackHistoryId(profile.profile(), slot), id);
+    // The ids live beside the profile, which they never change.
+    EXPECT_EQ(FileDigest(profile.Path()).toStdString(), before);
+}
+
+TEST(History, TakesEachLogInOnceAndNotTheLogOfAChargeAlreadyIn) {
+    QTemporaryDir dir;
+    QTemporaryDir logs;
+    auto log = [&](const QString& name, const QByteArray& text) {
+        QFile file(logs.filePath(name));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(text);
+    };
+    const QByteArray header = "Total Seconds, Voltage, Current, Charge Duration\r\n";
+    log("AA 12-1-2026 19-05.csv", header + "2, 9.5, 1.00, 0:0:2\r\n1, 9.4, 1.00, 0:0:1\r\n");
+    log("AA 12-1-2026 19-05 (2).csv", header + "1, 9.4, 0.50, 0:0:1\r\n");
+    log("Gone 12-3-2026 08-00.csv", header + "3600, 9.4, 2.00, 1:0:0\r\n");
+    log("Live 12-4-2026 08-00.csv", header + "1, 9.4, 2.00, 0:0:1\r\n");
+    log("AA 12-2-2026 19-05.csv", "\x89PNG\r\n");  // no log: refused, counted
+    log("notes.csv", header);                      // not one of ours: passed over
+    ChargeHistory history(dir.filePath("history.sqlite"));
+    ASSERT_EQ(history.Open(), ChargeHistory::State::Writable);
+    HistoryCharge live = MadeUp("Live", 1, 2.0f, "Peak detected");
+    live.source = "Live 12-4-2026 08-00.csv";
+    ASSERT_TRUE(history.Add(live));
+    const auto ids = [](const QString& name) {
+        return name == "AA" ? QString("id-AA") : QString();
+    };
+    int refused = 0;
+    EXPECT_EQ(history.ImportLogs(logs.path(), ids, &refused), 3);
+    EXPECT_EQ(refused, 1);
+    EXPECT_EQ(history.ImportLogs(logs.path(), ids, &refused), 0);
+    std::vector<HistoryCharge> aa = history.Charges("id-AA", "AA", true);
+    ASSERT_EQ(aa.size(), 2u);
+    std::sort(aa.begin(), aa.end(), [](auto& a, auto& b) { return a.seconds > b.seconds; });
+    EXPECT_EQ(aa[0].source, "AA 12-1-2026 19-05.csv");
+    EXPECT_EQ(aa[0].started, QDateTime(QDate(2026, 12, 1), QTime(19, 5)));
+    EXPECT_EQ(aa[0].endReason, "unknown");
+    EXPECT_EQ(aa[0].seconds, 2);
+    EXPECT_NEAR(aa[0].mah + aa[1].mah, (2 * 1.0 + 0.5) / 3.6, 1e-9);
+    // A pack no longer there is kept under its name.
+    ASSERT_EQ(history.Charges("", "Gone", false).size(), 1u);
+    EXPECT_NEAR(history.Charges("", "Gone", false)[0].mah, 2000.0, 1e-9);
+    EXPECT_EQ(history.Charges("id-Live", "Live", false).size(), 1u);
+    EXPECT_EQ(history.Packs().size(), 3u);
+}
+
+TEST(History, ADatabaseInTroubleIsSaidWithItsPlaceAndNothingElseIsTouched) {
+    QTemporaryDir dir;
+    struct Case {
+        const char* what;
+        std::function<QString()> make;  // the path to open
+        ChargeHistory::State state;
+        const char* says;
+    } const cases[] = {
+        {"newer",
+         [&] {
+             const QString path = dir.filePath("newer.sqlite");
+             {
+                 ChargeHistory h(path);
+                 h.Open();
+                 h.Add(MadeUp("AA", 10, 1.0f, "Peak detected"));
+             }
+             RawSql(path, "PRAGMA user_version = 7");
+             return path;
+         },
+         ChargeHistory::State::ReadOnly, "newer version"},
+        {"damaged",
+         [&] {
+             QFile file(dir.filePath("damaged.sqlite"));
+             file.open(QIODevice::WriteOnly);
+             file.write(QByteArray(4096, 'x'));
+             return file.fileName();
+         },
+         ChargeHistory::State::Failed, "damaged"},
+        {"folder in the way",
+         [&] {
+             QFile file(dir.filePath("file"));
+             file.open(QIODevice::WriteOnly);
+             return dir.filePath("file/history.sqlite");
+         },
+         ChargeHistory::State::Failed, "folder cannot be made"},
+        {"a folder",
+         [&] {
+             QDir().mkpath(dir.filePath("folder.sqlite"));
+             return dir.filePath("folder.sqlite");
+         },
+         ChargeHistory::State::Failed, "no regular file"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const QString path = c.make();
+        ChargeHistory history(path);
+        EXPECT_EQ(history.Open(), c.state);
+        EXPECT_TRUE(history.Problem().contains("\"" + path + "\""))
+            << history.Problem().toStdString();
+        EXPECT_TRUE(history.Problem().contains(c.says)) << history.Problem().toStdString();
+        EXPECT_FALSE(history.Add(MadeUp("AA", 10, 1.0f, "Peak detected")));
+        if (c.state == ChargeHistory::State::ReadOnly) {
+            EXPECT_EQ(history.Charges("id-AA", "AA", false).size(), 1u);  // still shown
+        }
+    }
+
+    // Held locked by another program: waited for, then said; nothing is lost from it.
+    const QString locked = dir.filePath("locked.sqlite");
+    {
+        ChargeHistory h(locked);
+        h.Open();
+    }
+    QProcess holder;
+    holder.start(KVC410_SAFETY_CHILD, {"hold-history", locked});
+    ASSERT_TRUE(holder.waitForReadyRead(10000));
+    ASSERT_EQ(holder.readLine().trimmed(), "locked");
+    {
+        ChargeHistory history(locked, 200);
+        history.Open();
+        EXPECT_FALSE(history.Add(MadeUp("AA", 10, 1.0f, "Peak detected")));
+        EXPECT_TRUE(history.Problem().contains("locked")) << history.Problem().toStdString();
+    }
+    holder.closeWriteChannel();
+    ASSERT_TRUE(holder.waitForFinished(10000));
+    {
+        ChargeHistory history(locked);
+        history.Open();
+        EXPECT_TRUE(history.Add(MadeUp("AA", 10, 1.0f, "Peak detected")));
+    }
+
+    // The window with a damaged history: both charges end as ever, each record is written, and
+    // the trouble is said once.
+    HistoryHome home;
+    QDir().mkpath(QFileInfo(ChargeHistory::DefaultPath()).absolutePath());
+    {
+        QFile damaged(ChargeHistory::DefaultPath());
+        ASSERT_TRUE(damaged.open(QIODevice::WriteOnly));
+        damaged.write(QByteArray(4096, 'x'));
+    }
+    Window window(ChargeSettings{.timedSeconds = 3, .chargeType = kTimedCharge});
+    for (int i = 0; i < 2; ++i) {
+        ASSERT_TRUE(window.ChargeToEnd());
+        window.dlg.m_history->WaitForDone();
+        QCoreApplication::processEvents();
+    }
+    ASSERT_EQ(window.said.size(), 1u);
+    EXPECT_TRUE(window.said[0].contains(ChargeHistory::DefaultPath()))
+        << window.said[0].toStdString();
+    EXPECT_TRUE(window.said[0].contains("damaged"));
+}
+
+TEST(History, EveryChargeOfTheWindowGoesInWhole) {
+    HistoryHome home;
+    Window window(ChargeSettings{.timedSeconds = 20, .chargeType = kTimedCharge}, "AA");
+    ASSERT_TRUE(window.ChargeToEnd());
+    const QString mah = window.dlg.GetDlgItemText(IDC_MAH);
+    // Stopped by hand after two seconds, not saved to the pack: still a charge in the history.
+    window.dlg.OnOK();
+    for (int i = 0; i < 2; ++i) {
+        window.box->AdvanceSeconds(1.0);
+        window.dlg.OnTimer(1);
+        window.dlg.OnTimer(2);
+    }
+    auto no = WhenModalOpens([](QWidget* question) { ClickButtonWithText(question, "Cancel"); });
+    window.dlg.OnOK();
+    window.dlg.m_history->WaitForDone();
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(window.said.empty()) << window.said[0].toStdString();
+
+    ChargeHistory history;
+    ASSERT_EQ(history.Open(), ChargeHistory::State::Writable);
+    const QString id = PackHistoryIdOf(window.profile.profile(), "AA");
+    const std::vector<HistoryCharge> charges = history.Charges(id, "AA", true);
+    ASSERT_EQ(charges.size(), 2u);
+    EXPECT_EQ(charges[0].endReason, "Timed");
+    EXPECT_EQ(charges[0].seconds, 20);
+    EXPECT_EQ(charges[0].curve.back().seconds, 20);
+    EXPECT_EQ(size_t(charges[0].samples), charges[0].curve.size());
+    EXPECT_EQ(QString::number(charges[0].mah, 'f', 2).left(mah.size()), mah);
+    EXPECT_EQ(charges[0].settings.size(), 17);
+    EXPECT_EQ(charges[1].endReason, "Stopped");
+    EXPECT_EQ(charges[1].curve.size(), 2u);
+}
+
+TEST(History, AKillAtAnyMomentLeavesEveryWrittenChargeWhole) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath("history.sqlite");
+    int said = 0;  // the charges the killed programs said were in
+    for (int kill = 1; kill <= 30; ++kill) {
+        QProcess child;
+        child.start(KVC410_SAFETY_CHILD, {"history-charges", path});
+        ASSERT_TRUE(child.waitForStarted(10000));
+        // Killed anywhere: before the first row, inside a transaction, between two.
+        QThread::msleep(QRandomGenerator::global()->bounded(5, 150));
+        ::kill(pid_t(child.processId()), SIGKILL);
+        ASSERT_TRUE(child.waitForFinished(10000));
+        said += int(QString(child.readAllStandardOutput()).count("written"));
+        ChargeHistory history(path);
+        ASSERT_NE(history.Open(), ChargeHistory::State::Failed) << history.Problem().toStdString();
+        // Whole: every row has every sample of its hour, as written; the file is sound.
+        if (kill % 10 == 0) {
+            EXPECT_EQ(SqlValue(path, "PRAGMA integrity_check"), "ok") << "kill " << kill;
+        }
+        EXPECT_EQ(SqlValue(path,
+                           "SELECT COUNT(*) FROM charges WHERE samples <> 3600 OR "
+                           "length(curve) <> 3600 * 12"),
+                  "0");
+        if (const auto last =
+                history.Charge(SqlValue(path, "SELECT MAX(id) FROM charges").toLongLong())) {
+            ASSERT_EQ(last->curve.size(), 3600u);
+            EXPECT_EQ(last->curve.back().amps, last->packName.mid(5).toFloat());
+        }
+        const int rows = SqlValue(path, "SELECT COUNT(*) FROM charges").toInt();
+        // Every charge said to be in is in; at most one a kill went in unsaid.
+        EXPECT_GE(rows, said) << "kill " << kill;
+        EXPECT_LE(rows, said + kill) << "kill " << kill;
+    }
+}
+
+TEST(History, HealthIsTheMedianOfTheLastFiveFullChargesAgainstTheRatedOrBest) {
+    auto charges = [](std::vector<std::pair<double, const char*>> made) {
+        std::vector<HistoryCharge> list;
+        for (const auto& [mah, reason] : made) {
+            HistoryCharge c;
+            c.mah = mah;
+            c.endReason = reason;
+            list.push_back(c);
+        }
+        return list;
+    };
+    struct Case {
+        const char* what;
+        std::vector<HistoryCharge> oldestFirst;
+        double rated;
+        int full;
+        double median, percent;
+        bool worn;
+    } const cases[] = {
+        {"none", {}, 2000, 0, 0, 0, false},
+        {"only stopped ones", charges({{500, "Stopped"}, {2100, "unknown"}}), 2000, 0, 0, 0, false},
+        {"against its best",
+         charges({{2000, "Peak detected"}, {1900, "Peak detected"}, {1500, "Stopped"}}), 0, 2, 1950,
+         97.5, false},
+        {"the last five only, the odd one in the middle",
+         charges({{2400, "Peak detected"},
+                  {1500, "Peak detected"},
+                  {1550, "Voltage plateau"},
+                  {1520, "Capacity limit"},
+                  {900, "Battery disconnected"},
+                  {1600, "Time limit"},
+                  {1400, "Peak detected"}}),
+         2000, 6, 1520, 76, true},
+        {"against the rated capacity", charges({{1700, "Peak detected"}}), 2000, 1, 1700, 85,
+         false},
+        {"just under", charges({{1599, "Peak detected"}}), 2000, 1, 1599, 79.95, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const PackHealth health = JudgeHealth(c.oldestFirst, c.rated);
+        EXPECT_EQ(health.fullCharges, c.full);
+        EXPECT_DOUBLE_EQ(health.medianMah, c.median);
+        EXPECT_NEAR(health.percent, c.percent, 1e-9);
+        EXPECT_EQ(health.worn, c.worn);
+    }
+}
