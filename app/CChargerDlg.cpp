@@ -21,7 +21,10 @@
 #include "controls/CSkinButton.h"
 #include "controls/ControlLooks.h"
 #include "graph/CChargeGraphWnd.h"
+#include "history/CPackHistoryWnd.h"
 #include "history/HistoryRecording.h"
+#include "limits/ChargeLimitsStore.h"
+#include "packs/PackStore.h"
 #include "hardware/Converter.h"
 #include "limits/CChargeLimitsDlg.h"
 #include "limits/ChargeLimitsStore.h"
@@ -105,6 +108,8 @@ CChargerDlg::CChargerDlg(QWidget* parent)
             OnChargeGraph();
         }
     });
+    auto* history = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_H), this);
+    connect(history, &QShortcut::activated, this, &CChargerDlg::OnPackHistory);
     auto* limits = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_L), this);
     connect(limits, &QShortcut::activated, this, &CChargerDlg::OnChargeLimits);
 }
@@ -142,6 +147,40 @@ void CChargerDlg::OnChargeGraph() {
     m_graph->show();
     m_graph->raise();
     m_graph->activateWindow();
+}
+
+void CChargerDlg::OnPackHistory() {
+    // Rows written a moment ago are in before the window reads them.
+    m_history->WaitForDone();
+    if (m_packHistory) {
+        m_packHistory->close();
+        delete m_packHistory;
+    }
+    Profile& profile = AppProfile();
+    std::vector<CPackHistoryWnd::Pack> packs;
+    PackBook book(profile);
+    for (int slot = 0; slot < kPackSlotCount; ++slot) {
+        const QString name = book.Name(slot);
+        if (!name.isEmpty() && name != "0") {
+            packs.push_back({PackHistoryId(profile, slot), name,
+                             double(ReadChargeLimits(profile, slot).limits.ratedMah)});
+        }
+    }
+    m_packHistory = new CPackHistoryWnd(
+        std::move(packs), m_strPackName,
+        [this](const QString& key, const QString& label, std::vector<CurvePoint> points) {
+            if (!points.empty() && (!m_graph || !m_graph->isVisible())) {
+                OnChargeGraph();
+                m_packHistory->activateWindow();
+            }
+            if (m_graph) {
+                m_graph->ShowPastCharge(key, label, std::move(points));
+            }
+        },
+        this);
+    m_packHistory->show();
+    m_packHistory->raise();
+    m_packHistory->activateWindow();
 }
 
 bool CChargerDlg::OnInitDialog() {
@@ -274,6 +313,8 @@ void CChargerDlg::contextMenuEvent(QContextMenuEvent* event) {
     graph->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_G));
     QAction* limits = menu.addAction("Charge &Limits...");
     limits->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_L));
+    QAction* history = menu.addAction("Pack &History...");
+    history->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_H));
     QAction* chosen = menu.exec(event->globalPos());
     if (chosen == about) {
         OnSysCommand(IDM_ABOUTBOX);
@@ -281,5 +322,7 @@ void CChargerDlg::contextMenuEvent(QContextMenuEvent* event) {
         OnChargeGraph();
     } else if (chosen == limits) {
         OnChargeLimits();
+    } else if (chosen == history) {
+        OnPackHistory();
     }
 }

@@ -23,6 +23,7 @@ class QLabel;
 class CListBox;
 class CChargeGraphWnd;
 class HistoryWriter;
+class CPackHistoryWnd;
 class ChargeRecorder;
 
 class CChargerDlg : public CDialog, private ChargeObserver {
@@ -51,6 +52,8 @@ public:
     void OnAboutClick();
     // Opens (or brings forward) the Charge Graph window.
     void OnChargeGraph();
+    // The Pack History window (context menu, Ctrl+H), of the current pack.
+    void OnPackHistory();
     void OnProperties();
     // Opens the Charge Limits of the current pack (or of charges of no pack).
     void OnChargeLimits();
@@ -97,6 +100,7 @@ public:
     // The curve of the running or last charge, kept for the graph.
     std::unique_ptr<ChargeRecorder> m_recorder;
     QPointer<CChargeGraphWnd> m_graph;
+    QPointer<CPackHistoryWnd> m_packHistory;
     // Every charge goes into the history, written in the background once the charge is over.
     std::unique_ptr<HistoryWriter> m_history;
     QDateTime m_chargeStarted;

@@ -843,6 +843,8 @@ void ChargeGraphView::leaveEvent(QEvent* event) {
 
 namespace {
 constexpr int kPathRole = Qt::UserRole;
+// The overlays that come from the history, not from a log file.
+const QString kHistoryKey = "history:";
 constexpr int kWhenRole = Qt::UserRole + 1;
 
 bool SameFile(const QString& a, const std::string& b) {
@@ -1009,7 +1011,8 @@ void CChargeGraphWnd::RefreshLogs() {
     }
     // A shown past charge whose log has gone (or is this charge's) leaves the graph.
     auto gone = [&](const GraphOverlay& o) {
-        return !QFileInfo::exists(o.path) || SameFile(o.path, m_shownLogFile);
+        return !o.path.startsWith(kHistoryKey) &&
+               (!QFileInfo::exists(o.path) || SameFile(o.path, m_shownLogFile));
     };
     if (std::any_of(m_view->Overlays().begin(), m_view->Overlays().end(), gone)) {
         std::vector<GraphOverlay> overlays = m_view->TakeOverlays();
@@ -1069,6 +1072,36 @@ void CChargeGraphWnd::OnLogTicked(QTreeWidgetItem* item) {
         std::vector<CurvePoint> envelope = Envelope(read.points, kEnvelopeStretches);
         return Read{std::move(read), std::move(envelope)};
     }));
+}
+
+bool CChargeGraphWnd::ShowPastCharge(const QString& key, const QString& label,
+                                     std::vector<CurvePoint> points) {
+    std::vector<GraphOverlay> overlays = m_view->TakeOverlays();
+    std::erase_if(overlays, [&](const GraphOverlay& o) { return o.path == key; });
+    bool shown = true;
+    if (!points.empty()) {
+        if (int(overlays.size()) + m_loading >= kMostOverlays) {
+            m_status->setText("At most eight past charges can be shown at a time.");
+            shown = false;
+        } else {
+            std::vector<CurvePoint> envelope = Envelope(points, kEnvelopeStretches);
+            GraphOverlay added{label, key, std::move(points), QColor(), std::move(envelope)};
+            added.stretchSeconds =
+                (double(added.points.back().seconds) - added.points.front().seconds + 1) /
+                kEnvelopeStretches;
+            overlays.push_back(std::move(added));
+        }
+    }
+    std::vector<QString> paths;
+    for (const GraphOverlay& o : overlays) {
+        paths.push_back(o.path);
+    }
+    const std::vector<QColor> colours = OverlayColours(paths);
+    for (size_t i = 0; i < overlays.size(); ++i) {
+        overlays[i].colour = colours[i];
+    }
+    m_view->SetOverlays(std::move(overlays));
+    return shown;
 }
 
 void CChargeGraphWnd::OnLogRead(QTreeWidgetItem* item, const QString& label, const QString& path,

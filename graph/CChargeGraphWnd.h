@@ -157,6 +157,9 @@ public:
     void RefreshLogs();
     // Reads the newest data of the running charge (called each second).
     void Refresh();
+    // Lays a past charge from elsewhere (the history) over the graph under a key of its own, or
+    // takes it off when there are no points. False when eight are shown already.
+    bool ShowPastCharge(const QString& key, const QString& label, std::vector<CurvePoint> points);
 
     // The geometry and whether the window is open, in the profile under keys of its own.
     void SaveState(bool open) const;

@@ -137,7 +137,7 @@ TEST(MainWindow, ScreenReadersHearWhatTheScreenShows) {
         }
     });
     QTest::keyClick(&dlg, Qt::Key_F10, Qt::ShiftModifier);
-    EXPECT_EQ(offered, "&About KVC410...Charge &Graph...Charge &Limits...");
+    EXPECT_EQ(offered, "&About KVC410...Charge &Graph...Charge &Limits...Pack &History...");
 }
 
 TEST(MainWindow, InitialisationSwitchesOffFirstAndShowsTheStoredState) {

@@ -15,6 +15,8 @@
 #include "app/CChargerDlg.h"
 #include "graph/CChargeGraphWnd.h"
 #include "hardware/SimulatedChargerBox.h"
+#include "history/CPackHistoryWnd.h"
+#include "history/HistoryRecording.h"
 #include "limits/CChargeLimitsDlg.h"
 #include "limits/ChargeLimitsStore.h"
 #include "packs/CConfirmDlg.h"
@@ -56,6 +58,7 @@ int main(int argc, char** argv) {
     // The logs of the graph's past charges go to a throw-away home.
     QTemporaryDir dir;
     qputenv("HOME", QFile::encodeName(dir.path()));
+    qputenv("XDG_DATA_HOME", QFile::encodeName(dir.path() + "/.local/share"));
     QApplication app(argc, argv);
     // Absolute: the end of a charge with a log makes the log folder the current one.
     const QString out =
@@ -182,6 +185,39 @@ int main(int argc, char** argv) {
                graph->resize(960, 480);
                ok = Save(*graph, out + "/charge-graph-backup.png") && ok;
            });
+    {
+        // Two years of an AA pack's charges, wearing slowly, a few stopped by hand (in a history
+        // of their own, without the charges above).
+        qputenv("XDG_DATA_HOME", QFile::encodeName(dir.path() + "/history-shot"));
+        StoreChargeLimits(profile, 0, {.ratedMah = 2000});
+        ChargeHistory history;
+        history.Open();
+        const QString id = PackHistoryId(profile, 0);
+        for (int i = 0; i < 30; ++i) {
+            HistoryCharge c;
+            c.packId = id;
+            c.packName = "AA Pack";
+            c.started = QDateTime(QDate(2025, 1, 10).addDays(i * 24), QTime(19, 5));
+            const bool stopped = i % 7 == 3;
+            const double capacity = 2080 - i * 14.5 + (i * 37 % 11) * 6;
+            const int seconds = int((stopped ? 0.4 : 1.0) * capacity * 3.6);
+            for (int t = 1; t <= seconds; ++t) {
+                const double x = double(t) / seconds;
+                c.curve.push_back(
+                    {t, float(12.3 + 1.1 * x * x * x - (x > 0.97 ? (x - 0.97) * 3 : 0)), 1.0f});
+            }
+            FillFiguresFromCurve(c);
+            c.ended = c.started.addSecs(c.seconds);
+            c.endReason = stopped ? "Stopped" : "Peak detected";
+            history.Add(c);
+        }
+        std::vector<CPackHistoryWnd::Pack> packs{{id, "AA Pack", 2000}};
+        CPackHistoryWnd wnd(packs, "AA Pack", nullptr);
+        wnd.resize(820, 640);
+        wnd.Table()->item(0, CPackHistoryWnd::kColumnShow)->setCheckState(Qt::Checked);
+        wnd.Table()->selectRow(0);
+        ok = Save(wnd, out + "/pack-history.png") && ok;
+    }
     {
         CChargeLimitsDlg dlg({.ratedMah = 4000}, "Sub-C 3000");
         dlg.show();
