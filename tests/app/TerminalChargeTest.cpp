@@ -15,6 +15,7 @@
 #include <algorithm>
 
 #include "app/CChargerDlg.h"
+#include "history/ChargeHistory.h"
 #include "platform/SingleInstance.h"
 #include "settings/ChargeSettingsStore.h"
 #include "tests/TestSupport.h"
@@ -32,6 +33,7 @@ public:
         }
         m_env.insert("HOME", m_home.path());
         m_env.insert("XDG_CONFIG_HOME", m_home.path() + "/.config");
+        m_env.insert("XDG_DATA_HOME", m_home.path() + "/.local/share");
         m_env.insert("XDG_RUNTIME_DIR", m_home.path());
         m_env.insert("KVC410_PORT_TRACE", m_home.path() + "/trace.txt");
         m_env.insert("KVC410_LOCK_DIR", m_home.path());
@@ -58,6 +60,9 @@ public:
         m_process.waitForStarted(10000);
     }
     QString LogFolder() const { return m_home.path() + "/KVC410 Output"; }
+    QString HistoryPath() const {
+        return m_home.path() + "/.local/share/Quillmark/KVC410/history.sqlite";
+    }
     bool Finish(int milliseconds = 60000) { return m_process.waitForFinished(milliseconds); }
     QProcess& Process() { return m_process; }
     QStringList Out() {
@@ -149,6 +154,16 @@ TEST(TerminalCharge, EachEndHasItsExitStatusAndLeavesTheChargerOff) {
         std::reverse(logged.begin() + 1, logged.end());
         EXPECT_EQ(logged, out.mid(0, out.size() - 1)) << c.name;
         EXPECT_TRUE(t.Logs().front().startsWith("Term ")) << c.name;
+        // And into the history, whole, with its end and the log it wrote.
+        ChargeHistory history(t.HistoryPath());
+        ASSERT_EQ(history.Open(), ChargeHistory::State::Writable) << c.name;
+        ASSERT_EQ(history.Packs().size(), 1u) << c.name;
+        const ChargeHistory::PackEntry pack = history.Packs().front();
+        const std::vector<HistoryCharge> kept = history.Charges(pack.packId, pack.name, true);
+        ASSERT_EQ(kept.size(), 1u) << c.name;
+        EXPECT_TRUE(out.back().startsWith("Summary, " + kept[0].endReason + ", ")) << c.name;
+        EXPECT_EQ(kept[0].source, t.Logs().front()) << c.name;
+        EXPECT_EQ(int(kept[0].curve.size()), logged.size() - 1) << c.name;
     }
 }
 
