@@ -21,14 +21,13 @@
 #include "controls/CSkinButton.h"
 #include "controls/ControlLooks.h"
 #include "graph/CChargeGraphWnd.h"
+#include "hardware/Converter.h"
 #include "history/CPackHistoryWnd.h"
 #include "history/HistoryRecording.h"
-#include "limits/ChargeLimitsStore.h"
-#include "packs/PackStore.h"
-#include "hardware/Converter.h"
 #include "limits/CChargeLimitsDlg.h"
 #include "limits/ChargeLimitsStore.h"
 #include "packs/PackBook.h"
+#include "packs/PackStore.h"
 #include "platform/DesktopNotifier.h"
 #include "platform/Messages.h"
 #include "platform/Profile.h"
@@ -97,6 +96,12 @@ CChargerDlg::CChargerDlg(QWidget* parent)
     m_history = std::make_unique<HistoryWriter>();
     // Said once for each kind of trouble; charging goes on either way.
     m_history->onProblem = [this](const QString& problem) { m_reportFailure(problem); };
+    // A charge just written is offered among the graph's past charges.
+    m_history->onWritten = [this] {
+        if (m_graph) {
+            m_graph->RefreshLogs();
+        }
+    };
     m_notify = &NotifyInBackground;
     // Ctrl+G opens the graph and, from either window, closes it again.
     auto* graph = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_G), this, nullptr, nullptr,
@@ -108,7 +113,9 @@ CChargerDlg::CChargerDlg(QWidget* parent)
             OnChargeGraph();
         }
     });
-    auto* history = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_H), this);
+    // From the graph's window too.
+    auto* history = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_H), this, nullptr, nullptr,
+                                  Qt::ApplicationShortcut);
     connect(history, &QShortcut::activated, this, &CChargerDlg::OnPackHistory);
     auto* limits = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_L), this);
     connect(limits, &QShortcut::activated, this, &CChargerDlg::OnChargeLimits);
@@ -138,7 +145,8 @@ CChargerDlg::~CChargerDlg() {
 
 void CChargerDlg::OnChargeGraph() {
     if (!m_graph) {
-        m_graph = new CChargeGraphWnd(*m_recorder, OutputFolder(), this);
+        m_graph =
+            new CChargeGraphWnd(*m_recorder, OutputFolder(), this, ChargeHistory::DefaultPath());
         m_graph->RestoreGeometry();
     } else {
         m_graph->RefreshLogs();

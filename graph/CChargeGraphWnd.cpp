@@ -14,7 +14,6 @@
 #include <QPushButton>
 #include <QRubberBand>
 #include <QScreen>
-#include <QShortcut>
 #include <QSplitter>
 #include <QSvgGenerator>
 #include <QTimer>
@@ -28,6 +27,7 @@
 #include "charge/CycleTexts.h"
 #include "controls/Accessibility.h"
 #include "graph/ChargeLogReader.h"
+#include "history/ChargeHistory.h"
 #include "platform/Profile.h"
 #include "platform/WriteFailure.h"
 
@@ -879,8 +879,11 @@ std::vector<QColor> OverlayColours(const std::vector<QString>& paths) {
 }
 
 CChargeGraphWnd::CChargeGraphWnd(const ChargeRecorder& recorder, const QString& logFolder,
-                                 QWidget* parent)
-    : QWidget(parent, Qt::Window), m_recorder(recorder), m_strLogFolder(logFolder) {
+                                 QWidget* parent, QString historyPath)
+    : QWidget(parent, Qt::Window),
+      m_recorder(recorder),
+      m_strLogFolder(logFolder),
+      m_strHistoryPath(std::move(historyPath)) {
     setWindowTitle("Charge Graph");
     AnnounceAsWindow(this);
     setAccessibleName("Charge Graph");
@@ -922,12 +925,6 @@ CChargeGraphWnd::CChargeGraphWnd(const ChargeRecorder& recorder, const QString& 
     connect(m_logs, &QTreeWidget::itemChanged, this, &CChargeGraphWnd::OnLogTicked);
     connect(refresh, &QPushButton::clicked, this, &CChargeGraphWnd::RefreshLogs);
     connect(save, &QPushButton::clicked, this, &CChargeGraphWnd::SavePicture);
-    // Closed from the keyboard as any window is (Ctrl+G, the main window's, closes it too).
-    for (const QKeySequence& keys :
-         {QKeySequence(Qt::Key_Escape), QKeySequence(Qt::CTRL | Qt::Key_W)}) {
-        auto* shortcut = new QShortcut(keys, this);
-        connect(shortcut, &QShortcut::activated, this, &QWidget::close);
-    }
     // The curve grows each second; a look twice a second redraws only when it changed.
     auto* tick = new QTimer(this);
     connect(tick, &QTimer::timeout, this, &CChargeGraphWnd::Refresh);
@@ -967,45 +964,89 @@ void CChargeGraphWnd::RefreshLogs() {
             loading << (*it)->data(0, kPathRole).toString();
         }
     }
-    // Grouped by pack, the newest first in each.
-    std::map<QString, std::vector<std::pair<ChargeLogName, QString>>, std::less<>> packs;
+    // The logs of the folder, and the charges of the history that have no log there; grouped
+    // by pack, the newest first in each.
+    struct Entry {
+        long long sortKey;
+        QString when;
+        QString path;
+        QString tip;
+    };
+    std::map<QString, std::vector<Entry>, std::less<>> packs;
+    auto whenText = [](const ChargeLogName& name) {
+        QString when = QString("%1-%2-%3 %4:%5")
+                           .arg(name.month)
+                           .arg(name.day)
+                           .arg(name.year)
+                           .arg(name.hour, 2, 10, QChar('0'))
+                           .arg(name.minute, 2, 10, QChar('0'));
+        if (name.copy > 1) {
+            when += QString(" (%1)").arg(name.copy);
+        }
+        return when;
+    };
     const QDir folder(m_strLogFolder);
+    QSet<QString> listed;
     for (const QString& file : folder.entryList({"*.csv"}, QDir::Files)) {
         if (SameFile(folder.filePath(file), m_shownLogFile)) {
+            listed.insert(file);
             continue;  // this charge, already drawn as such
         }
         if (auto name = ParseChargeLogName(file.toStdString())) {
-            packs[QString::fromStdString(name->pack)].push_back({*name, file});
+            listed.insert(file);
+            packs[QString::fromStdString(name->pack)].push_back(
+                {name->SortKey(), whenText(*name), folder.filePath(file), file});
+        }
+    }
+    if (!m_strHistoryPath.isEmpty() && QFileInfo::exists(m_strHistoryPath)) {
+        ChargeHistory history(m_strHistoryPath, 200);
+        if (history.Open() != ChargeHistory::State::Failed) {
+            const LocalTime& started = m_recorder.Started();
+            for (const ChargeHistory::PackEntry& pack : history.Packs()) {
+                for (const HistoryCharge& c : history.Charges(pack.packId, pack.name, false)) {
+                    const QDate d = c.started.date();
+                    const QTime t = c.started.time();
+                    // This charge's own row: its pack, its minute and its number of samples.
+                    const bool thisCharge =
+                        !m_recorder.Points().empty() && !m_recorder.Running() &&
+                        size_t(c.samples) == m_recorder.Points().size() &&
+                        c.packName.toStdString() == m_recorder.Pack() && d.year() == started.year &&
+                        d.month() == started.month && d.day() == started.day &&
+                        t.hour() == started.hour && t.minute() == started.minute;
+                    if (listed.contains(c.source) || thisCharge) {
+                        continue;  // drawn from its log, or as this charge
+                    }
+                    ChargeLogName name;
+                    name.year = d.year();
+                    name.month = d.month();
+                    name.day = d.day();
+                    name.hour = t.hour();
+                    name.minute = t.minute();
+                    name.copy = 0;
+                    packs[pack.name].push_back({name.SortKey(), whenText(name) + " (history)",
+                                                kHistoryKey + QString::number(c.id),
+                                                "From the charge history: " + c.endReason});
+                }
+            }
         }
     }
     QSignalBlocker quiet(m_logs);
     m_logs->clear();
-    for (auto& [pack, logs] : packs) {
-        std::sort(logs.begin(), logs.end(), [](const auto& a, const auto& b) {
-            return a.first.SortKey() > b.first.SortKey();
-        });
+    for (auto& [pack, entries] : packs) {
+        std::sort(entries.begin(), entries.end(),
+                  [](const Entry& a, const Entry& b) { return a.sortKey > b.sortKey; });
         auto* group = new QTreeWidgetItem(m_logs, {pack});
         group->setFlags(Qt::ItemIsEnabled);
-        for (const auto& [name, file] : logs) {
-            QString when = QString("%1-%2-%3 %4:%5")
-                               .arg(name.month)
-                               .arg(name.day)
-                               .arg(name.year)
-                               .arg(name.hour, 2, 10, QChar('0'))
-                               .arg(name.minute, 2, 10, QChar('0'));
-            if (name.copy > 1) {
-                when += QString(" (%1)").arg(name.copy);
-            }
-            const QString path = folder.filePath(file);
-            auto* item = new QTreeWidgetItem(group, {when});
+        for (const Entry& e : entries) {
+            auto* item = new QTreeWidgetItem(group, {e.when});
             item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsUserCheckable | Qt::ItemIsSelectable);
-            item->setData(0, kPathRole, path);
-            item->setData(0, kWhenRole, when);
-            item->setToolTip(0, file);
-            const bool shown = ticked.contains(path);
-            item->setCheckState(0, shown || loading.contains(path) ? Qt::Checked : Qt::Unchecked);
-            if (!shown && loading.contains(path)) {
-                item->setText(0, when + "  (reading...)");
+            item->setData(0, kPathRole, e.path);
+            item->setData(0, kWhenRole, e.when);
+            item->setToolTip(0, e.tip);
+            const bool shown = ticked.contains(e.path);
+            item->setCheckState(0, shown || loading.contains(e.path) ? Qt::Checked : Qt::Unchecked);
+            if (!shown && loading.contains(e.path)) {
+                item->setText(0, e.when + "  (reading...)");
             }
         }
     }
@@ -1067,8 +1108,22 @@ void CChargeGraphWnd::OnLogTicked(QTreeWidgetItem* item) {
         OnLogRead(now, label, path, std::move(read), std::move(envelope));
     });
     const std::string file = QFile::encodeName(path).toStdString();
-    watcher->setFuture(QtConcurrent::run([file] {
-        ChargeLogRead read = ReadChargeLogFile(file);
+    const QString historyPath = m_strHistoryPath;
+    watcher->setFuture(QtConcurrent::run([file, path, historyPath] {
+        ChargeLogRead read;
+        if (path.startsWith(kHistoryKey)) {
+            // A charge of the history: its curve, read on this thread's own connection.
+            ChargeHistory history(historyPath);
+            history.Open();
+            if (auto charge = history.Charge(path.mid(kHistoryKey.size()).toLongLong())) {
+                read.ok = true;
+                read.points = std::move(charge->curve);
+            } else {
+                read.error = "it is no longer in the charge history";
+            }
+        } else {
+            read = ReadChargeLogFile(file);
+        }
         std::vector<CurvePoint> envelope = Envelope(read.points, kEnvelopeStretches);
         return Read{std::move(read), std::move(envelope)};
     }));
@@ -1196,6 +1251,18 @@ void CChargeGraphWnd::RestoreGeometry() {
         g.moveTop(std::clamp(g.top(), free.top(), free.bottom() + 1 - g.height()));
     }
     setGeometry(g);
+}
+
+void CChargeGraphWnd::keyPressEvent(QKeyEvent* event) {
+    // Closed from the keyboard as any window is (Ctrl+G, the main window's, closes it too):
+    // keys its controls leave alone come here. Not shortcuts: those of two such windows open
+    // at once would stand in each other's way.
+    if (event->key() == Qt::Key_Escape ||
+        (event->key() == Qt::Key_W && event->modifiers() == Qt::ControlModifier)) {
+        close();
+        return;
+    }
+    QWidget::keyPressEvent(event);
 }
 
 void CChargeGraphWnd::showEvent(QShowEvent* event) {

@@ -141,9 +141,10 @@ private:
 class CChargeGraphWnd : public QWidget {
     Q_OBJECT
 public:
-    // logFolder: where the CSV logs are listed from.
+    // logFolder: where the CSV logs are listed from; historyPath: the charge history whose
+    // charges are listed beside them (none when empty).
     CChargeGraphWnd(const ChargeRecorder& recorder, const QString& logFolder,
-                    QWidget* parent = nullptr);
+                    QWidget* parent = nullptr, QString historyPath = QString());
     ~CChargeGraphWnd() override;
 
     ChargeGraphView* View() const { return m_view; }
@@ -171,6 +172,7 @@ public:
     static constexpr int kEnvelopeStretches = 8192;
 
 protected:
+    void keyPressEvent(QKeyEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
@@ -182,6 +184,7 @@ private:
 
     const ChargeRecorder& m_recorder;
     QString m_strLogFolder;
+    QString m_strHistoryPath;
     ChargeGraphView* m_view;
     QTreeWidget* m_logs;
     QLabel* m_status;

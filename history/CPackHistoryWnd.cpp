@@ -11,7 +11,6 @@
 #include <QLabel>
 #include <QPdfWriter>
 #include <QPushButton>
-#include <QShortcut>
 #include <QSplitter>
 #include <QTableWidget>
 #include <QVBoxLayout>
@@ -134,10 +133,6 @@ CPackHistoryWnd::CPackHistoryWnd(
     layout->addWidget(m_status);
     resize(820, 600);
 
-    for (const QKeySequence& keys :
-         {QKeySequence(Qt::Key_Escape), QKeySequence(Qt::CTRL | Qt::Key_W)}) {
-        connect(new QShortcut(keys, this), &QShortcut::activated, this, &QWidget::close);
-    }
     connect(m_table, &QTableWidget::itemChanged, this, &CPackHistoryWnd::OnTicked);
     connect(m_chooser, &QComboBox::currentIndexChanged, this, &CPackHistoryWnd::Reload);
     connect(import, &QPushButton::clicked, this, [this] {
@@ -180,8 +175,10 @@ CPackHistoryWnd::CPackHistoryWnd(
 CPackHistoryWnd::~CPackHistoryWnd() = default;
 
 void CPackHistoryWnd::keyPressEvent(QKeyEvent* event) {
-    // Escape from any control the window's shortcut did not reach (the table passes it on).
-    if (event->key() == Qt::Key_Escape) {
+    // Escape and Ctrl+W close it, from any control that leaves them alone (not shortcuts:
+    // those of the graph's window, open at the same time, would stand in their way).
+    if (event->key() == Qt::Key_Escape ||
+        (event->key() == Qt::Key_W && event->modifiers() == Qt::ControlModifier)) {
         close();
         return;
     }

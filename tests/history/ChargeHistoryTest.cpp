@@ -14,6 +14,7 @@
 #include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QThread>
+#include <QTreeWidget>
 #include <QtTest/QTest>
 #include <set>
 #include "controls/CListBox.h"
@@ -362,6 +363,22 @@ TEST(History, EveryChargeOfTheWindowGoesInWhole) {
     EXPECT_EQ(charges[1].endReason, "Stopped");
     EXPECT_EQ(charges[1].curve.size(), 2u);
 
+    // The Charge Graph lists the charges of the history beside the logs (there are none: no CSV
+    // export), all but the one it shows as the last charge; ticked, one is read and laid over.
+    window.dlg.OnChargeGraph();
+    auto* graph = window.dlg.findChild<CChargeGraphWnd*>();
+    ASSERT_NE(graph, nullptr);
+    ASSERT_EQ(graph->LogList()->topLevelItemCount(), 1);
+    QTreeWidgetItem* pack = graph->LogList()->topLevelItem(0);
+    EXPECT_EQ(pack->text(0), "AA");
+    ASSERT_EQ(pack->childCount(), 1);
+    pack->child(0)->setCheckState(0, Qt::Checked);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return graph->Loading() == 0; }, 10000));
+    ASSERT_EQ(graph->View()->Overlays().size(), 1u);
+    EXPECT_EQ(graph->View()->Overlays()[0].points.size(), charges[0].curve.size());
+    pack->child(0)->setCheckState(0, Qt::Unchecked);
+    ASSERT_TRUE(graph->View()->Overlays().empty());
+
     // The Pack History (Ctrl+H): the pack's charges, newest first, sortable; ticking one lays
     // it over the Charge Graph; written out as CSV and as a PDF page.
     window.dlg.show();
@@ -377,8 +394,6 @@ TEST(History, EveryChargeOfTheWindowGoesInWhole) {
     EXPECT_EQ(wnd->Table()->item(0, 5)->text(), "Timed");
     EXPECT_TRUE(wnd->HealthText().contains("not known")) << wnd->HealthText().toStdString();
     wnd->Table()->item(0, CPackHistoryWnd::kColumnShow)->setCheckState(Qt::Checked);
-    auto* graph = window.dlg.findChild<CChargeGraphWnd*>();
-    ASSERT_NE(graph, nullptr);
     ASSERT_EQ(graph->View()->Overlays().size(), 1u);
     EXPECT_EQ(graph->View()->Overlays()[0].points.size(), charges[0].curve.size());
     wnd->Table()->item(0, CPackHistoryWnd::kColumnShow)->setCheckState(Qt::Unchecked);
@@ -394,6 +409,8 @@ TEST(History, EveryChargeOfTheWindowGoesInWhole) {
     QFile pdf(out.filePath("aa.pdf"));
     ASSERT_TRUE(pdf.open(QIODevice::ReadOnly));
     EXPECT_EQ(pdf.read(5), "%PDF-");
+    wnd->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(wnd));
     QTest::keyClick(wnd->Table(), Qt::Key_Escape);
     EXPECT_FALSE(wnd->isVisible());
 
