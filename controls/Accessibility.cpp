@@ -2,6 +2,7 @@
 
 #include <QAccessible>
 #include <QAccessibleWidget>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QRadioButton>
 #include <QSlider>
@@ -183,4 +184,9 @@ void AnnounceAsWindow(QWidget* widget) {
     InstallAccessibility();
     widget->setProperty(kRole, static_cast<int>(QAccessible::Window));
     Renew(widget);
+}
+
+bool IsCloseWindowKey(const QKeyEvent* event) {
+    return event->key() == Qt::Key_Escape ||
+           (event->key() == Qt::Key_W && event->modifiers() == Qt::ControlModifier);
 }

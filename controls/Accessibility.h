@@ -6,6 +6,7 @@
 // by their message) and top-level tool windows (windows, not fillers).
 
 class QSlider;
+class QKeyEvent;
 class QWidget;
 
 // Installs the interfaces once for the whole program; every control class calls it.
@@ -17,3 +18,7 @@ void AnnounceScaled(QSlider* slider, double scale, const char* unit);
 void AnnounceAsAlert(QWidget* widget);
 // A top-level widget announced as a window.
 void AnnounceAsWindow(QWidget* widget);
+// Escape or Ctrl+W: the keys that close a window of the program's own (the graph, the Pack
+// History), taken in its keyPressEvent from any control that leaves them alone. Not shortcuts:
+// those of two such windows open at once would stand in each other's way.
+bool IsCloseWindowKey(const QKeyEvent* event);

@@ -139,15 +139,6 @@ void ShowInLegend(QCPGraph* graph, bool shown) {
     }
 }
 
-// Everything the charge delivered: each sample's current over the seconds since the one before.
-double DeliveredMah(const std::vector<CurvePoint>& points) {
-    if (points.empty()) {
-        return 0;
-    }
-    return BetweenCursors(points, 0, 1e12).mah +
-           double(points.front().amps) * std::max(points.front().seconds, 1) * kMahPerAmpSecond;
-}
-
 }  // namespace
 
 ChargeGraphView::ChargeGraphView(const ChargeRecorder& recorder, QWidget* parent)
@@ -263,6 +254,14 @@ void ChargeGraphView::SetOverlays(std::vector<GraphOverlay> overlays) {
     m_overlayGraphs.clear();
     m_overlays = std::move(overlays);
     m_whole.reset();
+    std::vector<QString> paths;
+    for (const GraphOverlay& o : m_overlays) {
+        paths.push_back(o.path);
+    }
+    const std::vector<QColor> colours = OverlayColours(paths);
+    for (size_t i = 0; i < m_overlays.size(); ++i) {
+        m_overlays[i].colour = colours[i];
+    }
     for (const GraphOverlay& o : m_overlays) {
         // Under this charge's curves, which are drawn last.
         QCPGraph* volts = addGraph(xAxis, yAxis);
@@ -449,10 +448,7 @@ QString ChargeGraphView::Description() const {
     if (points.empty()) {
         text = "No charge yet.";
     } else {
-        float peak = 0;
-        for (const CurvePoint& p : points) {
-            peak = std::max(peak, p.volts);
-        }
+        const float peak = PeakVolts(points);
         const QString pack = QString::fromStdString(m_recorder.Pack());
         text = QString("%1 of %2: %3, %4 mAh, peak %5 V; %6.")
                    .arg(m_recorder.Running() ? "This charge" : "The last charge",
@@ -560,7 +556,11 @@ void ChargeGraphView::BeforeReplot() {
         // A long past charge seen whole is drawn from its envelope: the same picture, as every
         // column spans a stretch or more, without looking at each of its samples.
         const GraphOverlay& o = m_overlays[i];
-        const bool wide = !o.envelope.empty() && shown.Length() / columns >= o.stretchSeconds;
+        const double stretch =
+            o.points.empty() ? 0
+                             : (double(o.points.back().seconds) - o.points.front().seconds + 1) /
+                                   CChargeGraphWnd::kEnvelopeStretches;
+        const bool wide = !o.envelope.empty() && shown.Length() / columns >= stretch;
         const std::vector<CurvePoint>& points = wide ? o.envelope : o.points;
         SetThinned(m_overlayGraphs[i].first, points, &CurvePoint::volts, shown, columns);
         SetThinned(m_overlayGraphs[i].second, points, &CurvePoint::amps, shown, columns);
@@ -644,10 +644,7 @@ void ChargeGraphView::WritePdf(QIODevice& device) {
     lines << QString("Charge graph: %1").arg(pack.isEmpty() ? QString("no pack") : pack);
     if (!points.empty()) {
         const LocalTime& s = m_recorder.Started();
-        float peak = 0;
-        for (const CurvePoint& p : points) {
-            peak = std::max(peak, p.volts);
-        }
+        const float peak = PeakVolts(points);
         lines << QString(
                      "Started %1-%2-%3 %4:%5    Duration %6    Delivered %7 mAh    Peak %8 V"
                      "    Ended: %9")
@@ -1140,20 +1137,8 @@ bool CChargeGraphWnd::ShowPastCharge(const QString& key, const QString& label,
             shown = false;
         } else {
             std::vector<CurvePoint> envelope = Envelope(points, kEnvelopeStretches);
-            GraphOverlay added{label, key, std::move(points), QColor(), std::move(envelope)};
-            added.stretchSeconds =
-                (double(added.points.back().seconds) - added.points.front().seconds + 1) /
-                kEnvelopeStretches;
-            overlays.push_back(std::move(added));
+            overlays.push_back({label, key, std::move(points), QColor(), std::move(envelope)});
         }
-    }
-    std::vector<QString> paths;
-    for (const GraphOverlay& o : overlays) {
-        paths.push_back(o.path);
-    }
-    const std::vector<QColor> colours = OverlayColours(paths);
-    for (size_t i = 0; i < overlays.size(); ++i) {
-        overlays[i].colour = colours[i];
     }
     m_view->SetOverlays(std::move(overlays));
     return shown;
@@ -1176,21 +1161,7 @@ void CChargeGraphWnd::OnLogRead(QTreeWidgetItem* item, const QString& label, con
         return;
     }
     std::vector<GraphOverlay> overlays = m_view->TakeOverlays();
-    GraphOverlay added{label, path, std::move(read.points), QColor(), std::move(envelope)};
-    if (!added.points.empty()) {
-        added.stretchSeconds =
-            (double(added.points.back().seconds) - added.points.front().seconds + 1) /
-            kEnvelopeStretches;
-    }
-    overlays.push_back(std::move(added));
-    std::vector<QString> paths;
-    for (const GraphOverlay& o : overlays) {
-        paths.push_back(o.path);
-    }
-    const std::vector<QColor> colours = OverlayColours(paths);
-    for (size_t i = 0; i < overlays.size(); ++i) {
-        overlays[i].colour = colours[i];
-    }
+    overlays.push_back({label, path, std::move(read.points), QColor(), std::move(envelope)});
     m_status->setText(read.skippedLines == 0
                           ? QString()
                           : QString("%1: %2 line(s) could not be read and were skipped.")
@@ -1254,11 +1225,8 @@ void CChargeGraphWnd::RestoreGeometry() {
 }
 
 void CChargeGraphWnd::keyPressEvent(QKeyEvent* event) {
-    // Closed from the keyboard as any window is (Ctrl+G, the main window's, closes it too):
-    // keys its controls leave alone come here. Not shortcuts: those of two such windows open
-    // at once would stand in each other's way.
-    if (event->key() == Qt::Key_Escape ||
-        (event->key() == Qt::Key_W && event->modifiers() == Qt::ControlModifier)) {
+    // Closed from the keyboard as any window is (Ctrl+G, the main window's, closes it too).
+    if (IsCloseWindowKey(event)) {
         close();
         return;
     }

@@ -25,10 +25,9 @@ struct GraphOverlay {
     QString label;
     QString path;  // the log it was read from
     std::vector<CurvePoint> points;
-    QColor colour;
-    // Its envelope (see Envelope) and the length of one of its stretches; empty: none.
+    QColor colour;  // given by SetOverlays (see OverlayColours)
+    // Its envelope in CChargeGraphWnd::kEnvelopeStretches stretches (see Envelope); empty: none.
     std::vector<CurvePoint> envelope;
-    double stretchSeconds = 0;
 };
 
 // The plot: axes, curves, the end test's lines, the legend, the cursors and the readout.
@@ -37,6 +36,7 @@ class ChargeGraphView : public QCustomPlot {
 public:
     explicit ChargeGraphView(const ChargeRecorder& recorder, QWidget* parent = nullptr);
 
+    // Shows these past charges, each in the colour its path gives it.
     void SetOverlays(std::vector<GraphOverlay> overlays);
     const std::vector<GraphOverlay>& Overlays() const { return m_overlays; }
     // Hands the past charges over without copying them; SetOverlays gives them back.

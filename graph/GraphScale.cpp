@@ -216,3 +216,22 @@ CursorSpan BetweenCursors(std::span<const CurvePoint> points, double a, double b
     between.mah = ampSeconds * kMahPerAmpSecond;
     return between;
 }
+
+double DeliveredMah(std::span<const CurvePoint> points) {
+    double ampSeconds = 0;
+    for (size_t i = 0; i < points.size(); ++i) {
+        // The first sample stands for at least its own second, as the charger counts it.
+        const int seconds = i == 0 ? std::max(points[i].seconds, 1)
+                                   : std::max(points[i].seconds - points[i - 1].seconds, 0);
+        ampSeconds += double(points[i].amps) * seconds;
+    }
+    return ampSeconds * kMahPerAmpSecond;
+}
+
+float PeakVolts(std::span<const CurvePoint> points) {
+    float peak = 0;
+    for (const CurvePoint& p : points) {
+        peak = std::max(peak, p.volts);
+    }
+    return peak;
+}

@@ -66,3 +66,10 @@ struct CursorSpan {
     double mah = 0;
 };
 CursorSpan BetweenCursors(std::span<const CurvePoint> points, double a, double b);
+
+// The charge a whole curve delivered, counted as the charger counts it: each sample's current
+// over the seconds since the one before (the first over the seconds since the start, at least
+// one).
+double DeliveredMah(std::span<const CurvePoint> points);
+// The highest voltage of a curve (0 for none).
+float PeakVolts(std::span<const CurvePoint> points);

@@ -25,17 +25,14 @@ namespace {
 constexpr int kIdRole = Qt::UserRole;
 enum Column { kShow, kDate, kDuration, kMah, kPeak, kEnd, kColumns };
 
-// A cell that sorts by its number, shown as text.
-QTableWidgetItem* Cell(const QString& text, const QVariant& sortBy = {}) {
-    auto* item = new QTableWidgetItem();
-    item->setData(Qt::DisplayRole, sortBy.isValid() ? sortBy : QVariant(text));
-    if (sortBy.isValid()) {
-        item->setData(Qt::ToolTipRole, text);
-    }
+// A cell of text.
+QTableWidgetItem* Cell(const QString& text) {
+    auto* item = new QTableWidgetItem(text);
     item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
     return item;
 }
 
+// A cell that sorts by its number, shown as text.
 class NumberCell : public QTableWidgetItem {
 public:
     NumberCell(const QString& text, double value) : m_value(value) {
@@ -142,28 +139,22 @@ CPackHistoryWnd::CPackHistoryWnd(
         }
         ImportLogs(ChargeLogFolder(), ids);
     });
-    connect(csv, &QPushButton::clicked, this, [this] {
-        const QString path =
-            QFileDialog::getSaveFileName(this, "Export CSV", QDir::homePath(), "CSV file (*.csv)");
+    // Both exports: a file chosen, written, and what came of it said under the table.
+    auto exportTo = [this](const QString& title, const QString& filter,
+                           bool (CPackHistoryWnd::*write)(const QString&, QString*)) {
+        const QString path = QFileDialog::getSaveFileName(this, title, QDir::homePath(), filter);
         QString why;
         if (!path.isEmpty()) {
             m_status->setText(
-                ExportCsv(path, &why)
+                (this->*write)(path, &why)
                     ? QString("Saved \"%1\".").arg(path)
                     : QString("\"%1\" could not be written, because %2").arg(path, why));
         }
-    });
-    connect(report, &QPushButton::clicked, this, [this] {
-        const QString path =
-            QFileDialog::getSaveFileName(this, "Report", QDir::homePath(), "PDF page (*.pdf)");
-        QString why;
-        if (!path.isEmpty()) {
-            m_status->setText(
-                ExportReport(path, &why)
-                    ? QString("Saved \"%1\".").arg(path)
-                    : QString("\"%1\" could not be written, because %2").arg(path, why));
-        }
-    });
+    };
+    connect(csv, &QPushButton::clicked, this,
+            [=] { exportTo("Export CSV", "CSV file (*.csv)", &CPackHistoryWnd::ExportCsv); });
+    connect(report, &QPushButton::clicked, this,
+            [=] { exportTo("Report", "PDF page (*.pdf)", &CPackHistoryWnd::ExportReport); });
 
     if (m_history->Open() != ChargeHistory::State::Writable) {
         m_status->setText(m_history->Problem());
@@ -175,10 +166,7 @@ CPackHistoryWnd::CPackHistoryWnd(
 CPackHistoryWnd::~CPackHistoryWnd() = default;
 
 void CPackHistoryWnd::keyPressEvent(QKeyEvent* event) {
-    // Escape and Ctrl+W close it, from any control that leaves them alone (not shortcuts:
-    // those of the graph's window, open at the same time, would stand in their way).
-    if (event->key() == Qt::Key_Escape ||
-        (event->key() == Qt::Key_W && event->modifiers() == Qt::ControlModifier)) {
+    if (IsCloseWindowKey(event)) {
         close();
         return;
     }

@@ -14,6 +14,7 @@
 
 #include "charge/CycleTexts.h"
 #include "graph/ChargeLogReader.h"
+#include "graph/GraphScale.h"
 
 namespace {
 
@@ -120,18 +121,10 @@ std::vector<CurvePoint> UnpackCurve(const QByteArray& bytes) {
 }
 
 void FillFiguresFromCurve(HistoryCharge& charge) {
-    double ampSeconds = 0;
-    float peak = 0;
-    int before = 0;
-    for (const CurvePoint& p : charge.curve) {
-        ampSeconds += double(p.amps) * std::max(p.seconds - before, 0);
-        before = p.seconds;
-        peak = std::max(peak, p.volts);
-    }
-    charge.mah = ampSeconds * kMahPerAmpSecond;
-    charge.peakVolts = peak;
+    charge.mah = DeliveredMah(charge.curve);
+    charge.peakVolts = PeakVolts(charge.curve);
     charge.seconds = charge.curve.empty() ? 0 : charge.curve.back().seconds;
-    charge.averageAmps = charge.seconds > 0 ? ampSeconds / charge.seconds : 0;
+    charge.averageAmps = charge.seconds > 0 ? charge.mah / kMahPerAmpSecond / charge.seconds : 0;
 }
 
 QString ChargeHistory::DefaultPath() {
