@@ -1,6 +1,6 @@
 #pragma once
 // The program's resources (bitmaps, icons, GIF pictures, the sound) live in the Qt resource file
-// under their original numbers: ":/bitmap/146", ":/gif/197", ":/wave/COOL".
+// under their resource numbers: ":/bitmap/146", ":/gif/197", ":/wave/COOL".
 
 #include <QImage>
 #include <QString>
