@@ -6,6 +6,10 @@
 #include "hardware/Converter.h"
 #include "hardware/Measure.h"
 
+namespace {
+constexpr double kThresholdVolts = 0.01;  // the threshold is kept in hundredths of a volt
+}  // namespace
+
 std::string WhatToCheck(ChargeEnd end) {
     switch (end) {
         case ChargeEnd::ChargerDisconnected:
@@ -18,6 +22,9 @@ std::string WhatToCheck(ChargeEnd end) {
         case ChargeEnd::VoltagePlateau:
             return "The peak was not detected: check the pack (is it warm? does it hold its "
                    "charge?) and its rated capacity in Charge Limits.";
+        case ChargeEnd::FullEarly:
+            return "The pack was full before the set time: it was ended early, so as not to "
+                   "overcharge it.";
         default:
             break;
     }
@@ -39,6 +46,7 @@ void ChargeCycle::Start() {
     m_bCharging = true;
     m_end = ChargeEnd::None;
     m_ampSecondTotal = 0.0f;
+    m_packPeak = 0.0f;
     m_backups.Reset();
     for (ChargeObserver* o : m_observers) {
         o->OnStarted();
@@ -82,7 +90,17 @@ void ChargeCycle::MeasurementTick() {
     m_texts.amps = currText;
 
     ChargeEnd reason = ChargeEnd::None;
-    const Disconnection disconnection = CheckDisconnection(voltText);
+    Disconnection disconnection = CheckDisconnection(voltText);
+    // An open circuit carries no current: a pack of many cells charging in the open circuit's
+    // voltages is still there.
+    if (disconnection == Disconnection::Battery &&
+        !IsOpenCircuitCurrent(amps, m_history.SteadyCurrent())) {
+        disconnection = Disconnection::None;
+    }
+    const bool openCircuit = disconnection == Disconnection::Battery;
+    if (!openCircuit) {
+        m_packPeak = m_history.peakVoltage;
+    }
     if (InDisconnectionWindow(seconds, minutes, hours)) {
         switch (disconnection) {
             case Disconnection::Charger:
@@ -104,10 +122,12 @@ void ChargeCycle::MeasurementTick() {
         .elapsedSeconds = ClockValue(hours) * 3600 + ClockValue(minutes) * 60 + ClockValue(seconds),
         .deliveredMah = m_ampSecondTotal * kMahPerAmpSecond,
         .volts = volts,
-        .openCircuit = disconnection == Disconnection::Battery,
+        .openCircuit = openCircuit,
         .timed = s.chargeType == kTimedCharge,
         .cells = s.cells,
         .delay = s.delay,
+        .thresholdVolts = s.threshold * kThresholdVolts,
+        .currentChanged = m_history.CurrentChanged(),
     });
     for (ChargeObserver* o : m_observers) {
         o->OnSample(*m_history.sampleHead);
@@ -116,7 +136,8 @@ void ChargeCycle::MeasurementTick() {
 
     if (m_history.IsChargeComplete(seconds, minutes, hours, s.timedSeconds, s.timedMinutes,
                                    s.timedHours, s.sensitivity, s.delay, s.threshold,
-                                   s.chargeType)) {
+                                   s.chargeType) &&
+        PeakIsReal()) {
         // A complete charge in the very second a disconnection shows still counts as the
         // disconnection: no chime for a missing pack.
         if (reason == ChargeEnd::None) {
@@ -137,6 +158,12 @@ void ChargeCycle::MeasurementTick() {
             case Backup::Removed:
                 reason = ChargeEnd::BatteryRemoved;
                 break;
+            case Backup::Drop:
+                reason = ChargeEnd::AveragedPeak;
+                break;
+            case Backup::FullTimed:
+                reason = ChargeEnd::FullEarly;
+                break;
             case Backup::None:
                 break;
         }
@@ -156,8 +183,23 @@ void ChargeCycle::ClockTick() {
     TextsChanged();
 }
 
+bool ChargeCycle::PeakIsReal() const {
+    // The single readings' test alone is fooled by noise: its peak may be one high reading.
+    // The end is taken once the means agree. A timed charge's time, and a sensitivity of 0
+    // (the end as soon as the delay has passed), are no peak.
+    const ChargeSettings& s = m_settings;
+    if (s.chargeType == kTimedCharge || s.sensitivity <= 0) {
+        return true;
+    }
+    return m_backups.PeakConfirmed(s.threshold * kThresholdVolts);
+}
+
 void ChargeCycle::End(ChargeEnd reason) {
     ChargerOff();
+    if (reason == ChargeEnd::BatteryRemoved || reason == ChargeEnd::BatteryDisconnected) {
+        // The open circuit's voltage is no peak of the pack.
+        m_texts.maxVolts = FormatMaxVoltage(m_packPeak);
+    }
     m_bCharging = false;
     m_end = reason;
     // A copy: an observer may remove itself.

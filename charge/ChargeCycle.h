@@ -27,6 +27,10 @@ enum class ChargeEnd {
     TimeLimit,       // the safety timer of a peak charge ran out
     VoltagePlateau,  // the voltage of a peak charge stopped rising
     BatteryRemoved,  // after the first minute, the charger's open circuit for five seconds
+    // The end tests on the mean voltage, for a peak that noise hides from single readings, and
+    // a timed charge of a pack that is already full:
+    AveragedPeak,  // the mean voltage fell by the threshold from its highest
+    FullEarly,     // a timed charge whose pack peaked or went flat before the time was up
 };
 
 // Whether an end needs the user to look at the pack: the peak was never seen.
@@ -97,12 +101,17 @@ public:
 private:
     void End(ChargeEnd reason);
     void TextsChanged();
+    // Whether a peak the end-of-charge test found is more than noise.
+    bool PeakIsReal() const;
 
     ChargeSettings m_settings;
     ChargeTexts m_texts;
     SampleHistory m_history;
     BackupCutoffs m_backups;
     float m_ampSecondTotal = 0.0f;
+    // The peak as it stood at the last reading of the pack itself (not of an open circuit):
+    // the record of a pulled pack keeps it.
+    float m_packPeak = 0.0f;
     bool m_bCharging = false;
     ChargeEnd m_end = ChargeEnd::None;
     std::vector<ChargeObserver*> m_observers;

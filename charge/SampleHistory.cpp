@@ -2,6 +2,7 @@
 
 #include "settings/ChargeSettings.h"
 
+#include <algorithm>
 #include <climits>
 #include <new>
 
@@ -15,6 +16,9 @@ constexpr float kRiseFromSplit = 0.03f;
 constexpr float kFallFromSplit = 0.1f;
 constexpr double kThresholdUnit = 0.01;
 constexpr int kLastSecond = 59;  // the clock's seconds never reach 60
+// The steady current is the mean of at most this many measurements, so that it follows a slow
+// drift of the charger's current.
+constexpr int kSteadyMeanSamples = 64;
 
 int EffectiveDelay(int delay) {
     return delay == kLongestDelay ? kLastSecond : delay;
@@ -69,7 +73,6 @@ bool SampleHistory::AddSample(float volts, float amps, const std::string& second
                     static_cast<double>(before->current)) {
                 head->current = amps;
                 before->current = amps;
-                peakVoltage = savedPeakVoltage;
             }
         }
         if (volts - kRisingEdgeStep > head->voltage) {
@@ -77,8 +80,12 @@ bool SampleHistory::AddSample(float volts, float amps, const std::string& second
         }
         if (amps - kRisingEdgeStep > head->current) {
             head->current = amps;
-            peakVoltage = savedPeakVoltage;
         }
+    }
+    // A rise of the charge current brings back the peak it had before the current fell; judged
+    // on the steady current, as a single noisy reading would otherwise throw the peak away.
+    if (FollowCurrent(amps, volts) > kRisingEdgeStep) {
+        peakVoltage = savedPeakVoltage;
     }
     *node = ChargeSample{volts, amps, ClockValue(seconds), ClockValue(minutes), ClockValue(hours),
                          head};
@@ -95,7 +102,7 @@ bool SampleHistory::AddSample(float volts, float amps, const std::string& second
         peakVoltage = node->voltage;
     }
     if (referenceCurrent == 0.0f) {
-        referenceCurrent = node->current;
+        referenceCurrent = m_steady;
         return true;
     }
     float rise = kRiseBelowSplit;
@@ -105,12 +112,51 @@ bool SampleHistory::AddSample(float volts, float amps, const std::string& second
         fall = kFallFromSplit;
     }
     // A change of the charge current changes the voltage too: the peak restarts from there.
-    if (referenceCurrent + rise < prev->current || referenceCurrent - fall > prev->current) {
+    if (referenceCurrent + rise < m_steady || referenceCurrent - fall > m_steady) {
         savedPeakVoltage = peakVoltage;
         peakVoltage = prev->voltage;
-        referenceCurrent = node->current;
+        referenceCurrent = m_steady;
     }
     return true;
+}
+
+float SampleHistory::FollowCurrent(float amps, float volts) {
+    m_steadyChanged = false;
+    if (m_steadySamples == 0) {
+        m_steady = amps;
+        m_steadySamples = 1;
+        return 0.0f;
+    }
+    // The same tolerance band as the peak rules: narrower for packs under the voltage split.
+    const bool low = volts < kVoltageSplit;
+    const float rise = low ? kRiseBelowSplit : kRiseFromSplit;
+    const float fall = low ? kFallBelowSplit : kFallFromSplit;
+    const int direction = amps > m_steady + rise ? 1 : amps < m_steady - fall ? -1 : 0;
+    if (direction == 0) {
+        m_pendingDirection = 0;
+        m_pendingCount = 0;
+        m_pendingSum = 0.0f;
+        m_steadySamples = std::min(m_steadySamples + 1, kSteadyMeanSamples);
+        m_steady += (amps - m_steady) / static_cast<float>(m_steadySamples);
+        return 0.0f;
+    }
+    if (direction != m_pendingDirection) {
+        m_pendingDirection = direction;
+        m_pendingCount = 0;
+        m_pendingSum = 0.0f;
+    }
+    m_pendingSum += amps;
+    if (++m_pendingCount < kLastingSeconds) {
+        return 0.0f;
+    }
+    const float before = m_steady;
+    m_steady = m_pendingSum / static_cast<float>(m_pendingCount);
+    m_steadySamples = m_pendingCount;
+    m_pendingDirection = 0;
+    m_pendingCount = 0;
+    m_pendingSum = 0.0f;
+    m_steadyChanged = true;
+    return m_steady - before;
 }
 
 int SampleHistory::IsChargeComplete(const std::string& seconds, const std::string& minutes,
@@ -155,5 +201,11 @@ int SampleHistory::FreeSamples() {
     m_count = 0;
     peakVoltage = 0.0f;
     referenceCurrent = 0.0f;
+    m_steady = 0.0f;
+    m_steadySamples = 0;
+    m_pendingDirection = 0;
+    m_pendingCount = 0;
+    m_pendingSum = 0.0f;
+    m_steadyChanged = false;
     return 1;
 }

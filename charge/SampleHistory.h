@@ -37,6 +37,15 @@ public:
 
     size_t Count() const { return m_count; }
 
+    // The charge current as the peak rules judge it: it follows the measured current only when a
+    // change lasts kLastingSeconds in a row beyond the tolerance band, so that converter noise
+    // neither restarts the peak nor brings a saved one back. Between changes, the mean of the
+    // measurements since the last one.
+    float SteadyCurrent() const { return m_steady; }
+    // Whether the last sample completed a lasting change of the current.
+    bool CurrentChanged() const { return m_steadyChanged; }
+    static constexpr int kLastingSeconds = 10;
+
     // Where new samples come from; tests replace it to see what happens when memory runs out.
     using Allocator = ChargeSample* (*)();
     void SetAllocator(Allocator allocate) { m_allocate = allocate; }
@@ -48,6 +57,16 @@ public:
 
 private:
     static ChargeSample* AllocateSample();
+    // Folds one measurement into the steady current; returns how far it moved (0: no change).
+    float FollowCurrent(float amps, float volts);
+
     Allocator m_allocate = &AllocateSample;
     size_t m_count = 0;
+
+    float m_steady = 0.0f;
+    int m_steadySamples = 0;  // measurements the steady current is the mean of (capped)
+    int m_pendingDirection = 0;  // +1 above the band, -1 below it, 0 inside
+    int m_pendingCount = 0;
+    float m_pendingSum = 0.0f;
+    bool m_steadyChanged = false;
 };

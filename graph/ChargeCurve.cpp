@@ -54,6 +54,10 @@ std::string EndReasonText(ChargeEnd end, int chargeType) {
             return "Voltage plateau";
         case ChargeEnd::BatteryRemoved:
             return "Battery removed";
+        case ChargeEnd::AveragedPeak:
+            return "Peak detected (averaged)";
+        case ChargeEnd::FullEarly:
+            return "Full before time";
         case ChargeEnd::None:
             break;
     }

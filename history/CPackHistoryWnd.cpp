@@ -23,7 +23,7 @@
 namespace {
 
 constexpr int kIdRole = Qt::UserRole;
-enum Column { kShow, kDate, kDuration, kMah, kPeak, kEnd, kColumns };
+enum Column { kShow, kDate, kDuration, kMah, kPeak, kEnd, kKind, kEstimate, kColumns };
 
 // A cell of text.
 QTableWidgetItem* Cell(const QString& text) {
@@ -56,12 +56,15 @@ QString DateText(const QDateTime& t) {
 }  // namespace
 
 QString DescribeHealth(const PackHealth& health) {
-    if (health.fullCharges == 0 || health.referenceMah <= 0) {
-        return "Health: not known yet (no full charge in the history).";
+    if (health.estimates == 0 || health.referenceMah <= 0) {
+        return "Health: not known yet. It is estimated from full charges that began with the "
+               "pack nearly empty; top-ups, part charges and charges cut short do not count.";
     }
-    return QString("Health: %1 mAh (median of the last %2 full charges), %3 % of %4 %5 mAh: %6.")
+    return QString("Health: about %1 mAh (the median estimate of the last %2 full charges from "
+                   "empty: charge put in \u00f7 %3), %4 % of %5 %6 mAh: %7.")
         .arg(health.medianMah, 0, 'f', 0)
-        .arg(std::min(health.fullCharges, 5))
+        .arg(std::min(health.estimates, 5))
+        .arg(health.chargeFactor, 0, 'f', 1)
         .arg(health.percent, 0, 'f', 0)
         .arg(health.againstRated ? "the rated" : "its best")
         .arg(health.referenceMah, 0, 'f', 0)
@@ -92,20 +95,21 @@ CPackHistoryWnd::CPackHistoryWnd(
     auto* report = new QPushButton("&Report (PDF)...", this);
 
     m_table = new QTableWidget(0, kColumns, this);
-    m_table->setHorizontalHeaderLabels({"Graph", "Date", "Duration", "mAh", "Peak V", "End"});
+    m_table->setHorizontalHeaderLabels(
+        {"Graph", "Date", "Duration", "mAh put in", "Peak V", "End", "Charge", "Capacity est."});
     m_table->setAccessibleName("Charges of the pack");
     m_table->verticalHeader()->hide();
-    m_table->horizontalHeader()->setSectionResizeMode(kEnd, QHeaderView::Stretch);
+    m_table->horizontalHeader()->setSectionResizeMode(kEstimate, QHeaderView::Stretch);
     m_table->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_table->setSortingEnabled(true);
 
     m_trend = new QCustomPlot(this);
-    m_trend->setAccessibleName("Delivered mAh of each charge over time");
+    m_trend->setAccessibleName("Charge put in and estimated capacity of each charge over time");
     m_trend->setMinimumHeight(180);
     m_trend->xAxis->setTicker(QSharedPointer<QCPAxisTickerDateTime>::create());
     static_cast<QCPAxisTickerDateTime*>(m_trend->xAxis->ticker().data())
         ->setDateTimeFormat("yyyy-MM-dd");
-    m_trend->yAxis->setLabel("mAh delivered");
+    m_trend->yAxis->setLabel("mAh");
     // The legend under the plot, off the points.
     m_trend->legend->setVisible(true);
     m_trend->axisRect()->insetLayout()->take(m_trend->legend);
@@ -230,6 +234,13 @@ void CPackHistoryWnd::Reload() {
         m_table->setItem(row, kPeak,
                          new NumberCell(QString::number(c.peakVolts, 'f', 2), c.peakVolts));
         m_table->setItem(row, kEnd, Cell(c.endReason));
+        const ChargeReading reading = ReadCharge(c);
+        m_table->setItem(row, kKind, Cell(ChargeKindText(c, reading)));
+        m_table->setItem(row, kEstimate,
+                         reading.capacityMah > 0
+                             ? new NumberCell(QString::number(reading.capacityMah, 'f', 0),
+                                              reading.capacityMah)
+                             : new NumberCell(QString(), 0));
     }
     m_table->setSortingEnabled(true);
     m_table->sortItems(kDate, Qt::DescendingOrder);
@@ -242,18 +253,29 @@ void CPackHistoryWnd::Reload() {
 void CPackHistoryWnd::DrawTrend() {
     m_trend->clearGraphs();
     m_trend->clearItems();
+    // The estimates are what the health is judged by; the charge put in is shown for every
+    // charge, filled where it was a full charge.
+    QCPGraph* estimate = m_trend->addGraph();
+    estimate->setName("capacity estimate (full charge from empty)");
+    estimate->setLineStyle(QCPGraph::lsLine);
+    estimate->setPen(QPen(QColor(0, 60, 160), 1.5));
+    estimate->setScatterStyle(QCPScatterStyle(QCPScatterStyle::ssDisc, QColor(0, 60, 160), 7));
     QCPGraph* full = m_trend->addGraph();
-    full->setName("full charge");
+    full->setName("put in, full charge");
     full->setLineStyle(QCPGraph::lsNone);
-    full->setScatterStyle(QCPScatterStyle(QCPScatterStyle::ssDisc, QColor(0, 60, 160), 7));
+    full->setScatterStyle(QCPScatterStyle(QCPScatterStyle::ssSquare, QColor(0, 130, 60), 6));
     QCPGraph* other = m_trend->addGraph();
-    other->setName("stopped, disconnected or unknown");
+    other->setName("put in, cut short or not known");
     other->setLineStyle(QCPGraph::lsNone);
-    other->setScatterStyle(QCPScatterStyle(QCPScatterStyle::ssCircle, QColor(120, 120, 120), 7));
+    other->setScatterStyle(QCPScatterStyle(QCPScatterStyle::ssCross, QColor(110, 110, 110), 7));
     double low = 0, high = 100, first = 0, last = 0;
     for (const HistoryCharge& c : m_charges) {
         const double t = double(c.started.toSecsSinceEpoch());
-        (IsFullCharge(c.endReason) ? full : other)->addData(t, c.mah);
+        const ChargeReading reading = ReadCharge(c);
+        (reading.endedFull ? full : other)->addData(t, c.mah);
+        if (reading.capacityMah > 0) {
+            estimate->addData(t, reading.capacityMah);
+        }
         high = std::max(high, c.mah);
         first = first == 0 ? t : std::min(first, t);
         last = std::max(last, t);
@@ -307,17 +329,21 @@ void CPackHistoryWnd::ImportLogs(const QString& folder, const QHash<QString, QSt
 }
 
 bool CPackHistoryWnd::ExportCsv(const QString& path, QString* why) {
-    QByteArray text = "Started, Ended, Duration, mAh, Peak V, Average A, End\r\n";
+    QByteArray text =
+        "Started, Ended, Duration, mAh, Peak V, Average A, End, Charge, Capacity estimate\r\n";
     for (const HistoryCharge& c : m_charges) {
         QString reason = c.endReason;
         reason.replace(',', ' ');
-        text += QString("%1, %2, %3, %4, %5, %6, %7\r\n")
+        const ChargeReading reading = ReadCharge(c);
+        text += QString("%1, %2, %3, %4, %5, %6, %7, %8, %9\r\n")
                     .arg(c.started.toString(Qt::ISODate), c.ended.toString(Qt::ISODate),
                          QString::fromStdString(ClockText(c.seconds, true)))
                     .arg(c.mah, 0, 'f', 1)
                     .arg(c.peakVolts, 0, 'f', 2)
                     .arg(c.averageAmps, 0, 'f', 3)
-                    .arg(reason)
+                    .arg(reason, ChargeKindText(c, reading),
+                         reading.capacityMah > 0 ? QString::number(reading.capacityMah, 'f', 0)
+                                                 : QString())
                     .toUtf8();
     }
     QString reason;
@@ -408,22 +434,29 @@ bool CPackHistoryWnd::ExportReport(const QString& path, QString* why) {
         y += page.height() / 4 + 8;
 
         // The table, newest first, as far as the page goes.
-        const int columns[] = {0, 150, 240, 320, 400};
-        const char* heads[] = {"Date", "Duration", "mAh", "Peak V", "End"};
+        const int columns[] = {0, 130, 200, 270, 330, 480, 580};
+        const char* heads[] = {"Date", "Duration", "mAh in", "Peak V", "End", "Charge", "Est. mAh"};
+        constexpr int kReportColumns = 7;
         QFont bold = font();
         bold.setBold(true);
         painter.setFont(bold);
-        for (int i = 0; i < 5; ++i) {
+        for (int i = 0; i < kReportColumns; ++i) {
             painter.drawText(columns[i], y + fm.ascent(), heads[i]);
         }
         y += fm.height();
         painter.setFont(font());
         for (size_t i = m_charges.size(); i-- > 0 && y + fm.height() < page.height();) {
             const HistoryCharge& c = m_charges[i];
+            const ChargeReading reading = ReadCharge(c);
             const QString cells[] = {
-                DateText(c.started), QString::fromStdString(ClockText(c.seconds, true)),
-                QString::number(c.mah, 'f', 0), QString::number(c.peakVolts, 'f', 2), c.endReason};
-            for (int k = 0; k < 5; ++k) {
+                DateText(c.started),
+                QString::fromStdString(ClockText(c.seconds, true)),
+                QString::number(c.mah, 'f', 0),
+                QString::number(c.peakVolts, 'f', 2),
+                c.endReason,
+                ChargeKindText(c, reading),
+                reading.capacityMah > 0 ? QString::number(reading.capacityMah, 'f', 0) : QString()};
+            for (int k = 0; k < kReportColumns; ++k) {
                 painter.drawText(columns[k], y + fm.ascent(), cells[k]);
             }
             y += fm.height();

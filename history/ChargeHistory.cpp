@@ -1,5 +1,7 @@
 #include "history/ChargeHistory.h"
 
+#include "packs/PackFormats.h"
+
 #include <QAtomicInteger>
 #include <QDir>
 #include <QFileInfo>
@@ -45,10 +47,13 @@ const char* const kSchema[] = {
 constexpr const char* kTimeFormat = "yyyy-MM-ddTHH:mm:ss";
 
 QString Columns(bool withCurves) {
+    // Without the curves, their first minute, for the voltage each charge began with.
     return QString(
                "id, pack_id, pack_name, started, ended, end_reason, settings, limits, mah, "
-               "peak_volts, seconds, average_amps, samples, source%1")
-        .arg(withCurves ? ", curve" : "");
+               "peak_volts, seconds, average_amps, samples, source, %1")
+        .arg(withCurves ? QString("curve")
+                        : QString("substr(curve, 1, %1)")
+                              .arg(kSampleBytes * (kStartSampleSeconds + 1)));
 }
 
 HistoryCharge FromRow(const QSqlQuery& q, bool withCurve) {
@@ -69,6 +74,10 @@ HistoryCharge FromRow(const QSqlQuery& q, bool withCurve) {
     c.source = q.value(13).toString();
     if (withCurve) {
         c.curve = UnpackCurve(q.value(14).toByteArray());
+        c.startVolts = StartVolts(c.curve);
+    } else {
+        // Only the first minute of the curve is read, for the voltage the charge began with.
+        c.startVolts = StartVolts(UnpackCurve(q.value(14).toByteArray()));
     }
     return c;
 }
@@ -393,9 +402,63 @@ int ChargeHistory::ImportLogs(const QString& folder,
     return taken;
 }
 
+float StartVolts(const std::vector<CurvePoint>& curve) {
+    float volts = 0;
+    for (const CurvePoint& p : curve) {
+        volts = p.volts;
+        if (p.seconds >= kStartSampleSeconds) {
+            break;
+        }
+    }
+    return volts;
+}
+
 bool IsFullCharge(const QString& endReason) {
-    return endReason == "Peak detected" || endReason == "Capacity limit" ||
-           endReason == "Time limit" || endReason == "Voltage plateau";
+    return endReason == "Peak detected" || endReason == "Peak detected (averaged)" ||
+           endReason == "Capacity limit" || endReason == "Time limit" ||
+           endReason == "Voltage plateau" || endReason == "Full before time";
+}
+
+ChargeReading ReadCharge(const HistoryCharge& c) {
+    ChargeReading r;
+    r.putInMah = c.mah;
+    r.endedFull = IsFullCharge(c.endReason);
+    const std::optional<ChargeSettings> settings = ParsePackProperties(c.settings.toStdString());
+    if (!settings || settings->cells <= 0 || c.startVolts <= 0 || c.peakVolts <= 0) {
+        return r;
+    }
+    const bool nicd = settings->batteryType == kBatteryNiCd;
+    r.chargeFactor = nicd ? kChargeFactorNiCd : kChargeFactorNiMH;
+    const double rise = (c.peakVolts - c.startVolts) / settings->cells;
+    if (rise >= (nicd ? kEmptyRisePerCellNiCd : kEmptyRisePerCellNiMH)) {
+        r.start = ChargeStart::Empty;
+    } else if (rise < kTopUpRisePerCell) {
+        r.start = ChargeStart::Full;
+    } else {
+        r.start = ChargeStart::Part;
+    }
+    if (r.endedFull && r.start == ChargeStart::Empty) {
+        r.capacityMah = c.mah / r.chargeFactor;
+    }
+    return r;
+}
+
+QString ChargeKindText(const HistoryCharge& c, const ChargeReading& r) {
+    if (!r.endedFull) {
+        return c.endReason == "Timed" ? "timed" : c.endReason == "unknown" ? "not known"
+                                                                           : "cut short";
+    }
+    switch (r.start) {
+        case ChargeStart::Empty:
+            return "from empty";
+        case ChargeStart::Part:
+            return "part-charged";
+        case ChargeStart::Full:
+            return "top-up";
+        case ChargeStart::Unknown:
+            break;
+    }
+    return "not known";
 }
 
 PackHealth JudgeHealth(const std::vector<HistoryCharge>& oldestFirst, double ratedMah) {
@@ -403,13 +466,16 @@ PackHealth JudgeHealth(const std::vector<HistoryCharge>& oldestFirst, double rat
     std::vector<double> lastFive;
     double best = 0;
     for (auto it = oldestFirst.rbegin(); it != oldestFirst.rend(); ++it) {
-        if (!IsFullCharge(it->endReason)) {
+        const ChargeReading r = ReadCharge(*it);
+        if (r.capacityMah <= 0) {
             continue;
         }
-        ++health.fullCharges;
-        best = std::max(best, it->mah);
+        if (health.estimates++ == 0) {
+            health.chargeFactor = r.chargeFactor;
+        }
+        best = std::max(best, r.capacityMah);
         if (lastFive.size() < 5) {
-            lastFive.push_back(it->mah);
+            lastFive.push_back(r.capacityMah);
         }
     }
     if (lastFive.empty()) {

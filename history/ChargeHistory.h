@@ -29,6 +29,7 @@ struct HistoryCharge {
     double averageAmps = 0;
     std::vector<CurvePoint> curve;  // one sample a second, oldest first
     int samples = 0;                // the curve's length as stored
+    float startVolts = 0;           // the voltage as the first minute ends (StartVolts)
     // The log this charge was read from or written to (a file name); a log is taken in once.
     QString source;
 };
@@ -100,16 +101,47 @@ private:
     int m_busyMilliseconds;
 };
 
-// How a pack holds up: the median of its last five full charges (ended by the peak or a backup
-// cut-off, not stopped or disconnected) against its rated capacity where known, else against
-// its best full charge. Worn below 80 %.
+// The voltage as a charge's first minute ends (the sample nearest one minute, or the last of a
+// shorter curve): past the switch-on, before the pack has taken in much.
+inline constexpr int kStartSampleSeconds = 60;
+float StartVolts(const std::vector<CurvePoint>& curve);
+
+// What one charge tells of the pack. The charge put in is what the box delivered. How full the
+// pack was when the charge began is read from its curve: the voltage of a Ni-MH or Ni-Cd cell
+// rises from its first minute to its peak by about 0.16 V (Ni-MH) or 0.14 V (Ni-Cd) from empty,
+// less the further the pack was charged, and barely (under kTopUpRisePerCell) when it was full.
+// A full charge that began nearly empty (a rise of at least kEmptyRisePerCell of its chemistry)
+// also estimates the pack's capacity: the charge put in, less what the pack cannot store, which
+// a charge ended at full wastes as heat (the charge factor: Ni-MH 1.2, Ni-Cd 1.1).
+enum class ChargeStart { Empty, Part, Full, Unknown };
+inline constexpr double kEmptyRisePerCellNiMH = 0.155;
+inline constexpr double kEmptyRisePerCellNiCd = 0.128;
+inline constexpr double kTopUpRisePerCell = 0.03;
+inline constexpr double kChargeFactorNiMH = 1.2;
+inline constexpr double kChargeFactorNiCd = 1.1;
+struct ChargeReading {
+    bool endedFull = false;  // the peak, or a backup that ends a full pack
+    ChargeStart start = ChargeStart::Unknown;
+    double putInMah = 0;
+    double chargeFactor = 0;  // of the chemistry; 0: not known
+    double capacityMah = 0;   // the estimate; 0: this charge tells nothing of it
+};
+ChargeReading ReadCharge(const HistoryCharge& charge);
+// How the Pack History names the kind of charge: "from empty", "part-charged", "top-up" (full
+// charges), "timed", "cut short" or "not known".
+QString ChargeKindText(const HistoryCharge& charge, const ChargeReading& reading);
+
+// How a pack holds up: the median of the capacity estimates of its last five full charges
+// from empty (top-ups, part charges and charges cut short do not count), against its rated
+// capacity where known, else against its best estimate. Worn below 80 %.
 struct PackHealth {
-    int fullCharges = 0;
+    int estimates = 0;
     double medianMah = 0;
     double referenceMah = 0;
     bool againstRated = false;
     double percent = 0;  // 0 when nothing to judge by
     bool worn = false;
+    double chargeFactor = 0;  // of the newest estimate's chemistry
 };
 PackHealth JudgeHealth(const std::vector<HistoryCharge>& oldestFirst, double ratedMah);
 bool IsFullCharge(const QString& endReason);

@@ -76,10 +76,203 @@ bool ParsePackLimits(const std::string& text, ChargeLimits& limits) {
     return true;
 }
 
+bool IsOpenCircuitCurrent(double amps, double steadyAmps) {
+    return amps < std::max(kOpenCircuitAmps, kOpenCircuitShare * steadyAmps);
+}
+
+void CurveWatch::Add(float volts, bool judged, bool restart) {
+    // A step of more than this between two readings is the pack's own (a current change, a
+    // pull), not the converter's noise.
+    constexpr double kLargestNoiseStep = 0.1;
+    if (m_last) {
+        const double d = static_cast<double>(volts) - *m_last;
+        if (std::fabs(d) < kLargestNoiseStep) {
+            m_diffSquares += d * d;
+            ++m_diffs;
+        }
+        if (d != 0.0) {
+            if (judged) {
+                m_longestRun = std::max(m_longestRun, m_run);
+            }
+            m_run = 0;
+        }
+        ++m_run;
+    }
+    m_last = volts;
+    if (restart) {
+        // The voltage moved with the current: the means start anew from here.
+        m_ringCount = 0;
+        m_ringSum = 0.0;
+        m_smoothedPeak.reset();
+    }
+    if (m_ringCount == kSmoothSeconds) {
+        m_ringSum -= m_ring[m_ringNext];
+    } else {
+        ++m_ringCount;
+    }
+    m_ring[m_ringNext] = volts;
+    m_ringSum += volts;
+    m_ringNext = (m_ringNext + 1) % m_ring.size();
+    if (m_ringCount == kSmoothSeconds) {
+        m_smoothedNow = m_ringSum / kSmoothSeconds;
+        if (judged && (!m_smoothedPeak || m_smoothedNow > *m_smoothedPeak)) {
+            m_smoothedPeak = m_smoothedNow;
+        }
+    }
+    if (judged && m_firstJudgedBlock == SIZE_MAX) {
+        // The blocks before are the start's; the plateau judges from a whole block on.
+        m_blockSum = 0.0;
+        m_blockCount = 0;
+        m_firstJudgedBlock = m_blockMeans.size();
+    }
+    m_blockSum += volts;
+    if (++m_blockCount == kBlockSeconds) {
+        m_blockMeans.push_back(static_cast<float>(m_blockSum / m_blockCount));
+        m_blockSum = 0.0;
+        m_blockCount = 0;
+    }
+}
+
+double CurveWatch::Noise() const {
+    return m_diffs > 0 ? std::sqrt(m_diffSquares / static_cast<double>(m_diffs) / 2.0) : 0.0;
+}
+
+std::optional<double> CurveWatch::Drop() const {
+    if (!m_smoothedPeak || m_ringCount < kSmoothSeconds) {
+        return std::nullopt;
+    }
+    return *m_smoothedPeak - m_smoothedNow;
+}
+
+double CurveWatch::SmoothedNoise() const {
+    // The difference of two means, each of kSmoothSeconds readings.
+    return Noise() * std::sqrt(2.0 / kSmoothSeconds);
+}
+
+double CurveWatch::Rise(size_t blocks, size_t before) const {
+    const size_t half = blocks / 2;
+    const size_t n = m_blockMeans.size() - before;
+    double older = 0.0;
+    double newer = 0.0;
+    for (size_t i = 0; i < half; ++i) {
+        newer += m_blockMeans[n - 1 - i];
+        older += m_blockMeans[n - 1 - half - i];
+    }
+    return (newer - older) / static_cast<double>(half);
+}
+
 void BackupCutoffs::Reset() {
     const ChargeLimits limits = m_limits;
     *this = BackupCutoffs();
     m_limits = limits;
+}
+
+bool BackupCutoffs::PeakConfirmed(double thresholdVolts) const {
+    const std::optional<double> drop = m_curve.Drop();
+    return drop && *drop >= std::max(kConfirmShare * thresholdVolts,
+                                     kNoiseSigmas * m_curve.SmoothedNoise());
+}
+
+bool BackupCutoffs::Flat(const BackupTick& t, double mahPerSecond) {
+    // Judged once a block, when its mean is complete.
+    if (m_curve.Blocks() == m_judgedBlocks) {
+        return m_flatFor >= kFlatJudgements;
+    }
+    m_judgedBlocks = m_curve.Blocks();
+    const ChargeLimits& l = m_limits;
+    const int cells = std::max(1, t.cells);
+    const double cap = l.plateauMinutes * 60.0;
+    const double noise = m_curve.Noise();
+    // The noise of the difference of a window's halves.
+    auto riseNoise = [&](double seconds) { return noise * std::sqrt(4.0 / seconds); };
+    // Whole blocks, an even number of them, at least the shortest window.
+    auto blocks = [&](double seconds) {
+        seconds = std::max(seconds, static_cast<double>(kShortestPlateauSeconds));
+        size_t b = static_cast<size_t>(std::ceil(std::min(seconds, 1e9) / kBlockSeconds));
+        return b + b % 2;
+    };
+    // The least a charging pack rises between a window's halves: the slowest rise of the
+    // charge curves over the share of the capacity the window's half delivers. Nothing when
+    // the share is not known.
+    double sharePerSecond = 0.0;  // of the capacity, delivered each second
+    double window = 0.0;
+    if (l.ratedMah > 0 && mahPerSecond > 0) {
+        sharePerSecond = mahPerSecond / l.ratedMah;
+        window = std::min(cap, kPlateauCapacityShare / sharePerSecond);
+    } else {
+        // With the rate unknown, a short flat stretch may be the slow middle of a slow charge:
+        // the window is the elapsed share only once the pack has shown the steep rise that
+        // comes before full, and the limit's minutes until then.
+        // The steep rise is a rate: looked for over longer windows too, where noise hides it
+        // in the shortest.
+        const size_t shortest = blocks(kShortestPlateauSeconds);
+        for (size_t k = 1; k <= 8 && !m_steepSeen; k *= 2) {
+            const size_t w = shortest * k;
+            if (m_curve.JudgedBlocks() < 2 * w) {
+                break;
+            }
+            const double seconds = static_cast<double>(w) * kBlockSeconds;
+            const double margin = kNoiseSigmas * riseNoise(seconds);
+            const double now = m_curve.Rise(w);
+            const double before = m_curve.Rise(w, w);
+            m_steepSeen =
+                now >= kSteepFactor * kFlatVoltsPerCell * cells * static_cast<double>(k) + margin &&
+                now >= kAccelerationFactor * std::max(0.0, before) + margin;
+        }
+        if (m_steepSeen && t.elapsedSeconds > 0) {
+            // A pack at its steep rise has had at least kLeastShareBeforeSteep of its capacity
+            // since the start.
+            sharePerSecond = kLeastShareBeforeSteep / t.elapsedSeconds;
+            window = std::min(cap, kPlateauElapsedShare * t.elapsedSeconds);
+        } else {
+            window = l.plateauMinutes * 60.0;
+        }
+    }
+    auto expectedRise = [&](double seconds) {
+        return kSlowestRiseVoltsPerCell * cells * sharePerSecond * seconds / 2.0;
+    };
+    auto threshold = [&](double seconds) {
+        return std::max(kFlatVoltsPerCell * cells, kFlatShareOfRise * expectedRise(seconds));
+    };
+    // Long enough that noise neither hides a true flat for long (the threshold kSeeFlatSigmas
+    // of the halves' noise) nor makes a rising pack look flat (the expected rise
+    // kFlatNoiseSigmas above the threshold, where it is known).
+    size_t n = blocks(std::max(window, kStepsInWindow * m_curve.LongestStep()));
+    // Noise lengthens the window, but never past kLongestNoiseShare of it: a pack too noisy to
+    // tell flat from rising is rather ended a little early than overcharged for hours.
+    const size_t longest = blocks(kLongestNoiseShare * window);
+    for (int i = 0; i < 64 && n < longest; ++i) {
+        const double seconds = static_cast<double>(n) * kBlockSeconds;
+        const double sigma = riseNoise(seconds);
+        const double flat = threshold(seconds);
+        const bool seesFlat = flat >= kSeeFlatSigmas * sigma;
+        const bool seesRise =
+            sharePerSecond == 0.0 || expectedRise(seconds) - flat >= kFlatNoiseSigmas * sigma;
+        if (seesFlat && seesRise) {
+            break;
+        }
+        n = std::min(longest, blocks(seconds * 1.25));
+    }
+    m_plateauWindow = static_cast<int32_t>(n);
+    if (m_curve.JudgedBlocks() < n) {
+        m_flatFor = 0;
+        return false;
+    }
+    // Not rising, and not falling faster than a pack with only a share of the drop does (a
+    // clear fall is the drop tests' to judge), several blocks in a row, so that the rounded top
+    // of a peak does not count.
+    const double seconds = static_cast<double>(n) * kBlockSeconds;
+    const double flat = threshold(seconds);
+    const double rise = m_curve.Rise(n);
+    bool isFlat = rise < flat && rise > -kSlowFallFactor * flat;
+    if (isFlat && rise < -flat) {
+        // Falling: a pack that shows only a share of the drop falls this slowly for hours, but a
+        // full drop also begins slowly. Once the mean has fallen by kDropTestsShare of the
+        // threshold, the drop tests end the charge.
+        isFlat = m_curve.Drop().value_or(0.0) < kDropTestsShare * t.thresholdVolts;
+    }
+    m_flatFor = isFlat ? m_flatFor + 1 : 0;
+    return m_flatFor >= kFlatJudgements;
 }
 
 Backup BackupCutoffs::Judge(const BackupTick& t) {
@@ -89,6 +282,13 @@ Backup BackupCutoffs::Judge(const BackupTick& t) {
     auto secondsToDeliver = [&](double mah) {
         return mahPerSecond > 0 ? static_cast<int32_t>(std::min(mah / mahPerSecond, 1e9)) : 0;
     };
+
+    // The voltage curve from the end of the first minute (the longest delay ends within it):
+    // the switch-on step is over by then. An open-circuit reading is no voltage of the pack.
+    const bool judged = t.elapsedSeconds >= std::max(kFirstMinute, t.delay);
+    if (!t.openCircuit) {
+        m_curve.Add(t.volts, judged, t.currentChanged);
+    }
 
     // The first minute is the disconnection test's; after it, an open circuit ends the charge.
     if (l.removedOn && t.openCircuit && t.elapsedSeconds >= kFirstMinute) {
@@ -107,8 +307,27 @@ Backup BackupCutoffs::Judge(const BackupTick& t) {
             return Backup::Capacity;
         }
     }
+
+    // A clear fall of the mean voltage from its peak: the pack is full.
+    const std::optional<double> drop = m_curve.Drop();
+    const bool fallen =
+        judged && drop &&
+        *drop >= std::max(t.thresholdVolts, kNoiseSigmas * m_curve.SmoothedNoise());
+
     if (t.timed) {
         m_timerSeconds = 0;
+        if (!judged) {
+            return Backup::None;
+        }
+        // A timed charge runs its time, unless it is clearly charging a full pack: fallen, or
+        // flat at a brisk rate (with the capacity unknown, a rate that showed the steep rise
+        // before full within the shortest window).
+        const bool flat = Flat(t, mahPerSecond);
+        const bool brisk = l.ratedMah > 0 ? mahPerSecond * 3600.0 >= kBriskRateC * l.ratedMah
+                                          : m_steepSeen;
+        if (fallen || (brisk && flat)) {
+            return Backup::FullTimed;
+        }
         return Backup::None;
     }
 
@@ -124,25 +343,13 @@ Backup BackupCutoffs::Judge(const BackupTick& t) {
     if (m_timerSeconds > 0 && t.elapsedSeconds >= m_timerSeconds) {
         return Backup::Time;
     }
-
-    // The plateau, from the end of the first minute (the longest delay ends within it): the
-    // switch-on step is over by then.
-    if (t.elapsedSeconds < std::max(kFirstMinute, t.delay)) {
+    if (!judged) {
         return Backup::None;
     }
-    m_blockSum += t.volts;
-    if (++m_blockCount == kPlateauBlockSeconds) {
-        const double mean = m_blockSum / m_blockCount;
-        const double rise = kPlateauRiseVoltsPerCell * std::max(1, t.cells);
-        if (!m_highest || mean > *m_highest + rise) {
-            m_highest = mean;
-            m_highestAt = t.elapsedSeconds;
-        }
-        m_blockSum = 0.0;
-        m_blockCount = 0;
+    if (fallen) {
+        return Backup::Drop;
     }
-    m_secondsWithoutRise = m_highest ? t.elapsedSeconds - m_highestAt : 0;
-    if (l.plateauOn && m_secondsWithoutRise >= l.plateauMinutes * 60) {
+    if (l.plateauOn && Flat(t, mahPerSecond)) {
         return Backup::Plateau;
     }
     return Backup::None;

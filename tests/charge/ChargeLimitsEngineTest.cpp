@@ -9,13 +9,15 @@
 
 namespace {
 
-// Steady ticks of a charge at a constant current and voltage.
+// Steady ticks of a charge at a constant current and voltage, which may fall from a second on.
 struct Feed {
     double amps = 1.0;
     float volts = 12.0f;
     float voltsRisePerHour = 0.0f;
     bool openCircuitFrom60 = false;
     bool timed = false;
+    int fallFrom = 0;  // seconds; 0: never
+    float fallPerSecond = 0.0001f;
 };
 
 // The first second a backup fires, or -1 within the limit.
@@ -24,13 +26,18 @@ std::pair<Backup, int> RunUntilBackup(const ChargeLimits& limits, const Feed& f,
     backups.SetLimits(limits);
     backups.Reset();
     for (int t = 0; t <= limit; ++t) {
+        float volts = f.volts + f.voltsRisePerHour * static_cast<float>(t) / 3600.0f;
+        if (f.fallFrom > 0 && t > f.fallFrom) {
+            volts -= f.fallPerSecond * static_cast<float>(t - f.fallFrom);
+        }
         const BackupTick tick{.elapsedSeconds = t,
                               .deliveredMah = f.amps * t / 3.6,
-                              .volts = f.volts + f.voltsRisePerHour * t / 3600.0f,
+                              .volts = volts,
                               .openCircuit = f.openCircuitFrom60 && t >= 30,
                               .timed = f.timed,
                               .cells = 8,
-                              .delay = 10};
+                              .delay = 10,
+                              .thresholdVolts = 0.08};
         const Backup b = backups.Judge(tick);
         if (b != Backup::None) {
             return {b, t};
@@ -48,33 +55,54 @@ TEST(ChargeLimitsEngine, EachBackupFiresAtItsLimitAndNotBefore) {
         int second;  // when it fires (-1: not within 40 hours)
     };
     constexpr int kH = 3600;
-    // A rising voltage (20 mV an hour, 8 cells) keeps the plateau test quiet.
-    const Feed rising{.voltsRisePerHour = 0.02f};
+    // A pack charging at 1C rises by far more than 40 mV a cell an hour: this keeps the plateau
+    // test quiet.
+    const Feed rising{.voltsRisePerHour = 0.5f};
+    // Falling by 0.1 mV a second from 0:10:00: the mean of the last 60 readings is 80 mV under
+    // the level 829.5 seconds later.
+    const Feed falling{.fallFrom = 600};
     // clang-format off
     const Case cases[] = {
         // 2000 mAh at 1 A: 150 % is 3000 mAh, after 3 hours; a timed charge too.
         {"capacity", {.ratedMah = 2000, .timerOn = false}, rising, Backup::Capacity, 3 * kH},
         {"capacity 120 %", {.ratedMah = 2000, .capacityPercent = 120, .timerOn = false}, rising,
          Backup::Capacity, 2 * kH + 1440},
-        {"capacity, timed", {.ratedMah = 2000, .timerOn = false}, {.timed = true},
-         Backup::Capacity, 3 * kH},
+        {"capacity, timed", {.ratedMah = 2000, .timerOn = false}, {.voltsRisePerHour = 0.5f,
+         .timed = true}, Backup::Capacity, 3 * kH},
         {"capacity unknown", {.timerOn = false}, rising, Backup::None, -1},
         {"capacity off", {.ratedMah = 2000, .capacityOn = false, .timerOn = false}, rising,
          Backup::None, -1},
         // 160 % of 2000 mAh at 1 A, with the capacity cut-off out of the way.
         {"timer, automatic", {.ratedMah = 2000, .capacityOn = false}, rising, Backup::Time,
          3 * kH + 720},
-        {"timer, unknown capacity", {}, rising, Backup::Time, 16 * kH},
+        {"timer, unknown capacity", {}, rising, Backup::Time, 24 * kH},
         {"timer, set", {.timerMinutes = 90}, rising, Backup::Time, 90 * 60},
         {"timer off", {.timerOn = false}, rising, Backup::None, -1},
-        {"timer, timed charge", {.timerMinutes = 90}, {.timed = true}, Backup::None, -1},
-        // Flat from the start: the first minute's mean at 1:59 is the highest, 30 minutes on.
-        {"plateau", {}, {}, Backup::Plateau, 119 + 30 * 60},
-        {"plateau 10 minutes", {.plateauMinutes = 10}, {}, Backup::Plateau, 119 + 10 * 60},
+        {"timer, timed charge", {.timerMinutes = 90}, {.voltsRisePerHour = 0.5f, .timed = true},
+         Backup::None, -1},
+        // Flat from the start, judged from 0:01:00 in blocks of 20 seconds: with the capacity
+        // unknown, over the limit's 30 minutes (90 blocks, the 90th complete at 0:30:59), flat
+        // three blocks in a row (0:31:39).
+        {"plateau", {}, {}, Backup::Plateau, 60 + 90 * 20 - 1 + 40},
+        {"plateau 10 minutes", {.plateauMinutes = 10}, {}, Backup::Plateau, 60 + 30 * 20 - 1 + 40},
+        // With the capacity known, the time to deliver 6 % of it: 432 s at 1 A, 22 blocks.
+        {"plateau at 0.5C, rated", {.ratedMah = 2000}, {}, Backup::Plateau,
+         60 + 22 * 20 - 1 + 40},
+        // At 0.05C that would be 144 minutes: the limit's 30 minutes hold.
+        {"plateau at 0.05C, rated", {.ratedMah = 20000}, {}, Backup::Plateau,
+         60 + 90 * 20 - 1 + 40},
         {"plateau off", {.timerOn = false, .plateauOn = false}, {}, Backup::None, -1},
+        // A timed charge runs its time over a flat voltage, unless the rate is brisk (0.5C).
         {"plateau, timed charge", {}, {.timed = true}, Backup::None, -1},
-        // Rising by just over the margin (4 mV for 8 cells) every half hour is still rising.
+        {"plateau, timed at 0.05C", {.ratedMah = 20000, .capacityOn = false}, {.timed = true},
+         Backup::None, -1},
+        {"plateau, timed at 0.5C", {.ratedMah = 2000}, {.timed = true}, Backup::FullTimed,
+         60 + 22 * 20 - 1 + 40},
+        // Rising by just over the margin (2 mV for 8 cells) between the halves of 30 minutes.
         {"slow rise", {.timerOn = false}, {.voltsRisePerHour = 0.0082f}, Backup::None, -1},
+        // The mean falls by the threshold: a peak charge ends, so does a timed one.
+        {"drop", {}, falling, Backup::Drop, 600 + 830},
+        {"drop, timed", {}, {.timed = true, .fallFrom = 600}, Backup::FullTimed, 600 + 830},
         // Open circuit from 0:00:30: judged from the first minute on, five seconds.
         {"removed", {}, {.openCircuitFrom60 = true}, Backup::Removed, 64},
         {"removed, timed", {}, {.openCircuitFrom60 = true, .timed = true}, Backup::Removed, 64},
@@ -125,26 +153,51 @@ TEST(ChargeLimitsEngine, StoredLimitsAreReadOnlyWhenSensible) {
 
 class LimitMatrix : public testing::TestWithParam<LimitScenario> {};
 
-TEST_P(LimitMatrix, EveryChargeEndsByItselfAndNoneIsOvercharged) {
+// What the end tests promise, scenario by scenario; the README's "Charge limits" says where
+// they cannot keep it (a single cell, and a pack that shows no drop, was full already and
+// whose capacity is not known).
+TEST_P(LimitMatrix, EveryChargeEndsByItselfBetweenFullAndOvercharged) {
     const LimitScenario& s = GetParam();
     const LimitOutcome o = RunLimitScenario(s);
+    const std::string end = EndReasonText(o.end, s.Timed() ? kTimedCharge : kPeakCharge);
     ASSERT_NE(o.end, ChargeEnd::None) << "ran for " << kRunawaySeconds / 3600 << " hours";
     EXPECT_TRUE(o.chargerOff);
-    // At most 160 % of what the pack truly holds, in all.
-    EXPECT_LE(o.deliveredPercent, 160.0);
-    // Never cut off before the pack is full (a pulled pack aside).
-    if (s.removeMinute < 0) {
-        EXPECT_GE(o.finalPercent, 100.0) << EndReasonText(o.end, kPeakCharge);
-    } else {
-        EXPECT_EQ(o.end, ChargeEnd::BatteryRemoved);
+    // Never told full by noise.
+    if (o.end == ChargeEnd::Completed && !s.Timed()) {
+        EXPECT_GE(o.finalPercent, 95.0) << end;
     }
-    // A pack that shows its drop is ended by the peak test, before any backup.
-    if (o.showsDrop && s.removeMinute < 0) {
-        EXPECT_EQ(o.end, ChargeEnd::Completed) << EndReasonText(o.end, kPeakCharge);
+    if (s.Pulled() && o.seconds >= s.removeMinute * 60) {
+        // Ended within ten seconds of the pull, and the record keeps the pack's peak, not the
+        // open circuit's voltage.
+        EXPECT_EQ(o.end, ChargeEnd::BatteryRemoved) << end;
+        EXPECT_LE(o.seconds, s.removeMinute * 60 + 10);
+        EXPECT_LT(std::stod(o.maxVolts), 18.5) << o.maxVolts;
+        return;
+    }
+    // No "Battery removed" or "disconnected" while current flows (a pack pulled later was full
+    // before).
+    EXPECT_NE(o.end, ChargeEnd::BatteryRemoved);
+    EXPECT_NE(o.end, ChargeEnd::BatteryDisconnected);
+    if (s.Timed() && s.initialPercent < 100) {
+        EXPECT_EQ(o.end, ChargeEnd::Completed) << "a timed charge of an empty pack runs its time";
+        return;
+    }
+    if (s.cells < 4 || (s.noPeak && s.ratedFactor == 0 && (s.initialPercent == 100 || s.Timed()))) {
+        return;
+    }
+    if (s.ratedFactor == 0.5) {
+        // The capacity cut-off at 150 % of half the pack ends it early, as it was told to.
+        EXPECT_LE(o.finalPercent, 140.0) << end;
+    } else if (s.ratedFactor == 2) {
+        EXPECT_GE(o.finalPercent, 100.0) << end;
+        EXPECT_LE(o.finalPercent, 140.0) << end;
+    } else {
+        EXPECT_GE(o.finalPercent, 100.0) << end;
+        EXPECT_LE(o.finalPercent, 130.0) << end;
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Scenarios, LimitMatrix, testing::ValuesIn(AllLimitScenarios()),
+INSTANTIATE_TEST_SUITE_P(Scenarios, LimitMatrix, testing::ValuesIn(TestedLimitScenarios()),
                          [](const testing::TestParamInfo<LimitScenario>& info) {
                              std::string name = info.param.Name();
                              for (char& ch : name) {

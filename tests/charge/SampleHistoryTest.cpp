@@ -161,16 +161,70 @@ TEST(SampleHistory, RisingEdgesRaiseTheStoredSamples) {
         EXPECT_FLOAT_EQ(head->next->next->voltage, 9.04f);
     }
     {
-        // A current step raises the stored currents and brings the saved peak back.
+        // A current step raises the stored currents at once, but brings the saved peak back
+        // only when it lasts: one reading of a noisy converter is no step.
         SampleHistory history;
         history.savedPeakVoltage = 11.5f;
         history.peakVoltage = 9.0f;
-        Add(history, 9.0f, 0.50f, 0, 0, 1);
-        Add(history, 9.0f, 0.50f, 0, 0, 2);
-        Add(history, 9.0f, 0.60f, 0, 0, 3);
+        Add(history, 9.0f, 0.50f, 0, 0, 1, 60);
+        Add(history, 9.0f, 0.50f, 0, 0, 2, 60);
+        Add(history, 9.0f, 0.60f, 0, 0, 3, 60);
         EXPECT_FLOAT_EQ(history.sampleHead->next->current, 0.60f);
         EXPECT_FLOAT_EQ(history.sampleHead->next->next->current, 0.60f);
+        for (int s = 4; s < 3 + SampleHistory::kLastingSeconds; ++s) {
+            EXPECT_FLOAT_EQ(history.peakVoltage, 9.0f) << s;
+            Add(history, 9.0f, 0.60f, 0, 0, s, 60);
+        }
         EXPECT_FLOAT_EQ(history.peakVoltage, 11.5f);
+    }
+}
+
+TEST(SampleHistory, OnlyACurrentChangeThatLastsRestartsThePeak) {
+    // Tracking from the start (delay 5), at 9 V: the band is +0.02 / -0.04 A around 0.50 A.
+    struct Case {
+        const char* name;
+        std::vector<float> amps;  // after ten steady seconds at 0.50 A
+        int restartsAt;           // the sample (1-based) whose arrival restarts the peak; 0: none
+        float saved;              // the peak kept: a rise first brings back the saved one (none)
+    };
+    std::vector<float> noisy;
+    for (int i = 0; i < 600; ++i) {
+        noisy.push_back(i % 3 == 0 ? 0.56f : i % 3 == 1 ? 0.45f : 0.50f);
+    }
+    std::vector<float> nineHigh(9, 0.60f);
+    nineHigh.push_back(0.50f);
+    nineHigh.insert(nineHigh.end(), 9, 0.60f);
+    const Case cases[] = {
+        {"noise of 0.06 A either way", noisy, 0, 0},
+        {"a step up that lasts", std::vector<float>(12, 0.60f), 10, 8.9f},
+        {"a step down that lasts", std::vector<float>(12, 0.40f), 10, 9.5f},
+        {"nine seconds up, one back, nine up", nineHigh, 0, 0},
+        {"inside the band", std::vector<float>(30, 0.515f), 0, 0},
+    };
+    for (const Case& c : cases) {
+        SampleHistory history;
+        int second = 0;
+        auto add = [&](float volts, float amps) {
+            ++second;
+            Add(history, volts, amps, 0, second / 60, second % 60, 5);
+        };
+        for (int i = 0; i < 10; ++i) {
+            add(9.0f, 0.50f);
+        }
+        history.peakVoltage = 9.5f;  // a peak to lose
+        int restarted = 0;
+        for (size_t i = 0; i < c.amps.size() && restarted == 0; ++i) {
+            add(8.9f, c.amps[i]);
+            if (history.peakVoltage != 9.5f) {
+                restarted = static_cast<int>(i) + 1;
+            }
+        }
+        EXPECT_EQ(restarted, c.restartsAt) << c.name;
+        if (c.restartsAt != 0) {
+            EXPECT_FLOAT_EQ(history.peakVoltage, 8.9f) << c.name;
+            EXPECT_FLOAT_EQ(history.savedPeakVoltage, c.saved) << c.name;
+            EXPECT_NEAR(history.referenceCurrent, c.amps[0], 1e-6) << c.name;
+        }
     }
 }
 
