@@ -76,7 +76,7 @@ CChargeLimitsDlg::CChargeLimitsDlg(const ChargeLimits& limits, const QString& pa
     grid->addWidget(m_editTimer, row, 1);
     auto* timerNote = new QLabel(
         "minutes of peak charge (empty: 160% of the rated capacity at the measured "
-        "current, 16 hours while it is not known)",
+        "current, 24 hours while it is not known)",
         this);
     timerNote->setWordWrap(true);
     grid->addWidget(timerNote, row++, 2);
@@ -86,7 +86,12 @@ CChargeLimitsDlg::CChargeLimitsDlg(const ChargeLimits& limits, const QString& pa
     m_editPlateau = NumberField(this, limits.plateauMinutes, false, "Voltage plateau");
     grid->addWidget(m_chkPlateau, row, 0);
     grid->addWidget(m_editPlateau, row, 1);
-    grid->addWidget(new QLabel("minutes without a rise end a peak charge", this), row++, 2);
+    auto* plateauText = new QLabel(
+        "minutes at most without a rise end a peak charge (at a brisk rate, the time to deliver "
+        "6% of the rated capacity)",
+        this);
+    plateauText->setWordWrap(true);
+    grid->addWidget(plateauText, row++, 2);
 
     m_chkRemoved = new QCheckBox(
         "&Battery removed: an open circuit for 5 seconds after the "

@@ -2,6 +2,7 @@
 // builds it, on the simulated box and a throw-away profile, and grabbed off screen.
 
 #include <QApplication>
+#include <cmath>
 #include <QDialog>
 #include <QDir>
 #include <QFile>
@@ -186,8 +187,9 @@ int main(int argc, char** argv) {
                ok = Save(*graph, out + "/charge-graph-backup.png") && ok;
            });
     {
-        // Two years of an AA pack's charges, wearing slowly, a few stopped by hand (in a history
-        // of their own, without the charges above).
+        // Two years of an AA pack's charges, wearing slowly: most from empty, a few top-ups of
+        // the full pack and a few stopped by hand (in a history of their own, without the
+        // charges above).
         qputenv("XDG_DATA_HOME", QFile::encodeName(dir.path() + "/history-shot"));
         StoreChargeLimits(profile, 0, {.ratedMah = 2000});
         ChargeHistory history;
@@ -197,14 +199,20 @@ int main(int argc, char** argv) {
             HistoryCharge c;
             c.packId = id;
             c.packName = "AA Pack";
+            c.settings = "12080101080000001";  // Ni-MH, 8 cells, at 1 A
             c.started = QDateTime(QDate(2025, 1, 10).addDays(i * 24), QTime(19, 5));
             const bool stopped = i % 7 == 3;
+            const bool topUp = i % 5 == 4;
             const double capacity = 2080 - i * 14.5 + (i * 37 % 11) * 6;
-            const int seconds = int((stopped ? 0.4 : 1.0) * capacity * 3.6);
+            // A full charge from empty puts in 1.2 times what the pack holds.
+            const double share = topUp ? 0.12 : stopped ? 0.5 : 1.2;
+            const int seconds = int(share * capacity * 3.6);
             for (int t = 1; t <= seconds; ++t) {
                 const double x = double(t) / seconds;
-                c.curve.push_back(
-                    {t, float(12.3 + 1.1 * x * x * x - (x > 0.97 ? (x - 0.97) * 3 : 0)), 1.0f});
+                const double volts = topUp ? 13.62 + 0.06 * std::min(1.0, x * 3) - 0.05 * x
+                                           : 12.25 + 1.4 * std::pow(stopped ? x * 0.4 : x, 3) -
+                                                 (x > 0.97 && !stopped ? (x - 0.97) * 3 : 0);
+                c.curve.push_back({t, float(volts), 1.0f});
             }
             FillFiguresFromCurve(c);
             c.ended = c.started.addSecs(c.seconds);
