@@ -1,9 +1,11 @@
 #pragma once
 // The backup cut-offs behind the end-of-charge test. The negative delta-V is known to fail: at
-// low rates a Ni-MH pack shows a flat top and no drop, an aged pack a weak one, and a pack
-// pulled after the first minute leaves the charger on an open circuit. Each of these ends a
-// charge that the peak test would let run on; none of them ends a charge that the peak test,
-// the set time or the first-minute test ends first.
+// low rates a Ni-MH pack shows a flat top and no drop, an aged pack a weak one, a pack pulled
+// after the first minute leaves the charger on an open circuit, and a converter's noise is as
+// large as one cell's drop. Each of these ends a charge that the peak test would let run on, and
+// a timed charge of a pack that is clearly full already; with steady current and little noise,
+// none of them ends a charge that the peak test, the set time or the first-minute test ends
+// first. The mean voltage they watch also tells the peak test whether its peak is real.
 
 #include <cstdint>
 #include <cstddef>
@@ -50,14 +52,16 @@ inline constexpr int kRemovedSeconds = 5;
 
 // The voltage plateau (zero delta-V). The voltage of a charging pack keeps rising; a full pack
 // with no drop stays flat. Flat means: over a window of block means (kBlockSeconds each), the
-// newer half's mean is less than kFlatVoltsPerCell a cell above the older half's. The window
-// scales with the charge rate, so that a flat top is overcharged by about the same share of the
-// pack at every rate: the time to deliver kPlateauCapacityShare of the rated capacity at the
-// measured current, or, with the capacity unknown, kPlateauElapsedShare of the charge time so
-// far (once the pack has shown the steep rise before full; the limit's minutes until then);
-// never longer than the limit's minutes, never shorter than kShortestPlateauSeconds, and as long
-// as the measured noise needs for the halves' means to tell kFlatVoltsPerCell apart (their
-// difference's noise at most 1 / kFlatNoiseSigmas of it).
+// newer half's mean is less than a threshold above the older half's. The window scales with the
+// charge rate, so that a flat top is overcharged by about the same share of the pack at every
+// rate: the time to deliver kPlateauCapacityShare of the rated capacity at the measured current,
+// or, with the capacity unknown, kPlateauElapsedShare of the charge time so far (once the pack
+// has shown the steep rise before full; the limit's minutes until then); never longer than the
+// limit's minutes, never shorter than kShortestPlateauSeconds. The threshold is
+// kFlatVoltsPerCell a cell, or more where the rate is known (below). Noise lengthens the window,
+// up to kLongestNoiseShare of it, until a true flat shows (the threshold kSeeFlatSigmas of the
+// halves' noise) and a rising pack cannot look flat (its least rise kFlatNoiseSigmas of that
+// noise above the threshold).
 inline constexpr int kBlockSeconds = 20;
 inline constexpr double kFlatVoltsPerCell = 0.00025;
 inline constexpr double kPlateauCapacityShare = 0.06;
@@ -92,7 +96,7 @@ inline constexpr double kAccelerationFactor = 1.5;
 // threshold from the highest such mean. It backs up the single readings' test, and tells a
 // peak that noise made from one that is there: the single readings' end is taken only once the
 // means have fallen by kConfirmShare of the threshold, and by more than kNoiseSigmas of their
-// difference's noise (a fall of the highest of many means to the lowest: four sigmas are passed
+// difference's noise (the fall from the highest of many means to the lowest passes four sigmas
 // by noise alone within hours).
 inline constexpr int kSmoothSeconds = 60;
 inline constexpr double kConfirmShare = 0.5;
@@ -117,7 +121,7 @@ struct BackupTick {
     double deliveredMah;     // the charge delivered so far
     float volts;
     bool openCircuit;  // the voltage reads as the charger with no battery on it, and no current
-    bool timed;        // a timed charge: only the capacity and removal limits apply
+    bool timed;        // a timed charge: the capacity and removal limits, and a full pack
     int32_t cells;     // the charge properties' number of cells
     int32_t delay;     // the peak detection delay: the plateau is not judged before it
     double thresholdVolts = 0.0;  // the charge properties' threshold
