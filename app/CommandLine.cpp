@@ -197,7 +197,8 @@ std::string HelpText(const std::string& program) {
            "  2  the command line is not understood\n"
            "  3  --check-port, charge: the port cannot be driven\n"
            "  4  charge: the charger or the battery missing\n"
-           "  5  charge: ended by a backup cut-off (the peak was not detected)\n"
+           "  5  charge: ended by a backup cut-off (the peak was not detected), or a timed\n"
+           "     charge ended early because the pack was already full\n"
            "  6  charge: stopped (Ctrl+C, SIGTERM)\n";
 }
 
