@@ -29,8 +29,9 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
             };
             if (value("--port", line.port)) {
                 line.portGiven = true;
-            } else if (value("--pack", line.chargePack) || value("--timed", line.chargeTimed) ||
-                       value("--format", line.chargeFormat)) {
+            } else if (value("--timed", line.chargeTimed)) {
+                line.chargeTimedGiven = true;
+            } else if (value("--pack", line.chargePack) || value("--format", line.chargeFormat)) {
             } else if (a == "--keep-stopped") {
                 line.keepStopped = true;
             } else {

@@ -27,6 +27,7 @@ struct CommandLine {
     bool json = false;     // --format json (packs, pack); text otherwise
     // charge: its own options, as text (checked by the charge itself).
     std::string chargePack, chargeTimed, chargeFormat;
+    bool chargeTimedGiven = false;  // --timed, even with an empty value
     bool keepStopped = false;
 };
 

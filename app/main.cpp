@@ -52,12 +52,13 @@ int RunChargeCommand(int argc, char** argv, const CommandLine& line) {
     TerminalChargeOptions options;
     options.pack = line.chargePack;
     options.keepStopped = line.keepStopped;
-    if (!line.chargeTimed.empty()) {
+    if (line.chargeTimedGiven) {
+        // An empty time is no peak charge in disguise: it is refused like any other.
         options.timed =
             ParseChargeTime(line.chargeTimed, options.hours, options.minutes, options.seconds);
         if (!options.timed) {
             std::fprintf(stderr,
-                         "kvc410: --timed takes H:MM:SS (up to 59:59:59)\nTry kvc410 "
+                         "kvc410: --timed takes H:MM:SS (0:00:01 up to 59:59:59)\nTry kvc410 "
                          "--help.\n");
             return kExitUsage;
         }

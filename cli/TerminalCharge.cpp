@@ -277,11 +277,12 @@ bool ParseChargeTime(const std::string& text, int& hours, int& minutes, int& sec
             return false;
         }
     }
-    // The last part is the seconds: "1:30:00", "30:00", "45".
+    // The last part is the seconds: "1:30:00", "30:00", "45". A time of nothing would end the
+    // charge at its first measurement, before the pack has been measured once.
     seconds = parts[count - 1];
     minutes = count >= 2 ? parts[count - 2] : 0;
     hours = count == 3 ? parts[0] : 0;
-    return hours <= 59 && minutes <= 59 && seconds <= 59;
+    return hours <= 59 && minutes <= 59 && seconds <= 59 && hours + minutes + seconds > 0;
 }
 
 int RunTerminalCharge(int argc, char** argv, const TerminalChargeOptions& options) {

@@ -117,6 +117,13 @@ TEST(TerminalCharge, EachEndHasItsExitStatusAndLeavesTheChargerOff) {
          false},
         {"bad time", {"--port", "sim:speed=100", "--timed", "1:60:00"}, kPackProfile, 2, nullptr,
          false},
+        {"empty time", {"--port", "sim:speed=100", "--timed", ""}, kPackProfile, 2, nullptr,
+         false},
+        {"no time", {"--port", "sim:speed=100", "--timed=0:00:00"}, kPackProfile, 2, nullptr,
+         false},
+        // A timed charge of a pack that is full already ends early, as a backup does.
+        {"full before time", {"--port", "sim:speed=100,capacity=300,current=0.6,charge=100",
+         "--timed", "1:00:00"}, kPackProfile, 5, "Summary, Full before time, ", true},
         {"bad port", {"--port", "bogus"}, kPackProfile, 2, nullptr, false},
     };
     // clang-format on
