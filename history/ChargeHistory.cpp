@@ -242,7 +242,7 @@ ChargeHistory::State ChargeHistory::Open() {
     return m_state;
 }
 
-bool ChargeHistory::Add(const HistoryCharge& c) {
+bool ChargeHistory::Add(const HistoryCharge& c, bool ownsSource) {
     if (m_state != State::Writable) {
         return false;
     }
@@ -252,6 +252,19 @@ bool ChargeHistory::Add(const HistoryCharge& c) {
         return false;
     }
     QSqlQuery q(db);
+    if (ownsSource && !c.source.isEmpty()) {
+        q.prepare("UPDATE charges SET source = NULL WHERE source = ?");
+        q.addBindValue(c.source);
+        if (!q.exec()) {
+            const QString why = Reason(q.lastError());
+            db.rollback();
+            m_problem = QString(
+                            "The charge history \"%1\" cannot be added to, because %2. Charging "
+                            "and the packs are not affected.")
+                            .arg(m_path, why);
+            return false;
+        }
+    }
     q.prepare(
         "INSERT INTO charges (pack_id, pack_name, started, ended, end_reason, settings, limits, "
         "mah, peak_volts, seconds, average_amps, samples, curve, source) VALUES "

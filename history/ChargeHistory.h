@@ -65,9 +65,11 @@ public:
     QString Problem() const { return m_problem; }
     const QString& Path() const { return m_path; }
 
-    // One charge, in one transaction. A charge whose source is already there is not added
-    // again (and that is no failure).
-    bool Add(const HistoryCharge& charge);
+    // One charge, in one transaction. A log taken in whose source is already there is not
+    // added again (and that is no failure). A charge just recorded owns its log (ownsSource): a
+    // row that named the same file before (its log deleted, or written over) lets go of it, and
+    // the new charge is added all the same.
+    bool Add(const HistoryCharge& charge, bool ownsSource = false);
 
     // The charges of a pack, oldest first: by its id, and those of its name that have none.
     std::vector<HistoryCharge> Charges(const QString& packId, const QString& packName,

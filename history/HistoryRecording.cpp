@@ -85,7 +85,8 @@ void HistoryWriter::Submit(HistoryCharge charge) {
     m_pool.start([this, charge = std::move(charge)] {
         ChargeHistory history(m_path);
         const ChargeHistory::State state = history.Open();
-        const bool written = state == ChargeHistory::State::Writable && history.Add(charge);
+        const bool written =
+            state == ChargeHistory::State::Writable && history.Add(charge, true);
         const QString problem = history.Problem();
         QMetaObject::invokeMethod(this, [this, written, state, problem] {
             if (!problem.isEmpty()) {

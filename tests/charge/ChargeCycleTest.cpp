@@ -11,11 +11,14 @@
 #include <QListWidget>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <atomic>
 #include <clocale>
 #include <cstdlib>
+#include <thread>
 
 #include "app/CChargerDlg.h"
 #include "app/Templates.h"
+#include "charge/ChargeLogFile.h"
 #include "controls/CGifPicture.h"
 #include "controls/CSkinButton.h"
 #include "packs/CConfirmDlg.h"
@@ -342,3 +345,31 @@ TEST(ChargeCycle, ASampleThatCannotBeStoredStopsTheCharge) {
 }
 
 }  // namespace
+
+TEST(ChargeCycle, LogsEndingAtOnceNeverWriteOverEachOther) {
+    // Two programs on two ports ending charges of one pack in the same minute write their logs
+    // at the same moment: every log keeps a name of its own.
+    QDir(ChargeLogFolder()).removeRecursively();
+    SetLocalTimeForTests(&kLogTime);
+    ChargeSample samples[2] = {{12.5f, 1.0f, 2, 0, 0, nullptr}, {12.4f, 1.0f, 1, 0, 0, nullptr}};
+    samples[0].next = &samples[1];
+    constexpr int kRounds = 20;
+    std::atomic<int> failed{0};
+    for (int round = 0; round < kRounds; ++round) {
+        auto write = [&] {
+            QString place, why;
+            if (!WriteChargeLogFile(&samples[0], "AA", place, why)) {
+                ++failed;
+            }
+        };
+        std::thread a(write);
+        std::thread b(write);
+        a.join();
+        b.join();
+    }
+    EXPECT_EQ(failed, 0);
+    const QStringList logs = QDir(ChargeLogFolder()).entryList(QDir::Files | QDir::Hidden);
+    EXPECT_EQ(logs.size(), 2 * kRounds) << logs.join(", ").toStdString();
+    SetLocalTimeForTests(nullptr);
+    QDir(ChargeLogFolder()).removeRecursively();
+}

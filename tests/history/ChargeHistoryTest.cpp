@@ -230,6 +230,16 @@ TEST(History, TakesEachLogInOnceAndNotTheLogOfAChargeAlreadyIn) {
     EXPECT_NEAR(history.Charges("", "Gone", false)[0].mah, 2000.0, 1e-9);
     EXPECT_EQ(history.Charges("id-Live", "Live", false).size(), 1u);
     EXPECT_EQ(history.Packs().size(), 3u);
+    // A charge that ends in the same minute as one whose log was deleted (or written over by
+    // another port's) gets the same log name: it is kept too, and the name is its own now.
+    HistoryCharge again = MadeUp("Live", 2, 2.0f, "Peak detected");
+    again.source = live.source;
+    ASSERT_TRUE(history.Add(again, true));
+    const std::vector<HistoryCharge> lives = history.Charges("id-Live", "Live", false);
+    ASSERT_EQ(lives.size(), 2u);
+    EXPECT_TRUE(lives[0].source.isEmpty());
+    EXPECT_EQ(lives[1].source, live.source);
+    EXPECT_EQ(history.ImportLogs(logs.path(), ids, &refused), 0);
 }
 
 TEST(History, ADatabaseInTroubleIsSaidWithItsPlaceAndNothingElseIsTouched) {
