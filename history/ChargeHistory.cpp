@@ -1,7 +1,5 @@
 #include "history/ChargeHistory.h"
 
-#include "packs/PackFormats.h"
-
 #include <QAtomicInteger>
 #include <QDir>
 #include <QFileInfo>
@@ -17,6 +15,7 @@
 #include "charge/CycleTexts.h"
 #include "graph/ChargeLogReader.h"
 #include "graph/GraphScale.h"
+#include "packs/PackFormats.h"
 
 namespace {
 
@@ -45,6 +44,8 @@ const char* const kSchema[] = {
 };
 
 constexpr const char* kTimeFormat = "yyyy-MM-ddTHH:mm:ss";
+// The end reason of a charge taken in from a log, which does not say how it ended.
+constexpr const char* kUnknownEnd = "unknown";
 
 QString Columns(bool withCurves) {
     // Without the curves, their first minute, for the voltage each charge began with.
@@ -252,17 +253,21 @@ bool ChargeHistory::Add(const HistoryCharge& c, bool ownsSource) {
         return false;
     }
     QSqlQuery q(db);
+    // Not written this time; the next charge tries again.
+    auto failed = [&](const QSqlError& error) {
+        const QString why = Reason(error);
+        db.rollback();
+        m_problem = QString(
+                        "The charge history \"%1\" cannot be added to, because %2. Charging "
+                        "and the packs are not affected.")
+                        .arg(m_path, why);
+        return false;
+    };
     if (ownsSource && !c.source.isEmpty()) {
         q.prepare("UPDATE charges SET source = NULL WHERE source = ?");
         q.addBindValue(c.source);
         if (!q.exec()) {
-            const QString why = Reason(q.lastError());
-            db.rollback();
-            m_problem = QString(
-                            "The charge history \"%1\" cannot be added to, because %2. Charging "
-                            "and the packs are not affected.")
-                            .arg(m_path, why);
-            return false;
+            return failed(q.lastError());
         }
     }
     q.prepare(
@@ -286,14 +291,7 @@ bool ChargeHistory::Add(const HistoryCharge& c, bool ownsSource) {
     q.addBindValue(PackCurve(c.curve));
     q.addBindValue(c.source.isEmpty() ? QVariant(QMetaType(QMetaType::QString)) : c.source);
     if (!q.exec() || !db.commit()) {
-        const QString why = Reason(q.lastError().isValid() ? q.lastError() : db.lastError());
-        db.rollback();
-        // Not written this time; the next charge tries again.
-        m_problem = QString(
-                        "The charge history \"%1\" cannot be added to, because %2. Charging "
-                        "and the packs are not affected.")
-                        .arg(m_path, why);
-        return false;
+        return failed(q.lastError().isValid() ? q.lastError() : db.lastError());
     }
     return true;
 }
@@ -402,7 +400,7 @@ int ChargeHistory::ImportLogs(const QString& folder,
         c.curve = std::move(read.points);
         FillFiguresFromCurve(c);
         c.ended = c.started.addSecs(c.seconds);
-        c.endReason = "unknown";
+        c.endReason = kUnknownEnd;
         c.source = file;
         if (!Add(c)) {
             break;
@@ -427,9 +425,15 @@ float StartVolts(const std::vector<CurvePoint>& curve) {
 }
 
 bool IsFullCharge(const QString& endReason) {
-    return endReason == "Peak detected" || endReason == "Peak detected (averaged)" ||
-           endReason == "Capacity limit" || endReason == "Time limit" ||
-           endReason == "Voltage plateau" || endReason == "Full before time";
+    // The words the charge's end was stored under: the peak, or an end that the pack's being
+    // full brought about.
+    for (ChargeEnd end : {ChargeEnd::Completed, ChargeEnd::AveragedPeak, ChargeEnd::CapacityLimit,
+                          ChargeEnd::TimeLimit, ChargeEnd::VoltagePlateau, ChargeEnd::FullEarly}) {
+        if (endReason == QString::fromStdString(EndReasonText(end, kPeakCharge))) {
+            return true;
+        }
+    }
+    return false;
 }
 
 ChargeReading ReadCharge(const HistoryCharge& c) {
@@ -458,8 +462,11 @@ ChargeReading ReadCharge(const HistoryCharge& c) {
 
 QString ChargeKindText(const HistoryCharge& c, const ChargeReading& r) {
     if (!r.endedFull) {
-        return c.endReason == "Timed" ? "timed" : c.endReason == "unknown" ? "not known"
-                                                                           : "cut short";
+        if (c.endReason == QString::fromStdString(EndReasonText(ChargeEnd::Completed,
+                                                                kTimedCharge))) {
+            return "timed";
+        }
+        return c.endReason == kUnknownEnd ? "not known" : "cut short";
     }
     switch (r.start) {
         case ChargeStart::Empty:
