@@ -62,7 +62,7 @@ public:
     void StartCycle();
     // Stops by hand; asks whether to store the charge when a pack is current and askToStore.
     void StopCycle(bool askToStore);
-    void EndCycle(bool disconnected);
+    void EndCycle(bool quiet);
     int WriteChargeLog();
     int PlayWaveResource(const char* name);
 

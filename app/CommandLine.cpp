@@ -200,7 +200,11 @@ std::string HelpText(const std::string& program) {
            "  4  charge: the charger or the battery missing\n"
            "  5  charge: ended by a backup cut-off (the peak was not detected), or a timed\n"
            "     charge ended early because the pack was already full\n"
-           "  6  charge: stopped (Ctrl+C, SIGTERM)\n";
+           "  6  charge: stopped (Ctrl+C, SIGTERM)\n"
+           "  7  charge: interrupted: the program stopped measuring (stopped, or held by\n"
+           "     its output) and the watchdog switched the charger off\n"
+           "  8  charge: standard output could not be written (the charge's record and\n"
+           "     log are kept)\n";
 }
 
 std::string VersionText() {

@@ -15,6 +15,8 @@ inline constexpr int kExitPortUnusable = 3;  // --check-port, charge: the port c
 inline constexpr int kExitDisconnected = 4;  // the charger or the battery missing
 inline constexpr int kExitBackup = 5;        // a backup cut-off: the peak was not detected
 inline constexpr int kExitStopped = 6;       // stopped by a signal (Ctrl+C, SIGTERM)
+inline constexpr int kExitInterrupted = 7;   // the watchdog switched off a program that stalled
+inline constexpr int kExitOutputFailed = 8;  // standard output could not be written
 
 struct CommandLine {
     enum class Action { Run, Help, Version, CheckPort, Usage, Packs, Pack, Charge };

@@ -188,7 +188,9 @@ void CChargerDlg::OnEnded(ChargeEnd reason) {
         return;
     }
     m_lastEnd = reason;
-    EndCycle(reason == ChargeEnd::ChargerDisconnected || reason == ChargeEnd::BatteryDisconnected);
+    // No chime for a pack that is not full: missing, or interrupted by the watchdog.
+    EndCycle(reason == ChargeEnd::ChargerDisconnected || reason == ChargeEnd::BatteryDisconnected ||
+             reason == ChargeEnd::Interrupted);
     // The user may be working in another window: the desktop tells them the charge is over,
     // and insists when the peak was never seen.
     if (m_notify) {
@@ -199,7 +201,7 @@ void CChargerDlg::OnEnded(ChargeEnd reason) {
     }
 }
 
-void CChargerDlg::EndCycle(bool disconnected) {
+void CChargerDlg::EndCycle(bool quiet) {
     m_btnStart->setText(kStart);
     KillTimer(kMeasurementTimer);
     KillTimer(kClockTimer);
@@ -240,7 +242,7 @@ void CChargerDlg::EndCycle(bool disconnected) {
         m_picture->Load(builtIn);
     }
     m_picture->Draw();
-    if (!disconnected) {
+    if (!quiet) {
         PlayWaveResource("Cool");
     }
 }

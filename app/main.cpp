@@ -9,6 +9,7 @@
 #include "cli/PackCommands.h"
 #include "cli/TerminalCharge.h"
 #include "platform/DesktopNotifier.h"
+#include "platform/SignalGuard.h"
 
 namespace {
 // Whether a display to show a window on is named at all (X11, Wayland, or a Qt platform chosen
@@ -78,6 +79,7 @@ int RunChargeCommand(int argc, char** argv, const CommandLine& line) {
 }
 
 int main(int argc, char** argv) {
+    RememberProgramArguments(argc, argv);
     // The command line is read before any window exists: --help, --version and --check-port
     // work without a display.
     std::vector<std::string> arguments(argv + 1, argv + argc);

@@ -5,6 +5,7 @@
 #include "charge/CycleTexts.h"
 #include "hardware/Converter.h"
 #include "hardware/Measure.h"
+#include "platform/PortDriver.h"
 
 namespace {
 constexpr double kThresholdVolts = 0.01;  // the threshold is kept in hundredths of a volt
@@ -25,6 +26,10 @@ std::string WhatToCheck(ChargeEnd end) {
         case ChargeEnd::FullEarly:
             return "The pack was full before the set time: it was ended early, so as not to "
                    "overcharge it.";
+        case ChargeEnd::Interrupted:
+            return "KVC410 stopped measuring for some seconds (the program was stopped, or "
+                   "waited on its output), so the charger was switched off for it. The pack is "
+                   "not full: start the charge again.";
         default:
             break;
     }
@@ -48,6 +53,8 @@ void ChargeCycle::Start() {
     m_ampSecondTotal = 0.0f;
     m_packPeak = 0.0f;
     m_backups.Reset();
+    // Watched from here: the first measurement switches the charger on.
+    ArmChargerWatchdog();
     for (ChargeObserver* o : m_observers) {
         o->OnStarted();
     }
@@ -60,6 +67,7 @@ void ChargeCycle::Stop() {
     const bool wasCharging = m_bCharging;
     if (wasCharging) {
         ChargerOff();
+        DisarmChargerWatchdog();
     }
     m_bCharging = false;
     m_end = ChargeEnd::Stopped;
@@ -71,7 +79,24 @@ void ChargeCycle::Stop() {
     }
 }
 
+bool ChargeCycle::ChargerTakenAway() {
+    // Told to end (the signal's handler has switched off and the window or terminal stops the
+    // charge next): a box measured with the charger off is no charge to judge.
+    if (ChargerOffLatched()) {
+        return true;
+    }
+    if (ChargerWatchdogTripped()) {
+        End(ChargeEnd::Interrupted);
+        return true;
+    }
+    return false;
+}
+
 void ChargeCycle::MeasurementTick() {
+    if (ChargerTakenAway()) {
+        return;
+    }
+    ChargerWatchdogBeat();
     const std::string seconds = m_texts.seconds;
     const std::string minutes = m_texts.minutes;
     const std::string hours = m_texts.hours;
@@ -80,6 +105,11 @@ void ChargeCycle::MeasurementTick() {
     float volts = 0.0f;
     float amps = 0.0f;
     Measure(voltText, currText, volts, amps);
+    // Stopped in the middle of the conversions, the program finds the charger switched off
+    // under them: their reading is not the pack's.
+    if (ChargerTakenAway()) {
+        return;
+    }
     const ChargeSettings& s = m_settings;
     if (!m_history.AddSample(volts, amps, seconds, minutes, hours, s.delay, s.chargeType)) {
         End(ChargeEnd::SampleLost);
@@ -196,6 +226,7 @@ bool ChargeCycle::PeakIsReal() const {
 
 void ChargeCycle::End(ChargeEnd reason) {
     ChargerOff();
+    DisarmChargerWatchdog();
     if (reason == ChargeEnd::BatteryRemoved || reason == ChargeEnd::BatteryDisconnected) {
         // The open circuit's voltage is no peak of the pack.
         m_texts.maxVolts = FormatMaxVoltage(m_packPeak);

@@ -31,6 +31,9 @@ enum class ChargeEnd {
     // a timed charge of a pack that is already full:
     AveragedPeak,  // the mean voltage fell by the threshold from its highest
     FullEarly,     // a timed charge whose pack peaked or went flat before the time was up
+    // The program stopped measuring (frozen, or blocked on its output) and the watchdog
+    // switched the charger off in its place.
+    Interrupted,
 };
 
 // Whether an end needs the user to look at the pack: the peak was never seen.
@@ -100,6 +103,9 @@ public:
 
 private:
     void End(ChargeEnd reason);
+    // The charger was switched off from outside the engine (a signal, the watchdog): true when
+    // this measurement must not go on; after the watchdog the charge has ended as Interrupted.
+    bool ChargerTakenAway();
     void TextsChanged();
     // Whether a peak the end-of-charge test found is more than noise.
     bool PeakIsReal() const;

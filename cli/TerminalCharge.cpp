@@ -9,6 +9,7 @@
 #include <QJsonObject>
 #include <QThreadPool>
 #include <QTimer>
+#include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 
@@ -25,6 +26,7 @@
 #include "limits/ChargeLimitsStore.h"
 #include "packs/PackBook.h"
 #include "packs/PackFormats.h"
+#include "platform/BoundedOutput.h"
 #include "platform/DesktopNotifier.h"
 #include "platform/LocalTime.h"
 #include "platform/PortDriver.h"
@@ -34,8 +36,47 @@
 
 namespace {
 
+// Standard output and standard error while a charge runs: the tick never waits for a terminal
+// held by Ctrl+S or a pipe nobody reads. Far more than a reader that keeps up ever holds back
+// (a day of CSV lines is 3 MB).
+constexpr size_t kOutputBuffer = 8u << 20;
+constexpr size_t kErrorBuffer = 1u << 20;
+BoundedOutput* g_out = nullptr;
+BoundedOutput* g_err = nullptr;
+
 void Say(const std::string& text) {
-    std::fprintf(stderr, "kvc410: %s\n", text.c_str());
+    const std::string line = "kvc410: " + text + "\n";
+    if (g_err != nullptr) {
+        g_err->Write(line);
+    } else {
+        std::fputs(line.c_str(), stderr);
+    }
+}
+
+void Print(const char* format, ...) __attribute__((format(printf, 1, 2)));
+void Print(const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    char small[512];
+    va_list again;
+    va_copy(again, args);
+    const int length = std::vsnprintf(small, sizeof small, format, args);
+    va_end(args);
+    std::string text;
+    if (length >= 0 && static_cast<size_t>(length) < sizeof small) {
+        text.assign(small, static_cast<size_t>(length));
+    } else if (length > 0) {
+        text.resize(static_cast<size_t>(length) + 1);
+        std::vsnprintf(text.data(), text.size(), format, again);
+        text.resize(static_cast<size_t>(length));
+    }
+    va_end(again);
+    if (g_out != nullptr) {
+        g_out->Write(text);
+    } else {
+        std::fputs(text.c_str(), stdout);
+        std::fflush(stdout);
+    }
 }
 
 std::string Clock(const ChargeTexts& t) {
@@ -75,7 +116,7 @@ public:
 
     void Begin() {
         if (m_format == TerminalChargeOptions::Format::Csv) {
-            std::printf("%s\n", kChargeLogHeader);
+            Print("%s\n", kChargeLogHeader);
         }
         m_started = QDateTime::currentDateTime();
         m_cycle.Start();
@@ -114,7 +155,10 @@ public:
     void OnEnded(ChargeEnd end) override {
         // The charger is off already (the engine's end); then what the window does.
         m_timer.stop();
-        PrintSecond();
+        // The last measurement's second (the watchdog's end comes with none).
+        if (end != ChargeEnd::Interrupted) {
+            PrintSecond();
+        }
         if (end == ChargeEnd::SampleLost) {
             // No memory for a sample: stopped, and a record with a hole in it is not kept.
             Finish(ChargeEnd::Stopped, kExitStopped);
@@ -128,6 +172,8 @@ public:
         int code = kExitOk;
         if (end == ChargeEnd::ChargerDisconnected || end == ChargeEnd::BatteryDisconnected) {
             code = kExitDisconnected;
+        } else if (end == ChargeEnd::Interrupted) {
+            code = kExitInterrupted;
         } else if (EndNeedsAttention(end)) {
             code = kExitBackup;
         }
@@ -136,6 +182,12 @@ public:
 
 private:
     void Second() {
+        // A signal has switched the charger off, and its stop is on its way through the event
+        // loop: the box measured now would be judged as a box without a charger.
+        if (ChargerOffLatched()) {
+            StopBySignal();
+            return;
+        }
         m_cycle.MeasurementTick();
         if (!m_cycle.IsCharging()) {
             return;  // ended: OnEnded printed the last second and the summary
@@ -154,7 +206,7 @@ private:
         const EndTestState test = DescribeEndTest(m_cycle.History(), m_cycle.Settings(), total);
         switch (m_format) {
             case TerminalChargeOptions::Format::Csv:
-                std::printf("%s\n", ChargeLogLine(total, *s).c_str());
+                Print("%s\n", ChargeLogLine(total, *s).c_str());
                 break;
             case TerminalChargeOptions::Format::Json: {
                 const QJsonObject line{{"seconds", total},
@@ -163,18 +215,35 @@ private:
                                        {"maximum", QString::fromStdString(t.maxVolts)},
                                        {"mah", QString::fromStdString(t.mah)},
                                        {"test", QString::fromStdString(EndTestWords(test))}};
-                std::printf("%s\n", QJsonDocument(line).toJson(QJsonDocument::Compact).constData());
+                Print("%s\n", QJsonDocument(line).toJson(QJsonDocument::Compact).constData());
                 break;
             }
             case TerminalChargeOptions::Format::Text:
             case TerminalChargeOptions::Format::Auto:
                 // One line, redrawn in place.
-                std::printf("\r%s  %5s V  %4s A  max %5s V  %7s mAh  %-28s", Clock(t).c_str(),
+                Print("\r%s  %5s V  %4s A  max %5s V  %7s mAh  %-28s", Clock(t).c_str(),
                             t.volts.substr(0, t.volts.find('\n')).c_str(), t.amps.c_str(),
                             t.maxVolts.c_str(), t.mah.c_str(), EndTestWords(test).c_str());
                 break;
         }
-        std::fflush(stdout);
+        WatchOutput();
+    }
+
+    // A reader that stops reading, or output that cannot be written, is said once.
+    void WatchOutput() {
+        if (g_out == nullptr) {
+            return;
+        }
+        if (!m_saidDropped && g_out->Dropped() > 0) {
+            m_saidDropped = true;
+            Say("standard output is not being read: lines are dropped until it is; the charge "
+                "goes on, and its log and record are kept whole.");
+        }
+        if (!m_saidFailed && !g_out->Failure().empty()) {
+            m_saidFailed = true;
+            Say("standard output cannot be written (" + g_out->Failure() +
+                "): the charge goes on, and its log and record are kept.");
+        }
     }
 
     // Into the history, as the window's charges go: the charger is off and the record written.
@@ -217,7 +286,7 @@ private:
         const std::string reason = EndReasonText(end, m_cycle.Settings().chargeType);
         switch (m_format) {
             case TerminalChargeOptions::Format::Csv:
-                std::printf("Summary, %s, %s, %s mAh, peak %s V\n", reason.c_str(),
+                Print("Summary, %s, %s, %s mAh, peak %s V\n", reason.c_str(),
                             Clock(t).c_str(), t.mah.c_str(), t.maxVolts.c_str());
                 break;
             case TerminalChargeOptions::Format::Json: {
@@ -226,20 +295,19 @@ private:
                                           {"mah", QString::fromStdString(t.mah)},
                                           {"peak", QString::fromStdString(t.maxVolts)},
                                           {"exit", code}};
-                std::printf("%s\n",
+                Print("%s\n",
                             QJsonDocument(summary).toJson(QJsonDocument::Compact).constData());
                 break;
             }
             case TerminalChargeOptions::Format::Text:
             case TerminalChargeOptions::Format::Auto:
-                std::printf("\n%s after %s: %s mAh, peak %s V\n", reason.c_str(), Clock(t).c_str(),
+                Print("\n%s after %s: %s mAh, peak %s V\n", reason.c_str(), Clock(t).c_str(),
                             t.mah.c_str(), t.maxVolts.c_str());
                 if (const std::string check = WhatToCheck(end); !check.empty()) {
-                    std::printf("%s\n", check.c_str());
+                    Print("%s\n", check.c_str());
                 }
                 break;
         }
-        std::fflush(stdout);
         RecordInHistory(end);
         m_cycle.Release();
         QCoreApplication::exit(code);
@@ -253,6 +321,8 @@ private:
     QTimer m_timer;
     QDateTime m_started;
     QString m_logName;
+    bool m_saidDropped = false;
+    bool m_saidFailed = false;
 };
 
 }  // namespace
@@ -346,16 +416,30 @@ int RunTerminalCharge(int argc, char** argv, const TerminalChargeOptions& option
     ChargeCycle cycle;
     cycle.SetSettings(settings);
     cycle.SetLimits(limits.limits);
+    BoundedOutput out(STDOUT_FILENO, kOutputBuffer);
+    BoundedOutput err(STDERR_FILENO, kErrorBuffer);
+    g_out = &out;
+    g_err = &err;
     TerminalRun run(options, cycle, profile, pack);
     InstallSignalGuard([&run] { run.StopBySignal(); });
     OnChargerGuardianLost([&run] { run.GuardianLost(); });
     run.Begin();
-    const int code = app.exec();
+    int code = app.exec();
     ClearSignalGuardCallback();
     OnChargerGuardianLost({});
     ChargerOff();
     // A notification on its way is given a moment; a bus that hangs does not hold the exit.
     QThreadPool::globalInstance()->waitForDone(2000);
     StopChargerGuardian();
+    // The charger is off and everything stored: only now may the program wait for its reader.
+    out.Drain();
+    if (const std::string failure = out.Failure(); !failure.empty()) {
+        Say("standard output could not be written (" + failure + "); the charge's record and "
+            "log are kept.");
+        code = kExitOutputFailed;
+    }
+    err.Drain();
+    g_out = nullptr;
+    g_err = nullptr;
     return code;
 }

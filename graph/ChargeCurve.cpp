@@ -58,6 +58,8 @@ std::string EndReasonText(ChargeEnd end, int chargeType) {
             return "Peak detected (averaged)";
         case ChargeEnd::FullEarly:
             return "Full before time";
+        case ChargeEnd::Interrupted:
+            return "Interrupted";
         case ChargeEnd::None:
             break;
     }

@@ -2,9 +2,11 @@
 #include "platform/TerminatingSignals.h"
 
 #include <pthread.h>
+#include <sys/mman.h>
 #include <signal.h>
 
 #include <atomic>
+#include <new>
 
 namespace {
 std::unique_ptr<PortDriver> g_owned;
@@ -68,6 +70,43 @@ void ResetChargerOffLatchForTests() noexcept {
     g_latched.store(false);
 }
 
+ChargerWatchdog& SharedChargerWatchdog() noexcept {
+    static ChargerWatchdog* const page = [] {
+        void* shared = mmap(nullptr, sizeof(ChargerWatchdog), PROT_READ | PROT_WRITE,
+                            MAP_SHARED | MAP_ANONYMOUS, -1, 0);
+        // Without a shared page (no memory left) the guardian cannot watch the beat, but it
+        // still switches off when the program ends; the program works on a page of its own.
+        static ChargerWatchdog own;
+        return shared == MAP_FAILED ? &own : new (shared) ChargerWatchdog;
+    }();
+    return *page;
+}
+
+namespace {
+std::atomic<uint64_t> g_beats{0};
+}  // namespace
+
+void ArmChargerWatchdog() noexcept {
+    ChargerWatchdog& w = SharedChargerWatchdog();
+    w.tripped.store(0);
+    w.beat.store(++g_beats);
+}
+
+void ChargerWatchdogBeat() noexcept {
+    ChargerWatchdog& w = SharedChargerWatchdog();
+    if (w.beat.load() != 0) {
+        w.beat.store(++g_beats);
+    }
+}
+
+void DisarmChargerWatchdog() noexcept {
+    SharedChargerWatchdog().beat.store(0);
+}
+
+bool ChargerWatchdogTripped() noexcept {
+    return SharedChargerWatchdog().tripped.load() != 0;
+}
+
 PortWriteBatch::PortWriteBatch() {
     if (t_batchDepth++ > 0) {
         return;
@@ -97,7 +136,7 @@ void DlPortWritePortUchar(uint32_t port, uint8_t value) {
         return;
     }
     PortWriteBatch batch;  // nothing to do when the caller holds one already
-    if (!g_latched.load()) {
+    if (!g_latched.load() && !ChargerWatchdogTripped()) {
         d->Write(port, value);
     }
 }

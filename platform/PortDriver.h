@@ -4,6 +4,7 @@
 
 #include <signal.h>
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -44,6 +45,26 @@ PortDriver* InstalledPortDriver();
 void LatchChargerOff() noexcept;
 bool ChargerOffLatched() noexcept;
 void ResetChargerOffLatchForTests() noexcept;
+
+// The watchdog's page, shared with the guardian process (it is mapped before the guardian is
+// forked). A running charge arms it and beats at every measurement; the guardian switches the
+// charger off when an armed watchdog has not beaten for kWatchdogMilliseconds, and raises
+// `tripped`. A raised trip keeps the data register off, as the latch does, until the next charge
+// starts: a program that was frozen or blocked never switches the charger on again by itself.
+struct ChargerWatchdog {
+    // 0 while no charge runs; otherwise a count that changes at every beat.
+    std::atomic<uint64_t> beat{0};
+    std::atomic<uint32_t> tripped{0};
+};
+inline constexpr int kWatchdogMilliseconds = 4000;
+// Mapped shared on first use (also without a guardian, for tests).
+ChargerWatchdog& SharedChargerWatchdog() noexcept;
+// A charge starts: the trip cleared, the first beat.
+void ArmChargerWatchdog() noexcept;
+void ChargerWatchdogBeat() noexcept;
+// No charge runs: nothing to watch.
+void DisarmChargerWatchdog() noexcept;
+bool ChargerWatchdogTripped() noexcept;
 
 // Held around a run of writes (a conversion: 57 of them), so that the guard against a signal
 // between the latch's check and a write is taken once for the run, not once a write: the

@@ -151,8 +151,30 @@ private:
         sigaddset(&pipeSignal, SIGPIPE);
         pthread_sigmask(SIG_BLOCK, &pipeSignal, &previous);
         // One write per line with O_APPEND: lines stay whole even when a signal handler logs.
+        // Into a pipe or a terminal the writes never wait (the charge's tick makes them): a
+        // reader that does not keep up loses lines, and is told how many once it reads again.
         const int savedErrno = errno;
-        if (::write(m_fd, line, n) < 0 && errno == EPIPE) {
+        if (const unsigned dropped = m_dropped.load(); dropped > 0) {
+            char note[64] = "# trace lines dropped, the reader did not keep up: ";
+            size_t length = std::strlen(note);
+            // The count written as FormatTraceLine writes a value ("# 0 N\n"), from its N on.
+            char counted[40];
+            const size_t c = FormatTraceLine(counted, '#', 0, dropped);
+            for (size_t i = 4; i < c && length < sizeof note; ++i) {
+                note[length++] = counted[i];
+            }
+            if (::write(m_fd, note, length) < 0) {
+                m_dropped.fetch_add(1);
+                errno = savedErrno;
+                pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+                return;
+            }
+            m_dropped.fetch_sub(dropped);
+        }
+        const bool failed = ::write(m_fd, line, n) < 0;
+        if (failed && errno == EAGAIN) {
+            m_dropped.fetch_add(1);
+        } else if (failed && errno == EPIPE) {
             m_broken.store(true);
             const timespec now{0, 0};
             while (sigtimedwait(&pipeSignal, nullptr, &now) == SIGPIPE) {
@@ -164,6 +186,7 @@ private:
     std::unique_ptr<PortDriver> m_inner;
     int m_fd;
     std::atomic<bool> m_broken{false};
+    std::atomic<unsigned> m_dropped{0};
 };
 
 }  // namespace
@@ -204,6 +227,6 @@ std::unique_ptr<PortDriver> MakeTracingPortDriver(std::unique_ptr<PortDriver> in
         error = errno == ENXIO ? "it is a pipe that no program reads" : std::strerror(errno);
         return nullptr;
     }
-    fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    // And it stays so: a port access never waits for the trace's reader.
     return std::make_unique<TracingPortDriver>(std::move(inner), fd);
 }

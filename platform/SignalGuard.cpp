@@ -1,6 +1,8 @@
 #include "platform/SignalGuard.h"
 
 #include <fcntl.h>
+#include <poll.h>
+#include <time.h>
 #include <sys/prctl.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
@@ -10,6 +12,7 @@
 #include <QSocketNotifier>
 #include <cerrno>
 #include <csignal>
+#include <cstring>
 
 #include "platform/PortDriver.h"
 #include "platform/TerminatingSignals.h"
@@ -62,6 +65,75 @@ void WatchGuardian() {
     g_guardianWatch = fd;
     g_guardianNotifier = new QSocketNotifier(fd, QSocketNotifier::Read);
     QObject::connect(g_guardianNotifier, &QSocketNotifier::activated, [] { OnGuardianEnded(); });
+}
+
+// The program's arguments as the kernel shows them in /proc/PID/cmdline: one run of strings.
+char* g_argumentsStart = nullptr;
+size_t g_argumentsLength = 0;
+
+// The guardian's command line becomes its name alone: a kill by the program's command line
+// (pkill -f kvc410) must not match it. Async-signal-safe.
+void RenameCommandLine() {
+    if (g_argumentsStart == nullptr || g_argumentsLength == 0) {
+        return;
+    }
+    size_t i = 0;
+    for (; i + 1 < g_argumentsLength && kGuardianName[i] != '\0'; ++i) {
+        g_argumentsStart[i] = kGuardianName[i];
+    }
+    for (; i < g_argumentsLength; ++i) {
+        g_argumentsStart[i] = '\0';
+    }
+}
+
+long MonotonicMilliseconds() {
+    timespec now {};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return now.tv_sec * 1000L + now.tv_nsec / 1000000L;
+}
+
+// The guardian's watch, until the program is gone (its end of the pipe closed, or the kernel's
+// death signal): while a charge runs, its beat must change at least every
+// kWatchdogMilliseconds, or the charger goes off and the trip is raised for the program to find
+// when it runs again. Async-signal-safe.
+void Watch(int pipeEnd, pid_t parent) {
+    constexpr int kLookEveryMs = 250;
+    ChargerWatchdog& watchdog = SharedChargerWatchdog();
+    uint64_t seen = watchdog.beat.load();
+    long since = MonotonicMilliseconds();
+    for (;;) {
+        pollfd end{pipeEnd, POLLIN, 0};
+        const int ready = poll(&end, 1, kLookEveryMs);
+        if (ready > 0) {
+            char byte;
+            if (read(pipeEnd, &byte, 1) <= 0) {
+                return;  // nothing is ever written: the program's end has closed
+            }
+        }
+        if (getppid() != parent) {
+            return;
+        }
+        const uint64_t beat = watchdog.beat.load();
+        const long now = MonotonicMilliseconds();
+        if (beat != seen) {
+            seen = beat;
+            since = now;
+            // Back after a trip: whatever write the program was in the middle of when it
+            // stopped has been made now; off again behind it.
+            if (watchdog.tripped.load() != 0) {
+                if (PortDriver* port = InstalledPortDriver()) {
+                    port->EmergencyOff();
+                }
+            }
+            continue;
+        }
+        if (beat != 0 && watchdog.tripped.load() == 0 && now - since >= kWatchdogMilliseconds) {
+            watchdog.tripped.store(1);
+            if (PortDriver* port = InstalledPortDriver()) {
+                port->EmergencyOff();
+            }
+        }
+    }
 }
 
 // Asked to end: the program shuts down through its event loop.
@@ -130,6 +202,8 @@ bool StartChargerGuardian() {
     if (g_guardian > 0) {
         return true;
     }
+    // Mapped before the fork, so that the guardian shares it.
+    SharedChargerWatchdog();
     int fds[2];
     if (pipe2(fds, O_CLOEXEC) != 0) {
         return false;
@@ -144,17 +218,20 @@ bool StartChargerGuardian() {
     if (pid == 0) {
         // The guardian: only async-signal-safe calls from here on, the parent may have threads.
         close(fds[1]);
-        // A session, a process group and a name of its own: what users type at a program that
-        // hangs (pkill -9 kvc410, killall -9 kvc410, kill -9 -PGID, closing its terminal)
-        // leaves it alive to switch the charger off after the program.
+        // A session, a process group, a name and a command line of its own: what users type
+        // at a program that hangs (pkill -9 kvc410, pkill -9 -f kvc410, killall -9 kvc410,
+        // kill -9 -PGID, closing its terminal) leaves it alive to switch the charger off after
+        // the program.
         setsid();
         prctl(PR_SET_NAME, kGuardianName);
+        RenameCommandLine();
         // A Ctrl+C in the terminal reaches the whole process group; the program handles it,
         // and the guardian stays until the program is gone.
         struct sigaction ignore {};
         ignore.sa_handler = SIG_IGN;
         sigemptyset(&ignore.sa_mask);
-        for (int sig : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE, SIGUSR1, SIGUSR2, SIGALRM}) {
+        for (int sig : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE, SIGUSR1, SIGUSR2, SIGALRM,
+                        SIGTSTP, SIGTTIN, SIGTTOU}) {
             sigaction(sig, &ignore, nullptr);
         }
         // Should the pipe somehow stay open, the kernel still tells the guardian.
@@ -164,11 +241,7 @@ bool StartChargerGuardian() {
         sigemptyset(&wake.sa_mask);
         sigaction(SIGUSR1, &wake, nullptr);
         if (getppid() == parent) {
-            // Nothing is ever written: the read returns when the program's end closes (or the
-            // death signal interrupts it).
-            char byte;
-            while (read(fds[0], &byte, 1) > 0) {
-            }
+            Watch(fds[0], parent);
         }
         if (PortDriver* port = InstalledPortDriver()) {
             port->EmergencyOff();
@@ -180,6 +253,19 @@ bool StartChargerGuardian() {
     g_guardian = pid;
     WatchGuardian();
     return true;
+}
+
+void RememberProgramArguments(int argc, char** argv) {
+    if (argc <= 0 || argv == nullptr || argv[0] == nullptr) {
+        return;
+    }
+    // Only as far as the strings lie one after the other, as the kernel laid them out.
+    char* end = argv[0] + std::strlen(argv[0]) + 1;
+    for (int i = 1; i < argc && argv[i] == end; ++i) {
+        end = argv[i] + std::strlen(argv[i]) + 1;
+    }
+    g_argumentsStart = argv[0];
+    g_argumentsLength = static_cast<size_t>(end - argv[0]);
 }
 
 int ChargerGuardianPid() {

@@ -8,7 +8,9 @@
 //
 // SIGKILL cannot be caught: for it, and for anything else that ends the process without a
 // handler (the out-of-memory killer), StartChargerGuardian leaves a small process behind that
-// switches the charger off the moment the program is gone.
+// switches the charger off the moment the program is gone. It is a watchdog as well: while a
+// charge runs it switches the charger off when the program's measurements stop for
+// kWatchdogMilliseconds (stopped, frozen, blocked on a write), see ChargerWatchdog.
 
 #include <functional>
 
@@ -20,10 +22,14 @@ void ClearSignalGuardCallback();
 // program's, so that a kill of the program by name leaves the guardian to switch off.
 inline const char* const kGuardianName = "kvc-guardian";
 
-// Forks the guardian: it shares the installed port and writes 255 to the data register when the
-// program's end of a pipe closes, which the kernel does however the program ends, then exits.
-// It writes nothing else. It runs in a session and process group of its own, under
-// kGuardianName. True when one runs (also when it ran already); false when none could be
+// Kept from main, before the toolkit sees them: the guardian blanks them in its own copy, so that
+// its command line is its name alone.
+void RememberProgramArguments(int argc, char** argv);
+
+// Forks the guardian: it shares the installed port and writes 255 to the data register when a
+// running charge's beat stops (the watchdog), and when the program's end of a pipe closes,
+// which the kernel does however the program ends; then it exits. It runs in a session and
+// process group of its own, under kGuardianName. True when one runs (also when it ran already); false when none could be
 // started.
 bool StartChargerGuardian();
 // Called (from the event loop) when the guardian ended while the program runs on: killed by

@@ -41,6 +41,7 @@ void SayReady(CChargerDlg* dlg) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    RememberProgramArguments(argc, argv);
     const std::string mode = argc > 1 ? argv[1] : "charging";
     // Another program sharing the profile: makes one pack and goes.
     if (mode == "create-pack" && argc > 2) {

@@ -18,6 +18,7 @@
 #include <QThread>
 #include <set>
 
+#include "platform/PortDriver.h"
 #include "platform/SingleInstance.h"
 #include "platform/TerminatingSignals.h"
 #include "tests/TestSupport.h"
@@ -218,8 +219,9 @@ QByteArray ProcessName(int pid) {
 // What users type at a program that hangs, and the guardian killed first: the charger is off
 // at the end of each, and never on after the guardian is gone.
 TEST(Safety, KillsByNameByGroupAndOfTheGuardianLeaveTheChargerOff) {
-    enum class Way { ByName, ByExactName, Group, GuardianFirst };
-    for (Way way : {Way::ByName, Way::ByExactName, Way::Group, Way::GuardianFirst}) {
+    enum class Way { ByName, ByExactName, ByCommandLine, Group, GuardianFirst };
+    for (Way way :
+         {Way::ByName, Way::ByExactName, Way::ByCommandLine, Way::Group, Way::GuardianFirst}) {
         const int label = static_cast<int>(way);
         ChildRun run;
         ASSERT_TRUE(run.StartIn("charging")) << label;
@@ -245,6 +247,19 @@ TEST(Safety, KillsByNameByGroupAndOfTheGuardianLeaveTheChargerOff) {
                     }
                 }
                 break;
+            case Way::ByCommandLine: {
+                // pkill -9 -f kvc410: every process whose command line holds it, at once.
+                std::vector<int> hits;
+                for (int pid : {program, guardian}) {
+                    if (ReadFile(QString("/proc/%1/cmdline").arg(pid)).contains("kvc410")) {
+                        hits.push_back(pid);
+                    }
+                }
+                for (int pid : hits) {
+                    ::kill(pid, SIGKILL);
+                }
+                break;
+            }
             case Way::Group:
                 ::kill(-getpgid(program), SIGKILL);
                 break;
@@ -268,6 +283,23 @@ TEST(Safety, KillsByNameByGroupAndOfTheGuardianLeaveTheChargerOff) {
         EXPECT_TRUE(Within(1000, [&] { return run.LastWriteIsOff(); })) << label;
         EXPECT_TRUE(Within(1000, [&] { return ProcessGone(guardian); })) << label;
     }
+}
+
+// A window that stops running (kill -STOP, a debugger, a write that never returns): the watchdog
+// switches the charger off within its time, and the window, running again, never switches it on
+// but ends the charge as interrupted, with its record and log.
+TEST(Safety, AStoppedWindowIsSwitchedOffByTheWatchdogAndEndsTheChargeInterrupted) {
+    ChildRun run;
+    ASSERT_TRUE(run.StartIn("charging"));
+    ASSERT_TRUE(Within(2000, [&] { return run.DataWrites().contains("W 888 0"); }));
+    ::kill(run.Pid(), SIGSTOP);
+    EXPECT_TRUE(Within(kWatchdogMilliseconds + 1000, [&] { return run.LastWriteIsOff(); }));
+    ::kill(run.Pid(), SIGCONT);
+    EXPECT_TRUE(Within(3000, [&] { return QDir(run.LogFolder()).entryList(QDir::Files).size() == 1; }));
+    QThread::msleep(1500);  // ticks that would switch it on again, had they run
+    EXPECT_TRUE(run.LastWriteIsOff());
+    EXPECT_TRUE(ReadFile(run.ProfilePath()).contains("0j="));
+    EXPECT_EQ(run.Process().state(), QProcess::Running);
 }
 
 TEST(Safety, ADialogDestroyedByAnotherProgramIsCancelled) {

@@ -3,9 +3,13 @@
 // last, the record and the log, and the port lock shared with the window.
 
 #include <gtest/gtest.h>
+#include <fcntl.h>
 #include <signal.h>
+#include <unistd.h>
 
+#include <QDeadlineTimer>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -16,6 +20,7 @@
 
 #include "app/CChargerDlg.h"
 #include "history/ChargeHistory.h"
+#include "platform/PortDriver.h"
 #include "platform/SingleInstance.h"
 #include "settings/ChargeSettingsStore.h"
 #include "tests/TestSupport.h"
@@ -70,6 +75,20 @@ public:
         return QString::fromUtf8(m_out).split('\n', Qt::SkipEmptyParts);
     }
     QStringList DataWrites() const { return DataRegisterWrites(m_home.path() + "/trace.txt"); }
+    bool LastWriteIsOff() const {
+        const QStringList writes = DataWrites();
+        return !writes.isEmpty() && writes.last() == "W 888 255";
+    }
+    // The one charge in the history: its end.
+    QString HistoryEnd() const {
+        ChargeHistory history(HistoryPath());
+        if (history.Open() != ChargeHistory::State::Writable || history.Packs().size() != 1) {
+            return "no history";
+        }
+        const ChargeHistory::PackEntry pack = history.Packs().front();
+        const std::vector<HistoryCharge> kept = history.Charges(pack.packId, pack.name, true);
+        return kept.size() == 1 ? kept[0].endReason : QString("%1 charges").arg(kept.size());
+    }
 
 private:
     QTemporaryDir m_home;
@@ -245,6 +264,98 @@ TEST(TerminalCharge, KilledItIsSwitchedOffByTheGuardianAndAWindowsPortIsRefused)
     ASSERT_TRUE(other.waitForFinished(10000));
     EXPECT_EQ(other.exitCode(), 1);
     EXPECT_TRUE(other.readAllStandardError().contains("already in use by another KVC410"));
+}
+
+// Waits up to milliseconds for condition; true when it held in time.
+bool Within(int milliseconds, const std::function<bool()>& condition) {
+    QDeadlineTimer deadline(milliseconds);
+    while (!condition()) {
+        if (deadline.hasExpired()) {
+            return false;
+        }
+        QThread::msleep(20);
+    }
+    return true;
+}
+
+// Stopped (kill -STOP, Ctrl+Z) in the middle of a charge: the watchdog switches the charger off
+// within its time, the program never switches it on again, and, continued, it ends the charge as
+// interrupted, with its record, log and history row.
+TEST(TerminalCharge, StoppedItIsSwitchedOffByTheWatchdogAndEndsInterrupted) {
+    Terminal t;
+    t.Profile(kPackProfile);
+    t.Start({"--port", "sim:speed=100", "--format", "csv"});
+    ASSERT_TRUE(RunUntilLines(t, 3));
+    const pid_t pid = static_cast<pid_t>(t.Process().processId());
+    ::kill(pid, SIGSTOP);
+    QElapsedTimer stopped;
+    stopped.start();
+    ASSERT_TRUE(Within(kWatchdogMilliseconds + 1000, [&] { return t.LastWriteIsOff(); }));
+    EXPECT_GE(stopped.elapsed(), kWatchdogMilliseconds - 500);
+    QThread::msleep(500);
+    EXPECT_TRUE(t.LastWriteIsOff());
+    ::kill(pid, SIGCONT);
+    ASSERT_TRUE(t.Finish(10000));
+    EXPECT_EQ(t.Process().exitCode(), 7) << t.Process().readAllStandardError().toStdString();
+    EXPECT_TRUE(t.LastWriteIsOff());
+    EXPECT_TRUE(t.Out().back().startsWith("Summary, Interrupted, ")) << t.Out().back().toStdString();
+    EXPECT_TRUE(t.ReadProfile().contains("0j="));
+    EXPECT_EQ(t.Logs().size(), 1);
+    EXPECT_EQ(t.HistoryEnd(), "Interrupted");
+}
+
+// A reader that stops reading, and one that cannot be written to: the tick never waits for its
+// output. A pipe of one page that is not read for longer than the watchdog's time, and a
+// terminal held by Ctrl+S: the charge runs to its own end all the same; standard output on a
+// full device: an exit status of its own.
+TEST(TerminalCharge, OutputThatIsNotTakenHoldsNothingUp) {
+    {
+        Terminal t;
+        t.Profile(kPackProfile);
+        int ends[2];
+        ASSERT_EQ(pipe(ends), 0);
+        fcntl(ends[0], F_SETPIPE_SZ, 4096);
+        t.Process().setChildProcessModifier([&ends] { dup2(ends[1], STDOUT_FILENO); });
+        // 300 lines of CSV, far more than a page, in 3 s.
+        t.Start({"--port", "sim:speed=100", "--timed", "0:05:00", "--format", "csv"});
+        ::close(ends[1]);
+        QThread::msleep(kWatchdogMilliseconds + 3000);
+        QByteArray read;
+        char buffer[4096];
+        for (ssize_t n; (n = ::read(ends[0], buffer, sizeof buffer)) > 0;) {
+            read.append(buffer, n);
+        }
+        ::close(ends[0]);
+        ASSERT_TRUE(t.Finish(10000));
+        EXPECT_EQ(t.Process().exitCode(), 0) << t.Process().readAllStandardError().toStdString();
+        EXPECT_TRUE(read.contains("Summary, Timed, 0:05:00, ")) << read.right(200).toStdString();
+        EXPECT_EQ(t.HistoryEnd(), "Timed");
+    }
+    {
+        Terminal t;
+        t.Profile(kPackProfile);
+        t.StartThrough("script", {"-qec",
+                                  QString(KVC410_BINARY) +
+                                      " charge --port sim:speed=100 --timed 0:20:00",
+                                  "/dev/null"});
+        t.Process().write("\x13");  // Ctrl+S: the terminal takes no more output
+        QThread::msleep(12000 + kWatchdogMilliseconds);
+        t.Process().write("\x11");  // Ctrl+Q
+        ASSERT_TRUE(t.Finish(20000));
+        EXPECT_EQ(t.Process().exitCode(), 0);
+        EXPECT_TRUE(t.Out().join('\n').contains("Timed after 0:20:00: "));
+        EXPECT_EQ(t.HistoryEnd(), "Timed");
+    }
+    {
+        Terminal t;
+        t.Profile(kPackProfile);
+        t.Process().setStandardOutputFile("/dev/full");
+        t.Start({"--port", "sim:speed=100", "--timed", "0:00:05"});
+        ASSERT_TRUE(t.Finish());
+        EXPECT_EQ(t.Process().exitCode(), 8);
+        EXPECT_TRUE(t.Process().readAllStandardError().contains("standard output could not be"));
+        EXPECT_EQ(t.HistoryEnd(), "Timed");
+    }
 }
 
 TEST(TerminalCharge, KeepsTheRecordAndTheLogTheWindowKeepsForTheSameCharge) {

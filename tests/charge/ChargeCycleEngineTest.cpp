@@ -228,4 +228,41 @@ TEST(ChargeCycleEngine, ASampleThatCannotBeStoredEndsTheCharge) {
     EXPECT_EQ(e.Box().DataRegister(), kChargerOff);
 }
 
+// What the guardian sees of a charge, and what the program finds when it runs again after the
+// guardian switched off for it: the charge ended as interrupted, the charger never on again.
+TEST(ChargeCycleEngine, AChargeTheWatchdogSwitchedOffEndsInterruptedAndStaysOff) {
+    ChargerWatchdog& watchdog = SharedChargerWatchdog();
+    Engine e({}, Peak(2, 8, 10));
+    EXPECT_EQ(watchdog.beat.load(), 0u);  // nothing to watch before a charge
+    e.cycle.Start();
+    for (int i = 0; i < 5; ++i) {
+        const uint64_t before = watchdog.beat.load();
+        e.Second();
+        EXPECT_NE(watchdog.beat.load(), before) << i;
+        EXPECT_NE(watchdog.beat.load(), 0u) << i;
+    }
+    ASSERT_TRUE(e.Box().ChargerOn());
+    // The beat stopped: the guardian switches off and raises the trip.
+    watchdog.tripped.store(1);
+    e.Box().EmergencyOff();
+    DlPortWritePortUchar(kDataPort, 0);  // a write the program was in the middle of
+    EXPECT_FALSE(e.Box().ChargerOn());
+    e.Second();
+    EXPECT_EQ(e.ends, std::vector<ChargeEnd>{ChargeEnd::Interrupted});
+    EXPECT_FALSE(e.Box().ChargerOn());
+    EXPECT_EQ(e.samples, 5);  // no reading of a switched-off box
+    EXPECT_EQ(watchdog.beat.load(), 0u);
+    EXPECT_EQ(e.recorder.EndReason(), "Interrupted");
+    EXPECT_TRUE(EndNeedsAttention(ChargeEnd::Interrupted));
+    // Only a new Start charges again.
+    e.Second();
+    EXPECT_FALSE(e.Box().ChargerOn());
+    e.cycle.Start();
+    e.Second();
+    EXPECT_TRUE(e.Box().ChargerOn());
+    EXPECT_EQ(watchdog.tripped.load(), 0u);
+    e.cycle.Stop();
+    EXPECT_EQ(watchdog.beat.load(), 0u);
+}
+
 }  // namespace
