@@ -20,8 +20,13 @@ public:
     // Empty when that file and its lock are regular files or absent; else what is in the way
     // (a pipe or a device there would hold the program in open()).
     static QString UserFileProblem();
-    // A profile in the given INI file (tests).
+    // A profile in the given INI file (tests). A file, or a lock of it, that is not a regular
+    // file (a pipe put there, a device) is never opened: the program would wait in open() for
+    // good. The profile then reads as empty and its writes fail, said as for a full disk.
     explicit Profile(const QString& iniPath);
+    ~Profile();
+    Profile(const Profile&) = delete;
+    Profile& operator=(const Profile&) = delete;
 
     int GetProfileInt(const QString& section, const QString& key, int defaultValue);
     bool WriteProfileInt(const QString& section, const QString& key, int value);
@@ -45,7 +50,7 @@ public:
     // Removes a key; the file is written only when the key was there.
     bool RemoveProfileKey(const QString& section, const QString& key);
 
-    QString FileName() const { return m_settings.fileName(); }
+    QString FileName() const { return m_path; }
 
     // Reads what another program wrote since this one last read or wrote the file.
     void Refresh();
@@ -68,8 +73,12 @@ public:
 private:
     bool Commit();
     QString DescribeFailure() const;
+    // Empty when the file and QSettings' lock of it can be opened without waiting; else why not.
+    QString OpenProblem() const;
 
-    QSettings m_settings;
+    QString m_path;
+    // Never null; see the destructor.
+    std::unique_ptr<QSettings> m_settings;
     std::function<void(const QString&)> m_reporter;
     bool m_bFailureReported = false;
     int m_nWrites = 0;

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <QDeadlineTimer>
@@ -355,6 +356,45 @@ TEST(TerminalCharge, OutputThatIsNotTakenHoldsNothingUp) {
         EXPECT_EQ(t.Process().exitCode(), 8);
         EXPECT_TRUE(t.Process().readAllStandardError().contains("standard output could not be"));
         EXPECT_EQ(t.HistoryEnd(), "Timed");
+    }
+}
+
+// A pipe put where the program opens a file of its own, before the charge or while it runs:
+// never waited on in open(). The charge ends in its time with the charger off, and what could
+// not be written is said.
+TEST(TerminalCharge, APipeInPlaceOfAFileIsNeverWaitedOn) {
+    struct Case {
+        const char* file;  // in the profile's folder
+        bool duringCharge;
+        int exitCode;
+    };
+    const Case cases[] = {
+        {"KVC410.ini.change-lock", false, 0},  {"KVC410.ini.lock", true, 0},
+        {"KVC410.ini", true, 0},               {"KVC410-pack-ids.ini", false, 0},
+        {"KVC410-pack-ids.ini.lock", false, 0}, {"KVC410-pack-ids.ini.change-lock", false, 0},
+    };
+    for (const Case& c : cases) {
+        Terminal t;
+        t.Profile(kPackProfile);
+        const QString path = QFileInfo(t.ProfilePath()).absolutePath() + "/" + c.file;
+        const auto putPipe = [&] {
+            QFile::remove(path);
+            ASSERT_EQ(mkfifo(QFile::encodeName(path).constData(), 0600), 0) << c.file;
+        };
+        if (!c.duringCharge) {
+            putPipe();
+        }
+        t.Start({"--port", "sim:speed=100", "--timed", "0:01:30", "--format", "csv"});
+        if (c.duringCharge) {
+            ASSERT_TRUE(RunUntilLines(t, 3)) << c.file;
+            putPipe();
+        }
+        ASSERT_TRUE(t.Finish(20000)) << c.file;
+        EXPECT_EQ(t.Process().exitCode(), c.exitCode)
+            << c.file << ": " << t.Process().readAllStandardError().toStdString();
+        EXPECT_TRUE(t.Out().back().startsWith("Summary, Timed, 0:01:30, ")) << c.file;
+        EXPECT_TRUE(t.LastWriteIsOff()) << c.file;
+        EXPECT_EQ(t.HistoryEnd(), "Timed") << c.file;
     }
 }
 

@@ -230,7 +230,8 @@ TEST(ChargeCycleEngine, ASampleThatCannotBeStoredEndsTheCharge) {
 
 // What the guardian sees of a charge, and what the program finds when it runs again after the
 // guardian switched off for it: the charge ended as interrupted, the charger never on again.
-TEST(ChargeCycleEngine, AChargeTheWatchdogSwitchedOffEndsInterruptedAndStaysOff) {
+// Nor is a box the signal handler switched off judged.
+TEST(ChargeCycleEngine, AChargeSwitchedOffFromOutsideIsNotJudgedAndTheWatchdogsEndsInterrupted) {
     ChargerWatchdog& watchdog = SharedChargerWatchdog();
     Engine e({}, Peak(2, 8, 10));
     EXPECT_EQ(watchdog.beat.load(), 0u);  // nothing to watch before a charge
@@ -242,6 +243,13 @@ TEST(ChargeCycleEngine, AChargeTheWatchdogSwitchedOffEndsInterruptedAndStaysOff)
         EXPECT_NE(watchdog.beat.load(), 0u) << i;
     }
     ASSERT_TRUE(e.Box().ChargerOn());
+    // A signal switched off and its stop is on its way: a tick that runs first judges no
+    // reading of the switched-off box (it would be a missing charger).
+    LatchChargerOff();
+    e.Second();
+    ResetChargerOffLatchForTests();
+    EXPECT_TRUE(e.ends.empty());
+    EXPECT_EQ(e.samples, 5);
     // The beat stopped: the guardian switches off and raises the trip.
     watchdog.tripped.store(1);
     e.Box().EmergencyOff();
