@@ -16,6 +16,7 @@
 #include "graph/ChargeLogReader.h"
 #include "graph/GraphScale.h"
 #include "packs/PackFormats.h"
+#include "platform/WriteFailure.h"
 
 namespace {
 
@@ -84,8 +85,16 @@ HistoryCharge FromRow(const QSqlQuery& q, bool withCurve) {
 }
 
 // What SQLite said, in words a user can act on.
-QString Reason(const QSqlError& error) {
+QString Reason(const QSqlError& error, const QString& path) {
     const QString text = error.databaseText().isEmpty() ? error.text() : error.databaseText();
+    // SQLite says "disk I/O error" for a disk that is full (its journal cannot grow): what is
+    // in the way, said as for any file the program writes.
+    if (text.contains("I/O error") || text.contains("disk is full")) {
+        if (QString why = WhyNotWritten(path); !why.isEmpty()) {
+            why.chop(1);  // its full stop
+            return why + " (" + text + ")";
+        }
+    }
     if (text.contains("not a database") || text.contains("malformed")) {
         return "it is damaged (" + text + ")";
     }
@@ -188,12 +197,12 @@ ChargeHistory::State ChargeHistory::Open() {
     // A second program writing meanwhile is waited for, up to five seconds.
     db.setConnectOptions(QString("QSQLITE_BUSY_TIMEOUT=%1").arg(m_busyMilliseconds));
     if (!db.open()) {
-        Fail("cannot be opened", Reason(db.lastError()));
+        Fail("cannot be opened", Reason(db.lastError(), m_path));
         return m_state;
     }
     QSqlQuery q(db);
     if (!q.exec("PRAGMA user_version") || !q.next()) {
-        Fail("cannot be read", Reason(q.lastError()));
+        Fail("cannot be read", Reason(q.lastError(), m_path));
         return m_state;
     }
     const int version = q.value(0).toInt();
@@ -204,7 +213,7 @@ ChargeHistory::State ChargeHistory::Open() {
         db.setConnectOptions(
             QString("QSQLITE_BUSY_TIMEOUT=%1;QSQLITE_OPEN_READONLY").arg(m_busyMilliseconds));
         if (!db.open()) {
-            Fail("cannot be opened", Reason(db.lastError()));
+            Fail("cannot be opened", Reason(db.lastError(), m_path));
             return m_state;
         }
         m_state = State::ReadOnly;
@@ -219,12 +228,12 @@ ChargeHistory::State ChargeHistory::Open() {
     // Write-ahead logging: readers never wait for a writer, and a killed writer loses only its
     // unfinished transaction.
     if (!q.exec("PRAGMA journal_mode=WAL") || !q.exec("PRAGMA synchronous=NORMAL")) {
-        Fail("cannot be opened", Reason(q.lastError()));
+        Fail("cannot be opened", Reason(q.lastError(), m_path));
         return m_state;
     }
     for (int v = version; v < kSchemaVersion; ++v) {
         if (!db.transaction()) {
-            Fail("cannot be brought up to date", Reason(db.lastError()));
+            Fail("cannot be brought up to date", Reason(db.lastError(), m_path));
             return m_state;
         }
         bool ok = true;
@@ -233,7 +242,8 @@ ChargeHistory::State ChargeHistory::Open() {
         }
         ok = ok && q.exec(QString("PRAGMA user_version = %1").arg(v + 1));
         if (!ok || !db.commit()) {
-            const QString why = Reason(q.lastError().isValid() ? q.lastError() : db.lastError());
+            const QString why =
+                Reason(q.lastError().isValid() ? q.lastError() : db.lastError(), m_path);
             db.rollback();
             Fail("cannot be brought up to date", why);
             return m_state;
@@ -249,13 +259,13 @@ bool ChargeHistory::Add(const HistoryCharge& c, bool ownsSource) {
     }
     QSqlDatabase db = QSqlDatabase::database(m_connection, false);
     if (!db.transaction()) {
-        Fail("cannot be added to", Reason(db.lastError()));
+        Fail("cannot be added to", Reason(db.lastError(), m_path));
         return false;
     }
     QSqlQuery q(db);
     // Not written this time; the next charge tries again.
     auto failed = [&](const QSqlError& error) {
-        const QString why = Reason(error);
+        const QString why = Reason(error, m_path);
         db.rollback();
         m_problem = QString(
                         "The charge history \"%1\" cannot be added to, because %2. Charging "
@@ -264,6 +274,16 @@ bool ChargeHistory::Add(const HistoryCharge& c, bool ownsSource) {
         return false;
     };
     if (ownsSource && !c.source.isEmpty()) {
+        // This very charge's log, taken in by an import that read the folder between the log's
+        // writing and this row (the first start's import, running late): this row, with its end
+        // and settings, takes its place rather than stand beside it.
+        q.prepare("DELETE FROM charges WHERE source = ? AND end_reason = ? AND samples = ?");
+        q.addBindValue(c.source);
+        q.addBindValue(QString(kUnknownEnd));
+        q.addBindValue(qlonglong(c.curve.size()));
+        if (!q.exec()) {
+            return failed(q.lastError());
+        }
         q.prepare("UPDATE charges SET source = NULL WHERE source = ?");
         q.addBindValue(c.source);
         if (!q.exec()) {
@@ -353,7 +373,7 @@ bool ChargeHistory::Forget(const QString& packId, const QString& packName) {
     q.addBindValue(packName);
     if (!q.exec()) {
         m_problem = QString("The charge history \"%1\" cannot be changed, because %2.")
-                        .arg(m_path, Reason(q.lastError()));
+                        .arg(m_path, Reason(q.lastError(), m_path));
         return false;
     }
     return true;

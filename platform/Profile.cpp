@@ -156,9 +156,17 @@ bool Profile::WriteProfileInts(const QString& section,
 QString Profile::GetProfileString(const QString& section, const QString& key,
                                   const QString& defaultValue) {
     QVariant v = m_settings->value(KeyPath(section, key));
+    if (!v.isValid()) {
+        return defaultValue;
+    }
+    // A hand-edited value with commas and no quotes comes back from the INI reader as a list,
+    // which as a string is empty, as if it were not there: it is the text it was, for its
+    // reader to judge (and to say it is damaged).
+    const QString text = v.userType() == QMetaType::QStringList ? v.toStringList().join(',')
+                                                                : v.toString();
     // No value the program writes comes near this; a longer one (edited by hand) is cut, and
     // its reader then finds it damaged.
-    return v.isValid() ? v.toString().left(kLongestValue) : defaultValue;
+    return text.left(kLongestValue);
 }
 
 bool Profile::WriteProfileString(const QString& section, const QString& key, const QString& value) {

@@ -84,7 +84,9 @@ QString SqlValue(const QString& path, const QString& sql) {
 
 // The window on the simulated box, charging for a few seconds at a time.
 struct Window {
-    explicit Window(const ChargeSettings& settings, const QString& pack = {}) : box(SteppedSim()) {
+    explicit Window(const ChargeSettings& settings, const QString& pack = {},
+                    const SimOptions& options = {})
+        : box(SteppedSim(options)) {
         StoreChargeSettings(profile.profile(), settings);
         if (!pack.isEmpty()) {
             profile.profile().WriteProfileString("Packs", "0", pack);
@@ -240,6 +242,16 @@ TEST(History, TakesEachLogInOnceAndNotTheLogOfAChargeAlreadyIn) {
     EXPECT_TRUE(lives[0].source.isEmpty());
     EXPECT_EQ(lives[1].source, live.source);
     EXPECT_EQ(history.ImportLogs(logs.path(), ids, &refused), 0);
+    // A charge whose own log an import took in first (the first start's import, running late)
+    // takes that row's place.
+    HistoryCharge own = MadeUp("AA", 1, 0.5f, "Timed");
+    own.source = "AA 12-1-2026 19-05 (2).csv";
+    ASSERT_TRUE(history.Add(own, true));
+    aa = history.Charges("id-AA", "AA", false);
+    ASSERT_EQ(aa.size(), 2u);
+    EXPECT_EQ(aa[0].endReason, "Timed");  // started before the other
+    EXPECT_EQ(aa[0].source, own.source);
+    EXPECT_EQ(aa[1].endReason, "unknown");
 }
 
 TEST(History, ADatabaseInTroubleIsSaidWithItsPlaceAndNothingElseIsTouched) {
@@ -298,6 +310,21 @@ TEST(History, ADatabaseInTroubleIsSaidWithItsPlaceAndNothingElseIsTouched) {
         }
     }
 
+    // On a full disk: said as a full disk (SQLite's own words are "disk I/O error").
+    if (FullDisk disk; disk.Ready()) {
+        const QString path = disk.Path() + "/history.sqlite";
+        {
+            ChargeHistory h(path);
+            ASSERT_EQ(h.Open(), ChargeHistory::State::Writable);
+        }
+        disk.Fill();
+        ChargeHistory history(path);
+        const bool opened = history.Open() == ChargeHistory::State::Writable;
+        const bool added = opened && history.Add(MadeUp("BB", 600, 1.0f, "Peak detected"));
+        EXPECT_FALSE(added);
+        EXPECT_TRUE(history.Problem().contains("the disk is full")) << history.Problem().toStdString();
+    }
+
     // Held locked by another program: waited for, then said; nothing is lost from it.
     const QString locked = dir.filePath("locked.sqlite");
     {
@@ -341,6 +368,34 @@ TEST(History, ADatabaseInTroubleIsSaidWithItsPlaceAndNothingElseIsTouched) {
     EXPECT_TRUE(window.said[0].contains(ChargeHistory::DefaultPath()))
         << window.said[0].toStdString();
     EXPECT_TRUE(window.said[0].contains("damaged"));
+}
+
+// A window charge that ends without a full pack (no battery) is in the history all the same, with
+// its log as its source, once: also when the first start's import of the log folder runs after
+// the log is written. Import Charge Logs then takes nothing in twice. Written ahead (WAL), so
+// that a reader never waits for a writer.
+TEST(History, AWindowsDisconnectedChargeIsInOnceWithItsLog) {
+    HistoryHome home;
+    QDir(CChargerDlg::OutputFolder()).removeRecursively();
+    Window window(ChargeSettings{.exportCsv = 1}, "AA", {.fault = BoxFault::NoBattery});
+    ASSERT_TRUE(window.ChargeToEnd());
+    window.dlg.m_history->WaitForDone();
+    ChargeHistory history;
+    ASSERT_EQ(history.Open(), ChargeHistory::State::Writable);
+    const QString id = PackHistoryIdOf(window.profile.profile(), "AA");
+    const std::vector<HistoryCharge> charges = history.Charges(id, "AA", false);
+    ASSERT_EQ(charges.size(), 1u);
+    EXPECT_EQ(charges[0].endReason, "Battery disconnected");
+    const QStringList logs = QDir(CChargerDlg::OutputFolder()).entryList(QDir::Files);
+    ASSERT_EQ(logs.size(), 1);
+    EXPECT_EQ(charges[0].source, logs[0]);
+    int refused = 0;
+    EXPECT_EQ(history.ImportLogs(
+                  CChargerDlg::OutputFolder(), [&](const QString&) { return id; }, &refused),
+              0);
+    EXPECT_EQ(history.Charges(id, "AA", false).size(), 1u);
+    EXPECT_EQ(SqlValue(ChargeHistory::DefaultPath(), "PRAGMA journal_mode"), "wal");
+    QDir(CChargerDlg::OutputFolder()).removeRecursively();
 }
 
 TEST(History, EveryChargeOfTheWindowGoesInWhole) {

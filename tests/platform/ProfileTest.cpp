@@ -39,6 +39,13 @@ TEST(Profile, StringsReadBackByteForByte) {
         EXPECT_EQ(back.toUtf8(), value.toUtf8()) << value.toStdString();
     }
     EXPECT_TRUE(sandbox.failures.empty());
+    // Typed by hand without quotes, commas and all: the text, not nothing.
+    QFile file(sandbox.Path());
+    ASSERT_TRUE(file.open(QIODevice::Append));
+    file.write("[Limits]\nCurrent=100,1,150,1,0,1,30,1\n");
+    file.close();
+    Profile edited(sandbox.Path());
+    EXPECT_EQ(edited.GetProfileString("Limits", "Current", "absent"), "100,1,150,1,0,1,30,1");
 }
 
 TEST(Profile, IntegersAndDefaults) {
