@@ -37,8 +37,14 @@ constexpr size_t kLargestUserFile = 64u << 20;
 const char* const kStart = "Start";
 const char* const kStop = "Stop";
 
-void SetText(QLabel* label, const std::string& text) {
-    label->setText(QString::fromStdString(text));
+// False when the label shows that text already (the clock's tick changes two of the seven).
+bool SetText(QLabel* label, const std::string& text) {
+    const QString shown = QString::fromStdString(text);
+    if (label->text() == shown) {
+        return false;
+    }
+    label->setText(shown);
+    return true;
 }
 
 }  // namespace
@@ -155,21 +161,18 @@ void CChargerDlg::OnTimer(int id) {
 }
 
 void CChargerDlg::OnTextsChanged(const ChargeTexts& t) {
-    SetText(m_stcVolts, t.volts);
-    SetText(m_stcCurrent, t.amps);
-    SetText(m_stcMaxVolts, t.maxVolts);
-    SetText(m_stcMah, t.mah);
-    SetText(m_stcHours, t.hours);
-    SetText(m_stcMinutes, t.minutes);
-    SetText(m_stcSeconds, t.seconds);
-    // A screen reader hears each number with what it is.
-    AnnounceValue(m_stcVolts, "Volts");
-    AnnounceValue(m_stcCurrent, "Amps");
-    AnnounceValue(m_stcMaxVolts, "Maximum voltage");
-    AnnounceValue(m_stcMah, "mAh");
-    AnnounceValue(m_stcHours, "Hours");
-    AnnounceValue(m_stcMinutes, "Minutes");
-    AnnounceValue(m_stcSeconds, "Seconds");
+    // A screen reader hears each number with what it is; told only of what changed.
+    const std::pair<QLabel*, const std::string*> shown[] = {
+        {m_stcVolts, &t.volts}, {m_stcCurrent, &t.amps},     {m_stcMaxVolts, &t.maxVolts},
+        {m_stcMah, &t.mah},     {m_stcHours, &t.hours},      {m_stcMinutes, &t.minutes},
+        {m_stcSeconds, &t.seconds}};
+    static const char* const kMeaning[] = {"Volts", "Amps",    "Maximum voltage", "mAh",
+                                           "Hours", "Minutes", "Seconds"};
+    for (size_t i = 0; i < std::size(shown); ++i) {
+        if (SetText(shown[i].first, *shown[i].second)) {
+            AnnounceValue(shown[i].first, kMeaning[i]);
+        }
+    }
 }
 
 void CChargerDlg::AnnounceValue(QLabel* value, const QString& meaning) {

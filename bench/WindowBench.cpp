@@ -4,6 +4,7 @@
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
+#include <QFile>
 #include <QTemporaryDir>
 
 #include "app/CChargerDlg.h"
@@ -48,6 +49,9 @@ int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     QTemporaryDir dir;
+    // Nothing of the user's is touched: the profile, the history and the logs are the run's own.
+    qputenv("HOME", QFile::encodeName(dir.path()));
+    qputenv("XDG_DATA_HOME", QFile::encodeName(dir.path() + "/data"));
     SetAppProfile(std::make_unique<Profile>(dir.path() + "/KVC410.ini"));
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();

@@ -24,6 +24,7 @@
 #include "packs/CNewPackDlg.h"
 #include "packs/CPackEditorDlg.h"
 #include "packs/CPackInfoDlg.h"
+#include "settings/CChargePropertiesDlg.h"
 #include "packs/PackFormats.h"
 #include "platform/LocalTime.h"
 #include "settings/ChargeSettingsStore.h"
@@ -354,6 +355,21 @@ TEST(PackList, TwoProgramsOnOneProfileLoseNothing) {
     EXPECT_TRUE(
         RunUntil([&] { return dlg.m_lstPacks->GetCount() == 3; }, [] { QTest::qWait(20); }, 150));
     ASSERT_GE(dlg.m_lstPacks->GetCurSel(), 0);
+    EXPECT_EQ(dlg.m_lstPacks->GetText(dlg.m_lstPacks->GetCurSel()), "Old");
+    // B makes its own pack current; A's panel, read again (its Properties closed with OK), keeps
+    // A's pack: the next charge is recorded into the pack A shows.
+    {
+        Profile other(path);
+        other.WriteProfileValues({{"Properties", "PackName", "B3"},
+                                  {"Properties", "LastSelected", 2}});
+    }
+    {
+        auto ok = WhenModalOpens<CChargePropertiesDlg>(
+            [](CChargePropertiesDlg* d) { ClickButtonWithText(d, "OK"); });
+        dlg.OnProperties();
+    }
+    EXPECT_EQ(dlg.m_strPackName, "Old");
+    EXPECT_EQ(dlg.m_stcPackName->text(), "Old");
     EXPECT_EQ(dlg.m_lstPacks->GetText(dlg.m_lstPacks->GetCurSel()), "Old");
     SetAppProfile(std::move(previous));
 }
