@@ -121,6 +121,8 @@ public:
     // Where the program lives: the end picture's second place.
     QString m_strProgramFolder;
     bool m_bBadSettingsReported = false;
+    // The texts the seven value displays show (none yet: the first texts set them all).
+    std::array<std::string, 7> m_shownTexts{"\1", "\1", "\1", "\1", "\1", "\1", "\1"};
     bool m_bBadLimitsReported = false;
     bool m_bBadNamesReported = false;
 

@@ -203,7 +203,7 @@ std::string HelpText(const std::string& program) {
            "  6  charge: stopped (Ctrl+C, SIGTERM)\n"
            "  7  charge: interrupted: the program stopped measuring (stopped, or held by\n"
            "     its output) and the watchdog switched the charger off\n"
-           "  8  charge: standard output could not be written (the charge's record and\n"
+           "  8  standard output could not be written (charge: the charge's record and\n"
            "     log are kept)\n";
 }
 

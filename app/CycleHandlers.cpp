@@ -37,16 +37,6 @@ constexpr size_t kLargestUserFile = 64u << 20;
 const char* const kStart = "Start";
 const char* const kStop = "Stop";
 
-// False when the label shows that text already (the clock's tick changes two of the seven).
-bool SetText(QLabel* label, const std::string& text) {
-    const QString shown = QString::fromStdString(text);
-    if (label->text() == shown) {
-        return false;
-    }
-    label->setText(shown);
-    return true;
-}
-
 }  // namespace
 
 void CChargerDlg::OnOK() {
@@ -161,16 +151,27 @@ void CChargerDlg::OnTimer(int id) {
 }
 
 void CChargerDlg::OnTextsChanged(const ChargeTexts& t) {
-    // A screen reader hears each number with what it is; told only of what changed.
+    // Only the displays whose text changed are set (the clock's tick changes two of the seven,
+    // a measurement two or three; the displays show nothing but these texts), and a screen
+    // reader hears each with what it is.
     const std::pair<QLabel*, const std::string*> shown[] = {
         {m_stcVolts, &t.volts}, {m_stcCurrent, &t.amps},     {m_stcMaxVolts, &t.maxVolts},
         {m_stcMah, &t.mah},     {m_stcHours, &t.hours},      {m_stcMinutes, &t.minutes},
         {m_stcSeconds, &t.seconds}};
     static const char* const kMeaning[] = {"Volts", "Amps",    "Maximum voltage", "mAh",
                                            "Hours", "Minutes", "Seconds"};
+    static_assert(std::size(shown) == std::tuple_size_v<decltype(m_shownTexts)>);
     for (size_t i = 0; i < std::size(shown); ++i) {
-        if (SetText(shown[i].first, *shown[i].second)) {
-            AnnounceValue(shown[i].first, kMeaning[i]);
+        if (m_shownTexts[i] != *shown[i].second) {
+            m_shownTexts[i] = *shown[i].second;
+            // The label's accessible name is made when a screen reader asks, from its meaning
+            // (its description) and its text (controls/Accessibility.cpp), and the label tells
+            // the screen reader itself that its text changed: nothing is built or sent here at
+            // every change (that was a tenth of the window's charge-hour).
+            if (shown[i].first->accessibleDescription() != kMeaning[i]) {
+                shown[i].first->setAccessibleDescription(kMeaning[i]);
+            }
+            shown[i].first->setText(QString::fromStdString(m_shownTexts[i]));
         }
     }
 }

@@ -12,6 +12,16 @@
 #include "platform/SignalGuard.h"
 
 namespace {
+// What was printed really went out: a standard output that cannot be written (a full disk,
+// /dev/full, a closed pipe) is an error of its own, not a success with the output lost.
+int Printed(int code) {
+    if (std::fflush(stdout) != 0 || std::ferror(stdout) != 0) {
+        std::fprintf(stderr, "kvc410: standard output could not be written.\n");
+        return kExitOutputFailed;
+    }
+    return code;
+}
+
 // Whether a display to show a window on is named at all (X11, Wayland, or a Qt platform chosen
 // by hand, such as offscreen).
 bool DisplayNamed() {
@@ -35,7 +45,7 @@ int RunPackCommand(const CommandLine& line) {
     const PackFormat format = line.json ? PackFormat::Json : PackFormat::Text;
     if (line.action == CommandLine::Action::Packs) {
         std::fputs(ListPacks(profile, format).c_str(), stdout);
-        return kExitOk;
+        return Printed(kExitOk);
     }
     std::string out;
     std::string why;
@@ -44,7 +54,7 @@ int RunPackCommand(const CommandLine& line) {
         return kExitCannotStart;
     }
     std::fputs(out.c_str(), stdout);
-    return kExitOk;
+    return Printed(kExitOk);
 }
 }  // namespace
 
@@ -87,10 +97,10 @@ int main(int argc, char** argv) {
     switch (line.action) {
         case CommandLine::Action::Help:
             std::fputs(HelpText("kvc410").c_str(), stdout);
-            return kExitOk;
+            return Printed(kExitOk);
         case CommandLine::Action::Version:
             std::fputs(VersionText().c_str(), stdout);
-            return kExitOk;
+            return Printed(kExitOk);
         case CommandLine::Action::Usage:
             std::fprintf(stderr, "kvc410: %s\nTry kvc410 --help.\n", line.error.c_str());
             return kExitUsage;
@@ -99,7 +109,7 @@ int main(int argc, char** argv) {
             const PortCheckResult result =
                 CheckPort(line.portGiven ? line.port : (variable ? variable : ""));
             std::fputs(result.report.c_str(), stdout);
-            return result.drivable ? kExitOk : kExitPortUnusable;
+            return Printed(result.drivable ? kExitOk : kExitPortUnusable);
         }
         case CommandLine::Action::Packs:
         case CommandLine::Action::Pack:

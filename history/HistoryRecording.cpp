@@ -16,6 +16,9 @@ QString PackIdsPath(const Profile& profile) {
 
 QString PackHistoryId(Profile& profile, int slot) {
     Profile ids(PackIdsPath(profile));
+    // Two programs charging the same pack (two ports) must not each make it an id of its own:
+    // the one that comes second reads the first one's.
+    const Profile::ChangeLock lock(ids);
     const QString key = QString::number(slot);
     QString id = ids.GetProfileString(kPackIdsSection, key, "");
     if (id.isEmpty() || id.size() > 64) {

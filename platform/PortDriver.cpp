@@ -17,6 +17,12 @@ std::atomic<bool> g_latched{false};
 std::atomic<bool> g_writing{false};
 // How deep this thread is in PortWriteBatch objects.
 thread_local int t_batchDepth = 0;
+// The watchdog had tripped when this thread's outermost batch began: its writes to the data
+// register are held back. Looked at once a batch (a conversion: 57 writes), not once a write,
+// which cost a tenth of the window's charge-hour: a program stopped in the middle of a
+// conversion makes at most the rest of that conversion's writes when it runs again (tens of
+// microseconds), and the guardian switches off behind them.
+thread_local bool t_batchTripped = false;
 
 // The asynchronous requests to end; blocked on the writing thread while it holds g_writing, so
 // that their handler never interrupts the write it would have to wait for. Faults are not
@@ -116,6 +122,7 @@ PortWriteBatch::PortWriteBatch() {
     while (!g_writing.compare_exchange_weak(expected, true)) {
         expected = false;
     }
+    t_batchTripped = ChargerWatchdogTripped();
 }
 
 PortWriteBatch::~PortWriteBatch() {
@@ -136,7 +143,7 @@ void DlPortWritePortUchar(uint32_t port, uint8_t value) {
         return;
     }
     PortWriteBatch batch;  // nothing to do when the caller holds one already
-    if (!g_latched.load() && !ChargerWatchdogTripped()) {
+    if (!g_latched.load() && !t_batchTripped) {
         d->Write(port, value);
     }
 }

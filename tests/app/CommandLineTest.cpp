@@ -90,6 +90,15 @@ TEST(CommandLine, OptionsAndExitCodes) {
         EXPECT_TRUE(o.out.contains(c.says)) << c.arguments.join(' ').toStdString() << "\n"
                                             << o.out.toStdString();
     }
+    // Output that cannot be written is no success.
+    for (const QStringList& arguments : {QStringList{"--help"}, QStringList{"packs"}}) {
+        QProcess program;
+        program.setStandardOutputFile("/dev/full");
+        program.start(KVC410_BINARY, arguments);
+        ASSERT_TRUE(program.waitForFinished(10000));
+        EXPECT_EQ(program.exitCode(), 8) << arguments.join(' ').toStdString();
+        EXPECT_TRUE(program.readAllStandardError().contains("standard output could not be"));
+    }
 }
 
 TEST(CommandLine, CheckPortExplainsADeviceTheUserMayNotOpen) {
