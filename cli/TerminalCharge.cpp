@@ -169,15 +169,7 @@ public:
                                                          m_pack.toStdString(), m_cycle.Texts());
         NotifyInBackground(QString::fromStdString(notice.summary),
                            QString::fromStdString(notice.body), notice.critical);
-        int code = kExitOk;
-        if (end == ChargeEnd::ChargerDisconnected || end == ChargeEnd::BatteryDisconnected) {
-            code = kExitDisconnected;
-        } else if (end == ChargeEnd::Interrupted) {
-            code = kExitInterrupted;
-        } else if (EndNeedsAttention(end)) {
-            code = kExitBackup;
-        }
-        Finish(end, code);
+        Finish(end, TerminalExitStatus(end));
     }
 
 private:
@@ -326,6 +318,21 @@ private:
 };
 
 }  // namespace
+
+int TerminalExitStatus(ChargeEnd end) {
+    switch (end) {
+        case ChargeEnd::ChargerDisconnected:
+        case ChargeEnd::BatteryDisconnected:
+            return kExitDisconnected;
+        case ChargeEnd::Stopped:
+        case ChargeEnd::SampleLost:
+            return kExitStopped;
+        case ChargeEnd::Interrupted:
+            return kExitInterrupted;
+        default:
+            return EndNeedsAttention(end) ? kExitBackup : kExitOk;
+    }
+}
 
 bool ParseChargeTime(const std::string& text, int& hours, int& minutes, int& seconds) {
     int parts[3] = {0, 0, 0};

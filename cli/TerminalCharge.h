@@ -5,6 +5,8 @@
 
 #include <string>
 
+#include "charge/ChargeCycle.h"
+
 struct TerminalChargeOptions {
     std::string pack;  // empty: the profile's current pack (as the window would record into)
     bool timed = false;
@@ -15,6 +17,9 @@ struct TerminalChargeOptions {
 
 // Parses "H:MM:SS" (also "M:SS" or "SS"); false for anything else or a part out of range.
 bool ParseChargeTime(const std::string& text, int& hours, int& minutes, int& seconds);
+
+// The exit status of a charge that ended so (see CommandLine.h).
+int TerminalExitStatus(ChargeEnd end);
 
 // Runs the charge; returns the exit status (see CommandLine.h).
 int RunTerminalCharge(int argc, char** argv, const TerminalChargeOptions& options);

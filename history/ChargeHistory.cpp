@@ -231,23 +231,38 @@ ChargeHistory::State ChargeHistory::Open() {
         Fail("cannot be opened", Reason(q.lastError(), m_path));
         return m_state;
     }
-    for (int v = version; v < kSchemaVersion; ++v) {
-        if (!db.transaction()) {
-            Fail("cannot be brought up to date", Reason(db.lastError(), m_path));
+    // Brought up to date under the write lock, from the form it has then: two programs opening a
+    // new history at once (two ports) must not both make its tables, the second then failing.
+    for (int v = version; v < kSchemaVersion;) {
+        if (!q.exec("BEGIN IMMEDIATE")) {
+            Fail("cannot be brought up to date", Reason(q.lastError(), m_path));
             return m_state;
+        }
+        if (!q.exec("PRAGMA user_version") || !q.next()) {
+            const QString why = Reason(q.lastError(), m_path);
+            q.finish();
+            q.exec("ROLLBACK");
+            Fail("cannot be brought up to date", why);
+            return m_state;
+        }
+        v = q.value(0).toInt();
+        q.finish();
+        if (v >= kSchemaVersion) {
+            q.exec("COMMIT");
+            break;
         }
         bool ok = true;
         for (const QString& statement : QString(kSchema[v]).split(';', Qt::SkipEmptyParts)) {
             ok = ok && q.exec(statement);
         }
         ok = ok && q.exec(QString("PRAGMA user_version = %1").arg(v + 1));
-        if (!ok || !db.commit()) {
-            const QString why =
-                Reason(q.lastError().isValid() ? q.lastError() : db.lastError(), m_path);
-            db.rollback();
+        if (!ok || !q.exec("COMMIT")) {
+            const QString why = Reason(q.lastError(), m_path);
+            q.exec("ROLLBACK");
             Fail("cannot be brought up to date", why);
             return m_state;
         }
+        ++v;
     }
     m_state = State::Writable;
     return m_state;

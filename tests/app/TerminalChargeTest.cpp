@@ -20,6 +20,8 @@
 #include <algorithm>
 
 #include "app/CChargerDlg.h"
+#include "cli/TerminalCharge.h"
+#include "graph/ChargeCurve.h"
 #include "history/ChargeHistory.h"
 #include "platform/PortDriver.h"
 #include "platform/SingleInstance.h"
@@ -279,6 +281,21 @@ TEST(TerminalCharge, TheSummaryIsTheChargesOwnFiguresInEveryFormat) {
     for (const Figures& f : seen) {
         EXPECT_EQ(f.mah, seen[0].mah);
         EXPECT_EQ(f.peak, seen[0].peak);
+    }
+}
+
+// Every way a charge ends, with the exit status the help text and the README give it.
+TEST(TerminalCharge, EveryEndHasItsDocumentedExitStatus) {
+    const std::pair<ChargeEnd, int> ends[] = {
+        {ChargeEnd::Completed, 0},           {ChargeEnd::AveragedPeak, 0},
+        {ChargeEnd::ChargerDisconnected, 4}, {ChargeEnd::BatteryDisconnected, 4},
+        {ChargeEnd::CapacityLimit, 5},       {ChargeEnd::TimeLimit, 5},
+        {ChargeEnd::VoltagePlateau, 5},      {ChargeEnd::BatteryRemoved, 5},
+        {ChargeEnd::FullEarly, 5},           {ChargeEnd::Stopped, 6},
+        {ChargeEnd::SampleLost, 6},          {ChargeEnd::Interrupted, 7},
+    };
+    for (const auto& [end, status] : ends) {
+        EXPECT_EQ(TerminalExitStatus(end), status) << EndReasonText(end, kPeakCharge);
     }
 }
 
