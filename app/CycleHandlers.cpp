@@ -15,6 +15,7 @@
 #include "controls/CGifPicture.h"
 #include "controls/CSkinButton.h"
 #include "graph/ChargeCurve.h"
+#include "history/ChargeHistory.h"
 #include "history/HistoryRecording.h"
 #include "packs/PackBook.h"
 #include "hardware/Converter.h"
@@ -61,6 +62,13 @@ void CChargerDlg::StartCycle() {
     m_recorder->SetPack(m_strPackName.toStdString());
     m_chargeStarted = QDateTime::currentDateTime();
     m_strChargeLogName.clear();
+    // A pack without a rated capacity typed is judged by what its own charges measured.
+    double measured = 0;
+    if (m_limits.ratedMah == 0 && m_strPackName != kNoPack) {
+        measured = MeasuredCapacity(ChargeHistory::DefaultPath(),
+                                    PackHistoryIdOf(AppProfile(), m_strPackName), m_strPackName);
+    }
+    m_cycle.SetMeasuredCapacity(measured);
     m_cycle.Start();
     m_picture->UnLoad();
     if (m_picture->Load(kChargingGif, "GIF")) {

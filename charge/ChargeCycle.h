@@ -74,6 +74,8 @@ public:
     const ChargeSettings& Settings() const { return m_settings; }
     // The backup cut-offs in force; like the settings, from the next measurement on.
     void SetLimits(const ChargeLimits& limits) { m_backups.SetLimits(limits); }
+    // The pack's capacity as its charge history measured it (see BackupCutoffs).
+    void SetMeasuredCapacity(double mah) { m_backups.SetMeasuredCapacity(mah); }
     const BackupCutoffs& Backups() const { return m_backups; }
 
     // Clock to 00:00:00, delivered charge to nothing. The port is not touched: the first

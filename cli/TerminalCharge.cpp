@@ -21,6 +21,7 @@
 #include "charge/ChargeLogFile.h"
 #include "charge/CycleTexts.h"
 #include "graph/ChargeCurve.h"
+#include "history/ChargeHistory.h"
 #include "history/HistoryRecording.h"
 #include "hardware/Converter.h"
 #include "limits/ChargeLimitsStore.h"
@@ -423,6 +424,11 @@ int RunTerminalCharge(int argc, char** argv, const TerminalChargeOptions& option
     ChargeCycle cycle;
     cycle.SetSettings(settings);
     cycle.SetLimits(limits.limits);
+    // A pack without a rated capacity typed is judged by what its own charges measured.
+    if (limits.limits.ratedMah == 0 && slot >= 0) {
+        cycle.SetMeasuredCapacity(MeasuredCapacity(ChargeHistory::DefaultPath(),
+                                                   PackHistoryId(profile, slot), pack));
+    }
     BoundedOutput out(STDOUT_FILENO, kOutputBuffer);
     BoundedOutput err(STDERR_FILENO, kErrorBuffer);
     g_out = &out;

@@ -33,6 +33,20 @@ QString PackHistoryIdOf(Profile& profile, const QString& name) {
     return slot >= 0 ? PackHistoryId(profile, slot) : QString();
 }
 
+double MeasuredCapacity(const QString& historyPath, const QString& packId,
+                        const QString& packName) {
+    // Only looked at: a charge's start must not create the history.
+    if ((packId.isEmpty() && packName.isEmpty()) || !QFileInfo(historyPath).isFile()) {
+        return 0;
+    }
+    ChargeHistory history(historyPath);
+    if (history.Open() == ChargeHistory::State::Failed) {
+        return 0;
+    }
+    // Against no rated capacity: the estimate is all that is asked for.
+    return JudgeHealth(history.Charges(packId, packName, false), 0).medianMah;
+}
+
 void ForgetPackHistoryId(Profile& profile, int slot) {
     Profile(PackIdsPath(profile)).RemoveProfileKey(kPackIdsSection, QString::number(slot));
 }

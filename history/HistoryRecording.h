@@ -22,6 +22,11 @@ QString PackIdsPath(const Profile& profile);
 QString PackHistoryId(Profile& profile, int slot);
 // The id of the current pack of that name; "" when there is none (or it has no id yet).
 QString PackHistoryIdOf(Profile& profile, const QString& name);
+// What a pack holds as its own full charges from empty measured it, in the history at
+// historyPath (the Pack History's capacity estimate); 0 when no such charge of it is there, or
+// the history is absent or cannot be read. Read when a charge of a pack without a rated capacity
+// starts, to judge its rate by (see BackupCutoffs::SetMeasuredCapacity).
+double MeasuredCapacity(const QString& historyPath, const QString& packId, const QString& packName);
 void ForgetPackHistoryId(Profile& profile, int slot);
 // The id of every pack, by name.
 QHash<QString, QString> PackHistoryIds(Profile& profile);

@@ -163,14 +163,20 @@ double CurveWatch::Rise(size_t blocks, size_t before) const {
 
 void BackupCutoffs::Reset() {
     const ChargeLimits limits = m_limits;
+    const double measured = m_measuredMah;
     *this = BackupCutoffs();
     m_limits = limits;
+    m_measuredMah = measured;
 }
 
 bool BackupCutoffs::PeakConfirmed(double thresholdVolts) const {
     const std::optional<double> drop = m_curve.Drop();
     return drop && *drop >= std::max(kConfirmShare * thresholdVolts,
                                      kNoiseSigmas * m_curve.SmoothedNoise());
+}
+
+double BackupCutoffs::RateCapacity() const {
+    return m_limits.ratedMah > 0 ? m_limits.ratedMah : m_measuredMah;
 }
 
 bool BackupCutoffs::Flat(const BackupTick& t, double mahPerSecond) {
@@ -196,8 +202,8 @@ bool BackupCutoffs::Flat(const BackupTick& t, double mahPerSecond) {
     // the share is not known.
     double sharePerSecond = 0.0;  // of the capacity, delivered each second
     double window = 0.0;
-    if (l.ratedMah > 0 && mahPerSecond > 0) {
-        sharePerSecond = mahPerSecond / l.ratedMah;
+    if (const double capacity = RateCapacity(); capacity > 0 && mahPerSecond > 0) {
+        sharePerSecond = mahPerSecond / capacity;
         window = std::min(cap, kPlateauCapacityShare / sharePerSecond);
     } else {
         // With the rate unknown, a short flat stretch may be the slow middle of a slow charge:
@@ -323,8 +329,9 @@ Backup BackupCutoffs::Judge(const BackupTick& t) {
         // flat at a brisk rate (with the capacity unknown, a rate that showed the steep rise
         // before full within the shortest window).
         const bool flat = Flat(t, mahPerSecond);
-        const bool brisk = l.ratedMah > 0 ? mahPerSecond * 3600.0 >= kBriskRateC * l.ratedMah
-                                          : m_steepSeen;
+        const bool brisk = RateCapacity() > 0
+                               ? mahPerSecond * 3600.0 >= kBriskRateC * RateCapacity()
+                               : m_steepSeen;
         if (fallen || (brisk && flat)) {
             return Backup::FullTimed;
         }

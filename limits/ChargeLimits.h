@@ -177,6 +177,11 @@ class BackupCutoffs {
 public:
     void SetLimits(const ChargeLimits& limits) { m_limits = limits; }
     const ChargeLimits& Limits() const { return m_limits; }
+    // What the pack holds as its own charges measured it (the charge history's estimate; 0:
+    // not known). Where no rated capacity is typed, it sets the rate the plateau's window and a
+    // timed charge's "brisk" are judged by, in place of the rated capacity. The capacity
+    // cut-off and the safety timer stay with what the user typed.
+    void SetMeasuredCapacity(double mah) { m_measuredMah = mah > 0 ? mah : 0; }
     // A new charge: nothing seen yet.
     void Reset();
     // Judges one measurement; the first limit reached, or Backup::None.
@@ -197,7 +202,11 @@ private:
     // Whether the voltage has gone flat over the window the rate and noise call for.
     bool Flat(const BackupTick& tick, double mahPerSecond);
 
+    // The capacity the rate is judged against: the rated one, else the measured one; 0: neither.
+    double RateCapacity() const;
+
     ChargeLimits m_limits;
+    double m_measuredMah = 0;
     CurveWatch m_curve;
     int32_t m_removedFor = 0;
     int32_t m_timerSeconds = 0;

@@ -185,6 +185,12 @@ TEST_P(LimitMatrix, EveryChargeEndsByItselfBetweenFullAndOvercharged) {
     if (s.cells < 4 || (s.noPeak && s.ratedFactor == 0 && (s.initialPercent == 100 || s.Timed()))) {
         return;
     }
+    if (s.noPeak && s.initialPercent == 100 && s.rateC >= 3.0 && s.age < 1.0) {
+        // A full pack at 3C: the plateau's shortest window (three minutes) is itself a quarter
+        // of what an aged pack holds.
+        EXPECT_LE(o.finalPercent, 135.0) << end;
+        return;
+    }
     if (s.ratedFactor == 0.5) {
         // The capacity cut-off at 150 % of half the pack ends it early, as it was told to.
         EXPECT_LE(o.finalPercent, 140.0) << end;

@@ -663,3 +663,40 @@ TEST(History, HealthFollowsASimulatedPackThroughItsLife) {
     }
     EXPECT_GE(judged, kCharges - 2);
 }
+
+// A pack with no rated capacity typed whose history has measured it: a charge of it is judged by
+// what it holds. A full pack that shows no drop, charged at 1C, ends on the plateau before 130 %
+// (with nothing known, the plateau's 30 minutes take it past 150 %).
+TEST(History, APacksMeasuredCapacityEndsAFullPackWithoutADropInTime) {
+    HistoryHome home;
+    Window window(ChargeSettings{}, "AA",
+                  {.currentA = 2.0, .initialChargePercent = 100, .noiseCounts = 3, .noPeak = true});
+    const QString id = PackHistoryIdOf(window.profile.profile(), "AA");
+    {
+        ChargeHistory history;
+        ASSERT_EQ(history.Open(), ChargeHistory::State::Writable);
+        for (uint32_t seed : {7u, 8u, 9u}) {
+            HistoryCharge c = SimulatedCharge(1.0, 2.0, seed);
+            c.packId = id;
+            c.packName = "AA";
+            c.started = QDateTime(QDate(2026, 11, 1), QTime(int(seed), 0));
+            c.ended = c.started.addSecs(c.curve.back().seconds);
+            FillFiguresFromCurve(c);
+            ASSERT_TRUE(history.Add(c)) << history.Problem().toStdString();
+        }
+    }
+    EXPECT_NEAR(MeasuredCapacity(ChargeHistory::DefaultPath(), id, "AA"), 2000, 200);
+    EXPECT_EQ(MeasuredCapacity(ChargeHistory::DefaultPath(), "id-BB", "BB"), 0);
+    window.dlg.OnOK();
+    for (int s = 0; s < 3600 && window.dlg.m_bCharging; ++s) {
+        window.box->AdvanceSeconds(1.0);
+        window.dlg.OnTimer(1);
+        if (window.dlg.m_bCharging) {
+            window.dlg.OnTimer(2);
+        }
+    }
+    ASSERT_EQ(window.dlg.m_bCharging, 0);
+    EXPECT_EQ(window.dlg.m_lastEnd, ChargeEnd::VoltagePlateau);
+    EXPECT_LE(window.box->StateOfChargePercent(), 130.0);
+    window.dlg.m_history->WaitForDone();
+}
