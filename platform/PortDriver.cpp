@@ -12,17 +12,19 @@ namespace {
 std::unique_ptr<PortDriver> g_owned;
 std::atomic<PortDriver*> g_driver{nullptr};
 std::atomic<bool> g_latched{false};
+// What a write of a value other than kChargerOff looks at, once: set with the latch, and while
+// the watchdog's trip is up (see PortWriteBatch).
+std::atomic<bool> g_offOnly{false};
 // Held while a value other than kChargerOff is checked against the latch and written, so that a
 // terminating signal handled on another thread cannot switch off in between and be undone.
 std::atomic<bool> g_writing{false};
 // How deep this thread is in PortWriteBatch objects.
 thread_local int t_batchDepth = 0;
-// The watchdog had tripped when this thread's outermost batch began: its writes to the data
-// register are held back. Looked at once a batch (a conversion: 57 writes), not once a write,
-// which cost a tenth of the window's charge-hour: a program stopped in the middle of a
-// conversion makes at most the rest of that conversion's writes when it runs again (tens of
-// microseconds), and the guardian switches off behind them.
-thread_local bool t_batchTripped = false;
+// The watchdog's trip is looked at once a batch (a conversion: 57 writes), as the batch
+// begins, and held in g_offOnly, not looked at once a write (which cost more than the rest of
+// the window's work on a charge): a program stopped in the middle of a conversion makes at most
+// the rest of that conversion's writes when it runs again (tens of microseconds), and the
+// guardian switches off behind them.
 
 // The asynchronous requests to end; blocked on the writing thread while it holds g_writing, so
 // that their handler never interrupts the write it would have to wait for. Faults are not
@@ -59,6 +61,7 @@ int PortTickMilliseconds() {
 
 void LatchChargerOff() noexcept {
     g_latched.store(true);
+    g_offOnly.store(true);
     // A write that checked the latch before it was set finishes first; bounded, because a fault
     // may have interrupted that very write on this thread.
     for (int spins = 0; g_writing.load() && spins < 10000000; ++spins) {
@@ -74,6 +77,7 @@ bool ChargerOffLatched() noexcept {
 
 void ResetChargerOffLatchForTests() noexcept {
     g_latched.store(false);
+    g_offOnly.store(ChargerWatchdogTripped());
 }
 
 ChargerWatchdog& SharedChargerWatchdog() noexcept {
@@ -95,6 +99,13 @@ std::atomic<uint64_t> g_beats{0};
 void ArmChargerWatchdog() noexcept {
     ChargerWatchdog& w = SharedChargerWatchdog();
     w.tripped.store(0);
+    // A new charge: only the latch keeps the data register off now. Looked at again after the
+    // store, so that a latch set meanwhile (a signal handled on another thread) is never undone.
+    PortWriteBatch batch;
+    g_offOnly.store(g_latched.load());
+    if (g_latched.load()) {
+        g_offOnly.store(true);
+    }
     w.beat.store(++g_beats);
 }
 
@@ -122,7 +133,9 @@ PortWriteBatch::PortWriteBatch() {
     while (!g_writing.compare_exchange_weak(expected, true)) {
         expected = false;
     }
-    t_batchTripped = ChargerWatchdogTripped();
+    if (ChargerWatchdogTripped()) {
+        g_offOnly.store(true);
+    }
 }
 
 PortWriteBatch::~PortWriteBatch() {
@@ -143,7 +156,7 @@ void DlPortWritePortUchar(uint32_t port, uint8_t value) {
         return;
     }
     PortWriteBatch batch;  // nothing to do when the caller holds one already
-    if (!g_latched.load() && !t_batchTripped) {
+    if (!g_offOnly.load()) {
         d->Write(port, value);
     }
 }
