@@ -1171,9 +1171,12 @@ void CChargeGraphWnd::OnLogRead(QTreeWidgetItem* item, const QString& label, con
 }
 
 void CChargeGraphWnd::SavePicture() {
-    const QString path =
+    QString chosen;
+    const QString path = WithChosenExtension(
         QFileDialog::getSaveFileName(this, "Save Picture", QDir::homePath(),
-                                     "PNG picture (*.png);;SVG drawing (*.svg);;PDF page (*.pdf)");
+                                     "PNG picture (*.png);;SVG drawing (*.svg);;PDF page (*.pdf)",
+                                     &chosen),
+        chosen);
     if (path.isEmpty()) {
         return;
     }

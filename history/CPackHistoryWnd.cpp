@@ -146,7 +146,9 @@ CPackHistoryWnd::CPackHistoryWnd(
     // Both exports: a file chosen, written, and what came of it said under the table.
     auto exportTo = [this](const QString& title, const QString& filter,
                            bool (CPackHistoryWnd::*write)(const QString&, QString*)) {
-        const QString path = QFileDialog::getSaveFileName(this, title, QDir::homePath(), filter);
+        QString chosen;
+        const QString path = WithChosenExtension(
+            QFileDialog::getSaveFileName(this, title, QDir::homePath(), filter, &chosen), chosen);
         QString why;
         if (!path.isEmpty()) {
             m_status->setText(

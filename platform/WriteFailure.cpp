@@ -40,3 +40,17 @@ bool WriteFileAtomically(const QString& path, const QByteArray& data, QString& w
     }
     return false;
 }
+
+QString WithChosenExtension(const QString& path, const QString& chosenFilter) {
+    const QFileInfo typed(path);
+    const qsizetype star = chosenFilter.indexOf("*.");
+    if (path.isEmpty() || !typed.suffix().isEmpty() || star < 0) {
+        return path;
+    }
+    qsizetype end = star + 2;
+    while (end < chosenFilter.size() && chosenFilter[end].isLetterOrNumber()) {
+        ++end;
+    }
+    const QString extension = chosenFilter.mid(star + 1, end - star - 1);
+    return extension.size() > 1 ? path + extension : path;
+}

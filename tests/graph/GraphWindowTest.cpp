@@ -19,6 +19,7 @@
 #include "graph/CChargeGraphWnd.h"
 #include "graph/ChargeLogReader.h"
 #include "hardware/SimulatedChargerBox.h"
+#include "platform/WriteFailure.h"
 #include "tests/TestSupport.h"
 
 namespace {
@@ -145,6 +146,18 @@ TEST(GraphWindow, DrawsTheChargeWithAxesThatCoverItAndLaysPastChargesOverIt) {
         EXPECT_TRUE(file.read(5) == (QByteArray(name).endsWith("svg") ? "<?xml" : "%PDF-")) << name;
     }
     EXPECT_FALSE(view->SaveImage("/nonexistent/folder/graph.png"));
+    // A name typed without an extension takes the kind chosen in the save dialog's list.
+    const char* const kinds = "PNG picture (*.png);;SVG drawing (*.svg);;PDF page (*.pdf)";
+    const std::pair<const char*, const char*> typed[] = {
+        {"/home/u/graph", "/home/u/graph.svg"},
+        {"/home/u/graph.PNG", "/home/u/graph.PNG"},  // a name with its own is left as typed
+        {"/home/u.d/graph", "/home/u.d/graph.svg"},  // a dot in a folder's name is no extension
+        {"", ""},                                    // cancelled
+    };
+    for (const auto& [name, saved] : typed) {
+        EXPECT_EQ(WithChosenExtension(name, QString(kinds).section(";;", 1, 1)), saved) << name;
+    }
+    EXPECT_EQ(WithChosenExtension("/home/u/aa", "CSV file (*.csv)"), "/home/u/aa.csv");
     // On a full disk: refused, with the reason, and no half picture under its name.
     if (FullDisk disk; disk.Ready()) {
         disk.Fill(2000);
