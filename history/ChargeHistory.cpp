@@ -2,11 +2,13 @@
 
 #include <QAtomicInteger>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QStandardPaths>
+#include <QThread>
 #include <QVariant>
 #include <QtEndian>
 #include <algorithm>
@@ -227,7 +229,18 @@ ChargeHistory::State ChargeHistory::Open() {
     }
     // Write-ahead logging: readers never wait for a writer, and a killed writer loses only its
     // unfinished transaction.
-    if (!q.exec("PRAGMA journal_mode=WAL") || !q.exec("PRAGMA synchronous=NORMAL")) {
+    // Switching a new history to it needs the file to itself, and SQLite does not wait for that
+    // by itself: another program making the same new history (two ports) is waited for, as long
+    // as any other lock.
+    QElapsedTimer waited;
+    waited.start();
+    bool logging = q.exec("PRAGMA journal_mode=WAL");
+    while (!logging && q.lastError().databaseText().contains("locked") &&
+           waited.elapsed() < m_busyMilliseconds) {
+        QThread::msleep(10);
+        logging = q.exec("PRAGMA journal_mode=WAL");
+    }
+    if (!logging || !q.exec("PRAGMA synchronous=NORMAL")) {
         Fail("cannot be opened", Reason(q.lastError(), m_path));
         return m_state;
     }

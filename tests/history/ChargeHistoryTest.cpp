@@ -674,7 +674,7 @@ TEST(History, APacksMeasuredCapacityEndsAFullPackWithoutADropInTime) {
     const QString id = PackHistoryIdOf(window.profile.profile(), "AA");
     {
         ChargeHistory history;
-        ASSERT_EQ(history.Open(), ChargeHistory::State::Writable);
+        ASSERT_EQ(history.Open(), ChargeHistory::State::Writable) << history.Problem().toStdString();
         for (uint32_t seed : {7u, 8u, 9u}) {
             HistoryCharge c = SimulatedCharge(1.0, 2.0, seed);
             c.packId = id;
