@@ -10,6 +10,7 @@
 #include <QFile>
 #include <QPointer>
 #include <QProcess>
+#include <QThread>
 #include <QTimer>
 #include <QtTest/QTest>
 #include <algorithm>
@@ -189,6 +190,17 @@ bool RunUntil(const std::function<bool()>& done, const std::function<void()>& st
         step();
     }
     return done();
+}
+
+bool Within(int milliseconds, const std::function<bool()>& condition) {
+    QDeadlineTimer deadline(milliseconds);
+    while (!condition()) {
+        if (deadline.hasExpired()) {
+            return false;
+        }
+        QThread::msleep(5);
+    }
+    return true;
 }
 
 void ClickButtonWithText(QWidget* dialog, const QString& text) {

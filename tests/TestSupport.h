@@ -133,6 +133,10 @@ int PixelsOfColour(const QImage& image, const QColor& colour, QRect area = QRect
 bool RunUntil(const std::function<bool()>& done, const std::function<void()>& step,
               int limit = 100000);
 
+// Waits up to milliseconds of wall time for condition (child processes, the watchdog); true
+// when it held in time.
+bool Within(int milliseconds, const std::function<bool()>& condition);
+
 // A small file system of the test's own (a 64 KB tmpfs), to be filled up. Mounting needs root:
 // where it cannot be had, Ready() is false and why says so (the test then skips).
 class FullDisk {

@@ -89,18 +89,6 @@ private:
     int m_guardian = -1;
 };
 
-// Waits up to milliseconds for condition; true when it held in time.
-bool Within(int milliseconds, const std::function<bool()>& condition) {
-    QDeadlineTimer deadline(milliseconds);
-    while (!condition()) {
-        if (deadline.hasExpired()) {
-            return false;
-        }
-        QThread::msleep(5);
-    }
-    return true;
-}
-
 // Gone, or only a zombie waiting for whoever adopted it.
 bool ProcessGone(int pid) {
     QFile stat(QString("/proc/%1/stat").arg(pid));

@@ -372,18 +372,6 @@ TEST(TerminalCharge, KilledItIsSwitchedOffByTheGuardianAndAWindowsPortIsRefused)
     EXPECT_TRUE(other.readAllStandardError().contains("already in use by another KVC410"));
 }
 
-// Waits up to milliseconds for condition; true when it held in time.
-bool Within(int milliseconds, const std::function<bool()>& condition) {
-    QDeadlineTimer deadline(milliseconds);
-    while (!condition()) {
-        if (deadline.hasExpired()) {
-            return false;
-        }
-        QThread::msleep(20);
-    }
-    return true;
-}
-
 // Stopped (kill -STOP, Ctrl+Z) in the middle of a charge: the watchdog switches the charger off
 // within its time, the program never switches it on again, and, continued, it ends the charge as
 // interrupted, with its record, log and history row.
