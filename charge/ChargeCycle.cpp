@@ -154,6 +154,7 @@ void ChargeCycle::MeasurementTick() {
         .volts = volts,
         .openCircuit = openCircuit,
         .timed = s.chargeType == kTimedCharge,
+        .timedSeconds = s.timedHours * 3600 + s.timedMinutes * 60 + s.timedSeconds,
         .cells = s.cells,
         .delay = s.delay,
         .thresholdVolts = s.threshold * kThresholdVolts,

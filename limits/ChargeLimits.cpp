@@ -179,6 +179,13 @@ double BackupCutoffs::RateCapacity() const {
     return m_limits.ratedMah > 0 ? m_limits.ratedMah : m_measuredMah;
 }
 
+double BackupCutoffs::MostCapacity(const BackupTick& t, double mahPerSecond) {
+    if (t.timed && t.timedSeconds > 0) {
+        return std::min(kLargestPackMah, mahPerSecond * t.timedSeconds / kTimedChargeShare);
+    }
+    return kLargestPackMah;
+}
+
 bool BackupCutoffs::Flat(const BackupTick& t, double mahPerSecond) {
     // Judged once a block, when its mean is complete.
     if (m_curve.Blocks() == m_judgedBlocks) {
@@ -194,7 +201,9 @@ bool BackupCutoffs::Flat(const BackupTick& t, double mahPerSecond) {
     // Whole blocks, an even number of them, at least the shortest window.
     auto blocks = [&](double seconds) {
         seconds = std::max(seconds, static_cast<double>(kShortestPlateauSeconds));
-        size_t b = static_cast<size_t>(std::ceil(std::min(seconds, 1e9) / kBlockSeconds));
+        // (A window of a whole number of blocks, worked out from a rate, may come out a hair
+        // over it; it stays that number of blocks.)
+        size_t b = static_cast<size_t>(std::ceil(std::min(seconds, 1e9) / kBlockSeconds - 1e-6));
         return b + b % 2;
     };
     // The least a charging pack rises between a window's halves: the slowest rise of the
@@ -202,15 +211,23 @@ bool BackupCutoffs::Flat(const BackupTick& t, double mahPerSecond) {
     // the share is not known.
     double sharePerSecond = 0.0;  // of the capacity, delivered each second
     double window = 0.0;
+    // The window is the largest pack's (see MostCapacity), shorter than the limit's minutes.
+    bool bounded = false;
     if (const double capacity = RateCapacity(); capacity > 0 && mahPerSecond > 0) {
         sharePerSecond = mahPerSecond / capacity;
         window = std::min(cap, kPlateauCapacityShare / sharePerSecond);
     } else {
         // With the rate unknown, a short flat stretch may be the slow middle of a slow charge:
-        // the window is the elapsed share only once the pack has shown the steep rise that
-        // comes before full, and the limit's minutes until then.
+        // the window is the largest pack's, and the elapsed share only once the pack has shown
+        // the steep rise that comes before full.
         // The steep rise is a rate: looked for over longer windows too, where noise hides it
-        // in the shortest.
+        // in the shortest. The threshold stays the flat one: the most the pack can hold bounds
+        // the window, not the rise a pack that holds less shows.
+        window = mahPerSecond > 0
+                     ? std::min(cap, kPlateauCapacityShare * MostCapacity(t, mahPerSecond) /
+                                         mahPerSecond)
+                     : cap;
+        bounded = window < cap;
         const size_t shortest = blocks(kShortestPlateauSeconds);
         for (size_t k = 1; k <= 8 && !m_steepSeen; k *= 2) {
             const size_t w = shortest * k;
@@ -229,9 +246,7 @@ bool BackupCutoffs::Flat(const BackupTick& t, double mahPerSecond) {
             // A pack at its steep rise has had at least kLeastShareBeforeSteep of its capacity
             // since the start.
             sharePerSecond = kLeastShareBeforeSteep / t.elapsedSeconds;
-            window = std::min(cap, kPlateauElapsedShare * t.elapsedSeconds);
-        } else {
-            window = l.plateauMinutes * 60.0;
+            window = std::min(window, kPlateauElapsedShare * t.elapsedSeconds);
         }
     }
     auto expectedRise = [&](double seconds) {
@@ -268,7 +283,13 @@ bool BackupCutoffs::Flat(const BackupTick& t, double mahPerSecond) {
     // clear fall is the drop tests' to judge), several blocks in a row, so that the rounded top
     // of a peak does not count.
     const double seconds = static_cast<double>(n) * kBlockSeconds;
-    const double flat = threshold(seconds);
+    double flat = threshold(seconds);
+    if (bounded) {
+        // A window too short to see a flat through the noise judges flat and rising by turns,
+        // never three in a row, and a pack of few cells ran on for hours: flat within the
+        // noise is flat. (A pack charged at this rate or faster rises far more than that.)
+        flat = std::max(flat, kSeeFlatSigmas * riseNoise(seconds));
+    }
     const double rise = m_curve.Rise(n);
     bool isFlat = rise < flat && rise > -kSlowFallFactor * flat;
     if (isFlat && rise < -flat) {
@@ -327,11 +348,11 @@ Backup BackupCutoffs::Judge(const BackupTick& t) {
         }
         // A timed charge runs its time, unless it is clearly charging a full pack: fallen, or
         // flat at a brisk rate (with the capacity unknown, a rate that showed the steep rise
-        // before full within the shortest window).
+        // before full within the shortest window, or that its set time says is brisk).
         const bool flat = Flat(t, mahPerSecond);
-        const bool brisk = RateCapacity() > 0
-                               ? mahPerSecond * 3600.0 >= kBriskRateC * RateCapacity()
-                               : m_steepSeen;
+        const double capacity =
+            RateCapacity() > 0 ? RateCapacity() : MostCapacity(t, mahPerSecond);
+        const bool brisk = mahPerSecond * 3600.0 >= kBriskRateC * capacity || m_steepSeen;
         if (fallen || (brisk && flat)) {
             return Backup::FullTimed;
         }

@@ -55,9 +55,10 @@ inline constexpr int kRemovedSeconds = 5;
 // newer half's mean is less than a threshold above the older half's. The window scales with the
 // charge rate, so that a flat top is overcharged by about the same share of the pack at every
 // rate: the time to deliver kPlateauCapacityShare of the rated capacity at the measured current,
-// or, with the capacity unknown, kPlateauElapsedShare of the charge time so far (once the pack
-// has shown the steep rise before full; the limit's minutes until then); never longer than the
-// limit's minutes, never shorter than kShortestPlateauSeconds. The threshold is
+// or, with the capacity unknown, that of the largest pack (kLargestPackMah), and once the pack
+// has shown the steep rise before full kPlateauElapsedShare of the charge time so far if that is
+// shorter; never longer than the limit's minutes, never shorter than kShortestPlateauSeconds.
+// The threshold is
 // kFlatVoltsPerCell a cell, or more where the rate is known (below). Noise lengthens the window,
 // up to kLongestNoiseShare of it, until a true flat shows (the threshold kSeeFlatSigmas of the
 // halves' noise) and a rising pack cannot look flat (its least rise kFlatNoiseSigmas of that
@@ -106,6 +107,14 @@ inline constexpr double kStepsInWindow = 3.0;
 // A timed charge is ended early once it is clearly charging a full pack: its voltage has peaked
 // and fallen by the threshold, or has gone flat at kBriskRateC or more of its rated capacity.
 inline constexpr double kBriskRateC = 0.5;
+// With no capacity known, the rate is bounded from below all the same: no Ni-Cd or Ni-MH pack
+// holds much more than kLargestPackMah (a D cell), so a current of I charges at I / 10 Ah or
+// more, and the plateau's window is never longer than the time to deliver kPlateauCapacityShare
+// of such a pack (at 1 A the limit's 30 minutes hold; at 6 A, six minutes). A timed charge says
+// more: its time is set to put in about kTimedChargeShare of what the pack holds (the standard
+// charge: 14 hours at 0.1C), so the set time gives the capacity the window and "brisk" judge by.
+inline constexpr double kLargestPackMah = 10000.0;
+inline constexpr double kTimedChargeShare = 1.4;
 // An open circuit carries no current: a reading counts as one only under kOpenCircuitAmps or
 // under kOpenCircuitShare of the steady charge current, whichever is more. A pack of many cells
 // reads inside the open-circuit voltages while it is being charged.
@@ -122,6 +131,7 @@ struct BackupTick {
     float volts;
     bool openCircuit;  // the voltage reads as the charger with no battery on it, and no current
     bool timed;        // a timed charge: the capacity and removal limits, and a full pack
+    int32_t timedSeconds = 0;  // a timed charge's set time
     int32_t cells;     // the charge properties' number of cells
     int32_t delay;     // the peak detection delay: the plateau is not judged before it
     double thresholdVolts = 0.0;  // the charge properties' threshold
@@ -201,6 +211,9 @@ public:
 private:
     // Whether the voltage has gone flat over the window the rate and noise call for.
     bool Flat(const BackupTick& tick, double mahPerSecond);
+    // With no capacity known, the most the pack can hold as far as the rate goes (see
+    // kLargestPackMah).
+    static double MostCapacity(const BackupTick& tick, double mahPerSecond);
 
     // The capacity the rate is judged against: the rated one, else the measured one; 0: neither.
     double RateCapacity() const;
