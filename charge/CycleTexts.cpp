@@ -58,7 +58,10 @@ std::string FormatMaxVoltage(float peakVoltage) {
 }
 
 Disconnection CheckDisconnection(const std::string& voltText) {
-    double v = Atof(voltText);
+    return CheckDisconnection(Atof(voltText));
+}
+
+Disconnection CheckDisconnection(double v) {
     if (v < kChargerMissingBelow || v >= kChargerMissingFrom) {
         return Disconnection::Charger;
     }

@@ -19,6 +19,8 @@ inline const char* const kBatteryDisconnected = "\nBattery            Disconnect
 
 // Judges the voltage text of a first-minute measurement.
 Disconnection CheckDisconnection(const std::string& voltText);
+// The same judgement of a voltage read back from a log.
+Disconnection CheckDisconnection(double volts);
 // Whether the clock lies in the window where that judgement is made (00:00:03 to 00:00:59).
 bool InDisconnectionWindow(const std::string& seconds, const std::string& minutes,
                            const std::string& hours);

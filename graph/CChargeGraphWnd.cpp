@@ -36,15 +36,20 @@ const QColor ChargeGraphView::kAmpsColour(210, 110, 0);
 
 namespace {
 
-// The backup cut-offs' lines: apart from the end test's blue and red.
-const QColor kLimitColour(150, 60, 0);
+// The backup cut-offs' lines: black, apart from the end test's blue and red and from every
+// curve, each with a dash of its own.
+const QColor kTimeLimitColour(0, 0, 0);
+const QColor kCapacityLimitColour(0, 0, 0);
 const QColor kPeakColour(90, 130, 210);
 const QColor kThresholdColour(200, 0, 0);
 
-// Colours of the past charges: apart from the running charge's and from each other.
+// Colours of the past charges: apart from this charge's blue and orange and from each other, for
+// the common colour-vision deficiencies too (Paul Tol's "muted" scheme, its lightest two
+// darkened to read on white, and grey in place of its indigo, which is this charge's blue).
 const QColor kOverlayColours[CChargeGraphWnd::kMostOverlays] = {
-    QColor(0, 150, 60),  QColor(170, 0, 120), QColor(0, 150, 170), QColor(130, 90, 0),
-    QColor(120, 0, 200), QColor(200, 0, 0),   QColor(90, 90, 90),  QColor(0, 100, 0),
+    QColor(0x11, 0x77, 0x33), QColor(0xCC, 0x66, 0x77), QColor(0x44, 0xAA, 0x99),
+    QColor(0x88, 0x22, 0x55), QColor(0x99, 0x99, 0x33), QColor(0xAA, 0x44, 0x99),
+    QColor(0x77, 0x77, 0x77), QColor(0x4C, 0x9E, 0xC2),
 };
 
 QString Clock(double seconds, bool withSeconds = true) {
@@ -212,9 +217,9 @@ ChargeGraphView::ChargeGraphView(const ChargeRecorder& recorder, QWidget* parent
     m_thresholdLine =
         AddLine(this, yAxis, "Peak − threshold", QPen(kThresholdColour, 1, Qt::DashLine));
     m_cutOffLine = AddLine(this, yAxis, "Timed cut-off", QPen(kThresholdColour, 1, Qt::DashLine));
-    m_timerLine = AddLine(this, yAxis, "Time limit", QPen(kLimitColour, 1, Qt::DashDotLine));
+    m_timerLine = AddLine(this, yAxis, "Time limit", QPen(kTimeLimitColour, 1, Qt::DashDotLine));
     m_capacityLine =
-        AddLine(this, yAxis, "Capacity limit", QPen(kLimitColour, 1, Qt::DashDotDotLine));
+        AddLine(this, yAxis, "Capacity limit", QPen(kCapacityLimitColour, 2, Qt::DotLine));
 
     const char* names[2] = {"A", "B"};
     for (int i = 0; i < 2; ++i) {
@@ -258,14 +263,16 @@ void ChargeGraphView::SetOverlays(std::vector<GraphOverlay> overlays) {
     for (const GraphOverlay& o : m_overlays) {
         paths.push_back(o.path);
     }
-    const std::vector<QColor> colours = OverlayColours(paths);
+    const std::vector<QColor> colours = OverlayColours(paths, m_overlayPlaces);
     for (size_t i = 0; i < m_overlays.size(); ++i) {
         m_overlays[i].colour = colours[i];
     }
     for (const GraphOverlay& o : m_overlays) {
         // Under this charge's curves, which are drawn last.
         QCPGraph* volts = addGraph(xAxis, yAxis);
-        volts->setName(o.label);
+        // A charge that found no pack is said to be one: its readings are the charger's open
+        // circuit, which the voltage axis leaves out beside any pack's.
+        volts->setName(AllDisconnected(o.points) ? o.label + " (no pack)" : o.label);
         volts->setPen(QPen(o.colour, 1));
         QCPGraph* amps = addGraph(xAxis, yAxis2);
         amps->setPen(QPen(o.colour, 1, Qt::DotLine));
@@ -851,14 +858,20 @@ bool SameFile(const QString& a, const std::string& b) {
 }
 }  // namespace
 
-std::vector<QColor> OverlayColours(const std::vector<QString>& paths) {
-    std::vector<size_t> order(paths.size());
-    for (size_t i = 0; i < order.size(); ++i) {
-        order[i] = i;
+std::vector<QColor> OverlayColours(const std::vector<QString>& paths,
+                                   std::map<QString, int>& places) {
+    std::map<QString, int> kept;
+    bool taken[CChargeGraphWnd::kMostOverlays] = {};
+    std::vector<size_t> order;
+    for (size_t i = 0; i < paths.size(); ++i) {
+        if (auto it = places.find(paths[i]); it != places.end()) {
+            kept[paths[i]] = it->second;
+            taken[it->second] = true;
+        } else {
+            order.push_back(i);
+        }
     }
     std::sort(order.begin(), order.end(), [&](size_t a, size_t b) { return paths[a] < paths[b]; });
-    std::vector<QColor> colours(paths.size());
-    bool taken[CChargeGraphWnd::kMostOverlays] = {};
     for (size_t i : order) {
         // The colour the file's name gives it (FNV-1a, the same in every run), else the next free.
         uint32_t hash = 2166136261u;
@@ -870,7 +883,12 @@ std::vector<QColor> OverlayColours(const std::vector<QString>& paths) {
             c = (c + 1) % CChargeGraphWnd::kMostOverlays;
         }
         taken[c] = true;
-        colours[i] = kOverlayColours[c];
+        kept[paths[i]] = static_cast<int>(c);
+    }
+    places = std::move(kept);
+    std::vector<QColor> colours;
+    for (const QString& path : paths) {
+        colours.push_back(kOverlayColours[places[path]]);
     }
     return colours;
 }

@@ -1,4 +1,6 @@
 #pragma once
+
+#include <map>
 // The Charge Graph window: voltage and current of the running or last charge against time, where
 // the end-of-charge test stands, and past charges from the CSV logs laid over it. The plot zooms
 // and pans in time, and two cursors read the time, voltage and charge between them.
@@ -101,6 +103,7 @@ private:
 
     const ChargeRecorder& m_recorder;
     std::vector<GraphOverlay> m_overlays;
+    std::map<QString, int> m_overlayPlaces;  // see OverlayColours
     uint64_t m_shownRevision = ~uint64_t{0};
     bool m_zoomed = false;
     mutable std::optional<GraphRanges> m_whole;
@@ -197,7 +200,9 @@ private:
 // The profile keys of the graph window (a section the charger's own keys never use).
 inline constexpr const char* kGraphSection = "ChargeGraph";
 
-// The colours of the shown past charges, given their logs' paths: each keeps the colour its name
-// gives it unless a shown log whose name sorts before it took that colour, so the colours never
-// depend on the order the logs were ticked in.
-std::vector<QColor> OverlayColours(const std::vector<QString>& paths);
+// The colours of the shown past charges, given their logs' paths and the palette places of those
+// shown before (kept up to date here): a charge keeps its colour for as long as it is shown; a
+// newly shown one takes the colour its name gives it, or, where a shown charge has that one, the
+// next free one (newly shown logs in the order of their names).
+std::vector<QColor> OverlayColours(const std::vector<QString>& paths,
+                                   std::map<QString, int>& places);

@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "charge/CycleTexts.h"
+#include "limits/ChargeLimits.h"
 
 namespace {
 
@@ -142,19 +143,30 @@ TimeSpan PanTime(TimeSpan shown, TimeSpan whole, double seconds) {
     return moved;
 }
 
+bool IsDisconnectedReading(const CurvePoint& point) {
+    return point.amps < kOpenCircuitAmps && CheckDisconnection(point.volts) != Disconnection::None;
+}
+
+bool AllDisconnected(std::span<const CurvePoint> points) {
+    return !points.empty() && std::all_of(points.begin(), points.end(), IsDisconnectedReading);
+}
+
 GraphRanges WholeRanges(std::span<const std::span<const CurvePoint>> curves,
                         const EndTestState& test, bool thisChargeHasPoints) {
     GraphRanges ranges;
-    Extent volts, amps;
+    Extent volts, amps, disconnected;
     double last = 60;
     for (std::span<const CurvePoint> points : curves) {
         for (const CurvePoint& p : points) {
-            volts.Take(p.volts);
+            (IsDisconnectedReading(p) ? disconnected : volts).Take(p.volts);
             amps.Take(p.amps);
         }
         if (!points.empty()) {
             last = std::max(last, static_cast<double>(points.back().seconds));
         }
+    }
+    if (!volts.any) {
+        volts = disconnected;
     }
     ranges.empty = !volts.any;
     if (thisChargeHasPoints && !curves.empty() && !curves.front().empty()) {

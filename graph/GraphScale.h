@@ -43,6 +43,12 @@ TimeSpan PanTime(TimeSpan shown, TimeSpan whole, double seconds);
 
 // What the axes cover to show the curves whole. The voltage takes the upper part of the plot and
 // the current the lower, so the usual 1 A never runs through the peak lines.
+// A reading that is no pack's voltage: the voltage of a charger on an open circuit, or of no
+// charger, and no current flowing (a pack of many cells charging at those voltages carries it).
+bool IsDisconnectedReading(const CurvePoint& point);
+// Whether every reading of a curve is one (the log of a charge that found no pack).
+bool AllDisconnected(std::span<const CurvePoint> points);
+
 struct GraphRanges {
     TimeSpan time{0, 60};
     double lowVolts = 0, highVolts = 1;
@@ -50,7 +56,9 @@ struct GraphRanges {
     bool empty = true;  // no curve at all
 };
 // curves: this charge first, then the past ones; the end test's lines and the backups' times are
-// taken in when the charge has points.
+// taken in when the charge has points. The voltage axis leaves out the readings of a charger on
+// an open circuit or of no charger at all (see IsDisconnectedReading) while any curve has a
+// pack's reading: a failed charge's 20 V squeezed every real curve into a tenth of the height.
 GraphRanges WholeRanges(std::span<const std::span<const CurvePoint>> curves,
                         const EndTestState& test, bool thisChargeHasPoints);
 

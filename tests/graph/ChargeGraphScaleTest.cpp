@@ -140,3 +140,35 @@ TEST(GraphScale, CursorsReadTheChargeDeliveredBetweenThem) {
     }
     EXPECT_EQ(BetweenCursors({}, 0, 10).mah, 0);
 }
+
+// The voltage axis follows the packs' readings: a failed charge's open circuit (20 V, no current)
+// is left out beside them, a pack of many cells charging at those voltages is not, and a failed
+// charge shown alone still has an axis.
+TEST(GraphScale, TheVoltageAxisLeavesOutReadingsOfNoPack) {
+    const std::vector<CurvePoint> pack = {{60, 11.0f, 1.0f}, {3600, 13.5f, 1.0f}};
+    const std::vector<CurvePoint> openCircuit = {{1, 20.0f, 0.0f}, {3, 20.0f, 0.01f}};
+    const std::vector<CurvePoint> noCharger = {{1, 0.0f, 0.0f}, {3, 25.0f, 0.0f}};
+    const std::vector<CurvePoint> manyCells = {{60, 18.0f, 1.0f}, {3600, 19.5f, 1.0f}};
+    struct Case {
+        const char* name;
+        std::vector<std::vector<CurvePoint>> curves;
+        double lowest, highest;  // the pack readings the axis must show
+        double most;             // the highest the axis may reach
+    };
+    const Case cases[] = {
+        {"pack alone", {pack}, 11.0, 13.5, 14.0},
+        {"pack and an open circuit", {pack, openCircuit}, 11.0, 13.5, 14.0},
+        {"open circuit first", {openCircuit, pack}, 11.0, 13.5, 14.0},
+        {"pack and no charger", {pack, noCharger}, 11.0, 13.5, 14.0},
+        {"many cells", {manyCells, openCircuit}, 18.0, 19.5, 20.0},
+        {"open circuit alone", {openCircuit}, 20.0, 20.0, 21.0},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::span<const CurvePoint>> spans(c.curves.begin(), c.curves.end());
+        const GraphRanges r = WholeRanges(spans, EndTestState{}, false);
+        EXPECT_FALSE(r.empty) << c.name;
+        EXPECT_LE(r.lowVolts, c.lowest) << c.name;
+        EXPECT_GE(r.highVolts, c.highest) << c.name;
+        EXPECT_LE(r.highVolts, c.most) << c.name;
+    }
+}

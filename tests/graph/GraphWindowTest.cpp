@@ -218,6 +218,19 @@ TEST(GraphWindow, AtMostEightPastCharges) {
     Tick(window, pack->child(8));
     EXPECT_EQ(window.View()->Overlays().size(), 8u);
     EXPECT_EQ(pack->child(8)->checkState(0), Qt::Checked);
+    // The names of the logs of the 1st and the 9th give them one colour: shown with the 1st, the
+    // 9th takes a free one (here the 8th's), and keeps it when the 1st goes.
+    pack->child(1)->setCheckState(0, Qt::Unchecked);
+    Tick(window, pack->child(0));
+    std::map<QString, QRgb> before;
+    for (const GraphOverlay& o : window.View()->Overlays()) {
+        before[o.path] = o.colour.rgb();
+    }
+    pack->child(8)->setCheckState(0, Qt::Unchecked);
+    EXPECT_EQ(window.View()->Overlays().size(), 7u);
+    for (const GraphOverlay& o : window.View()->Overlays()) {
+        EXPECT_EQ(o.colour.rgb(), before[o.path]) << o.path.toStdString();
+    }
 }
 
 TEST(GraphWindow, PastChargesAreReadAsideKeepTheirColoursAndStartWhereTheyStarted) {
