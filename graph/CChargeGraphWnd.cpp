@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QBuffer>
+#include <QRegularExpression>
 #include <QCloseEvent>
 #include <QDir>
 #include <QFileDialog>
@@ -496,15 +497,53 @@ void ChargeGraphView::UpdateTexts() {
             state += "   time limit at " + Clock(test.timerSeconds);
         }
     }
-    m_state->setText(state.isEmpty() ? QString(" ") : state);
+    m_stateText = state.isEmpty() ? QString(" ") : state;
     m_message->setVisible(!live && m_overlays.empty());
     QString readout = m_hover ? ReadoutAt(*m_hover) : QString();
     const QString cursors = CursorReadout();
     if (!cursors.isEmpty()) {
         readout = readout.isEmpty() ? cursors : readout + "     " + cursors;
     }
-    m_readout->setText(readout.isEmpty() ? QString(" ") : readout);
+    m_readoutText = readout.isEmpty() ? QString(" ") : readout;
+    FitTexts();
     setAccessibleDescription(Description());
+}
+
+void ChargeGraphView::FitTexts() {
+    const int room = std::max(width() - 16, 100);
+    const QFontMetrics metrics(m_readout->font());
+    // Broken only between the parts the texts set apart with three spaces or more (`gap` on
+    // one line).
+    auto fit = [&](const QString& text, const QFontMetrics& m, const QString& gap) {
+        static const QRegularExpression gaps(" {3,}");
+        QStringList lines;
+        QString line;
+        for (const QString& part : text.split(gaps)) {
+            if (line.isEmpty()) {
+                line = part;
+            } else if (m.horizontalAdvance(line + gap + part) > room) {
+                lines << line;
+                line = part;
+            } else {
+                line += gap + part;
+            }
+        }
+        lines << line;
+        return lines.join('\n');
+    };
+    m_state->setText(fit(m_stateText, QFontMetrics(m_state->font()), "   "));
+    m_readout->setText(fit(m_readoutText, metrics, "     "));
+    // The legend in as many columns as its widest entry leaves room for.
+    int widest = 1;
+    for (int i = 0; i < legend->itemCount(); ++i) {
+        if (const QCPAbstractLegendItem* item = legend->item(i)) {  // a cell may be empty
+            widest = std::max(widest, item->minimumOuterSizeHint().width());
+        }
+    }
+    const int columns = std::clamp(room / (widest + legend->columnSpacing()), 1, 4);
+    if (legend->wrap() != columns) {
+        legend->setWrap(columns);
+    }
 }
 
 void ChargeGraphView::SetLines() {
@@ -543,6 +582,7 @@ void ChargeGraphView::SetLines() {
 }
 
 void ChargeGraphView::BeforeReplot() {
+    FitTexts();
     const QRect plot = axisRect()->rect();
     const int columns = plot.width() > 10 ? plot.width() : std::max(width() - 120, 10);
     static_cast<ScaleTicker*>(xAxis->ticker().data())->most = std::max(2, columns / 90);

@@ -73,6 +73,9 @@ public:
     QString ReadoutAt(double seconds) const;
     // What the cursors read, on one line; empty with no cursor placed.
     QString CursorReadout() const;
+    // What is shown above and below the plot, as laid out.
+    QCPTextElement* StateElement() const { return m_state; }
+    QCPTextElement* ReadoutElement() const { return m_readout; }
     // The charge in words, for the accessible description and the PDF page.
     QString Description() const;
 
@@ -97,6 +100,9 @@ private:
     void UpdateZoomed();
     void BeforeReplot();
     void UpdateTexts();
+    // The state and readout broken where they would be cut, the legend in as many columns as
+    // its widest entry leaves room for: nothing a reader needs is ever cut at the window's width.
+    void FitTexts();
     void SetLines();
     const std::vector<CurvePoint>& ReadoutPoints() const;
     void WritePdf(QIODevice& device);
@@ -111,6 +117,8 @@ private:
 
     QCPTextElement* m_state;
     QCPTextElement* m_readout;
+    // Their texts on one line each; shown broken into lines that fit (see FitTexts).
+    QString m_stateText, m_readoutText;
     QCPItemText* m_message;
     QCPGraph* m_volts;
     QCPGraph* m_amps;

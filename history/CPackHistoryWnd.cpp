@@ -13,6 +13,7 @@
 #include <QPushButton>
 #include <QSplitter>
 #include <QTableWidget>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include "charge/ChargeLogFile.h"
@@ -116,6 +117,7 @@ CPackHistoryWnd::CPackHistoryWnd(
     m_trend->plotLayout()->addElement(1, 0, m_trend->legend);
     m_trend->plotLayout()->setRowStretchFactor(1, 0.001);
     m_trend->legend->setFillOrder(QCPLayoutGrid::foColumnsFirst);
+    m_trend->legend->setWrap(2);  // whole names, on two rows
     m_trend->legend->setBorderPen(Qt::NoPen);
 
     auto* top = new QHBoxLayout;
@@ -167,9 +169,24 @@ CPackHistoryWnd::CPackHistoryWnd(
     }
     FillChooser(current);
     Reload();
+    m_stamp = m_history->ChangeStamp();
+    // A charge that ends in another window or a terminal appears while the window is open.
+    auto* watch = new QTimer(this);
+    connect(watch, &QTimer::timeout, this, &CPackHistoryWnd::CatchUp);
+    watch->start(kWatchMilliseconds);
 }
 
 CPackHistoryWnd::~CPackHistoryWnd() = default;
+
+void CPackHistoryWnd::CatchUp() {
+    const qint64 stamp = m_history->ChangeStamp();
+    if (stamp == m_stamp) {
+        return;
+    }
+    m_stamp = stamp;
+    FillChooser(m_chooser->currentText());
+    Reload();
+}
 
 void CPackHistoryWnd::keyPressEvent(QKeyEvent* event) {
     if (IsCloseWindowKey(event)) {
@@ -225,7 +242,7 @@ void CPackHistoryWnd::Reload() {
         const HistoryCharge& c = m_charges[m_charges.size() - 1 - size_t(row)];
         auto* show = new QTableWidgetItem();
         show->setFlags(Qt::ItemIsEnabled | Qt::ItemIsUserCheckable | Qt::ItemIsSelectable);
-        show->setCheckState(Qt::Unchecked);
+        show->setCheckState(m_ticked.contains(c.id) ? Qt::Checked : Qt::Unchecked);
         show->setData(kIdRole, c.id);
         m_table->setItem(row, kShow, show);
         m_table->setItem(row, kDate, Cell(DateText(c.started)));
@@ -250,6 +267,18 @@ void CPackHistoryWnd::Reload() {
     m_health->setText(pack != nullptr ? DescribeHealth(JudgeHealth(m_charges, pack->ratedMah))
                                       : QString());
     DrawTrend();
+    // A ticked charge that is gone from the history (an import replaced it with its log's
+    // whole record) is taken off the graph too.
+    for (const qint64 id : QSet<qint64>(m_ticked)) {
+        const bool listed = std::any_of(m_charges.begin(), m_charges.end(),
+                                        [&](const HistoryCharge& c) { return c.id == id; });
+        if (!listed && !m_history->Charge(id)) {
+            m_ticked.remove(id);
+            if (m_show) {
+                m_show(QString("history:%1").arg(id), QString(), {});
+            }
+        }
+    }
 }
 
 void CPackHistoryWnd::DrawTrend() {
@@ -304,6 +333,7 @@ void CPackHistoryWnd::OnTicked(QTableWidgetItem* item) {
     const qint64 id = item->data(kIdRole).toLongLong();
     const QString key = QString("history:%1").arg(id);
     if (item->checkState() != Qt::Checked) {
+        m_ticked.remove(id);
         m_show(key, QString(), {});
         return;
     }
@@ -311,6 +341,7 @@ void CPackHistoryWnd::OnTicked(QTableWidgetItem* item) {
     if (!charge) {
         return;
     }
+    m_ticked.insert(id);
     m_show(key, QString("%1 %2").arg(charge->packName, DateText(charge->started)), charge->curve);
 }
 
@@ -328,6 +359,22 @@ void CPackHistoryWnd::ImportLogs(const QString& folder, const QHash<QString, QSt
     const QString current = m_chooser->currentText();
     FillChooser(current);
     Reload();
+}
+
+std::vector<qint64> CPackHistoryWnd::ReportCharges() const {
+    std::vector<qint64> ids;
+    for (int row = 0; row < m_table->rowCount(); ++row) {
+        if (m_table->item(row, kShow)->checkState() == Qt::Checked) {
+            ids.push_back(m_table->item(row, kShow)->data(kIdRole).toLongLong());
+        }
+    }
+    if (!ids.empty()) {
+        return ids;
+    }
+    for (size_t i = m_charges.size(); i-- > 0 && ids.size() < 5;) {
+        ids.push_back(m_charges[i].id);
+    }
+    return ids;
 }
 
 bool CPackHistoryWnd::ExportCsv(const QString& path, QString* why) {
@@ -392,15 +439,14 @@ bool CPackHistoryWnd::ExportReport(const QString& path, QString* why) {
         curves.yAxis->setLabel("Volts");
         curves.legend->setVisible(true);
         curves.legend->setFont(font());
-        std::vector<qint64> ids;
-        for (int row = 0; row < m_table->rowCount(); ++row) {
-            if (m_table->item(row, kShow)->checkState() == Qt::Checked) {
-                ids.push_back(m_table->item(row, kShow)->data(kIdRole).toLongLong());
-            }
-        }
-        for (size_t i = m_charges.size(); ids.empty() && i-- > 0 && m_charges.size() - i <= 5;) {
-            ids.push_back(m_charges[i].id);
-        }
+        // The legend under the plot, off the curves (in a corner it covered the peak).
+        curves.axisRect()->insetLayout()->take(curves.legend);
+        curves.plotLayout()->addElement(1, 0, curves.legend);
+        curves.plotLayout()->setRowStretchFactor(1, 0.001);
+        curves.legend->setFillOrder(QCPLayoutGrid::foColumnsFirst);
+        curves.legend->setWrap(3);
+        curves.legend->setBorderPen(Qt::NoPen);
+        const std::vector<qint64> ids = ReportCharges();
         const QColor colours[] = {QColor(0, 60, 160), QColor(0, 150, 60), QColor(170, 0, 120),
                                   QColor(130, 90, 0), QColor(0, 150, 170)};
         double longest = 60;
@@ -420,9 +466,20 @@ bool CPackHistoryWnd::ExportReport(const QString& path, QString* why) {
         }
         curves.rescaleAxes();
         curves.xAxis->setRange(0, longest);
-        auto ticker = QSharedPointer<QCPAxisTickerTime>::create();
-        ticker->setTimeFormat("%h:%m");
-        curves.xAxis->setTicker(ticker);
+        // The Charge Graph's ticks: 1, 2, 5 × 10^n volts, and its steps of time.
+        auto ticksOf = [](const AxisTicks& ticks) {
+            auto ticker = QSharedPointer<QCPAxisTickerText>::create();
+            for (size_t i = 0; i < ticks.values.size(); ++i) {
+                ticker->addTick(ticks.values[i], QString::fromStdString(ticks.labels[i]));
+            }
+            return ticker;
+        };
+        curves.xAxis->setTicker(ticksOf(TimeTicks(0, longest, 8)));
+        const QCPRange fitted = curves.yAxis->range();
+        const double margin = std::max(0.05, fitted.size() * 0.05);
+        const QCPRange volts(fitted.lower - margin, fitted.upper + margin);
+        curves.yAxis->setRange(volts);
+        curves.yAxis->setTicker(ticksOf(ValueTicks(volts.lower, volts.upper, 6)));
         painter.save();
         painter.translate(0, y);
         curves.toPainter(&painter, page.width(), page.height() / 3);

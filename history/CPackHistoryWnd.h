@@ -3,6 +3,7 @@
 // the rated capacity, and its health; ticked charges go onto the Charge Graph; the history can
 // be written out as CSV and as a one-page PDF report.
 
+#include <QSet>
 #include <QWidget>
 #include <functional>
 #include <memory>
@@ -42,12 +43,18 @@ public:
     QString Status() const;
     const std::vector<HistoryCharge>& Charges() const { return m_charges; }
 
-    // Reads the chosen pack's charges again.
+    // Reads the chosen pack's charges again; the ticked ones stay ticked.
     void Reload();
+    // Reads the packs and charges again if another window or program has written to the
+    // history (looked at every kWatchMilliseconds).
+    void CatchUp();
+    static constexpr int kWatchMilliseconds = 1500;
     // Takes the logs of the log folder in (and reloads).
     void ImportLogs(const QString& folder, const QHash<QString, QString>& packIds);
     bool ExportCsv(const QString& path, QString* why = nullptr);
     bool ExportReport(const QString& path, QString* why = nullptr);
+    // The charges whose curves the report draws: the ticked ones of the pack, else its last five.
+    std::vector<qint64> ReportCharges() const;
 
     static constexpr int kColumnShow = 0;
 
@@ -63,6 +70,9 @@ private:
     std::unique_ptr<ChargeHistory> m_history;
     std::vector<Pack> m_packs;
     std::vector<HistoryCharge> m_charges;
+    // The charges laid over the Charge Graph, whichever pack the table shows.
+    QSet<qint64> m_ticked;
+    qint64 m_stamp = -1;
     std::function<void(const QString&, const QString&, std::vector<CurvePoint>)> m_show;
     QComboBox* m_chooser;
     QTableWidget* m_table;

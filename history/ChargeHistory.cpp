@@ -374,6 +374,15 @@ std::optional<HistoryCharge> ChargeHistory::Charge(qint64 id) const {
     return FromRow(q, true);
 }
 
+qint64 ChargeHistory::ChangeStamp() const {
+    QSqlQuery q(QSqlDatabase::database(m_connection, false));
+    if ((m_state != State::Writable && m_state != State::ReadOnly) ||
+        !q.exec("PRAGMA data_version") || !q.next()) {
+        return -1;
+    }
+    return q.value(0).toLongLong();
+}
+
 std::vector<ChargeHistory::PackEntry> ChargeHistory::Packs() const {
     std::vector<PackEntry> packs;
     QSqlQuery q(QSqlDatabase::database(m_connection, false));

@@ -75,6 +75,9 @@ public:
     std::vector<HistoryCharge> Charges(const QString& packId, const QString& packName,
                                        bool withCurves) const;
     std::optional<HistoryCharge> Charge(qint64 id) const;
+    // A number that changes whenever another connection (another window or program) has
+    // written to the history since the last call; -1 while the history is not open.
+    qint64 ChangeStamp() const;
     struct PackEntry {
         QString packId;
         QString name;  // the newest name it was charged under

@@ -378,6 +378,28 @@ TEST(GraphWindow, ZoomsPansAndReadsBetweenCursorsFromMouseAndKeyboard) {
     }
     EXPECT_TRUE(view->CursorReadout().contains(QString("%1 mAh").arg(ampSeconds / 3.6, 0, 'f', 1)))
         << view->CursorReadout().toStdString();
+    // At the window's smallest, the readout, the state and the legend are whole: broken into
+    // lines, the legend in fewer columns.
+    const QSize size = window.size();
+    window.resize(window.minimumSizeHint());
+    QApplication::processEvents();
+    view->replot();
+    for (QCPTextElement* text : {view->StateElement(), view->ReadoutElement()}) {
+        const QFontMetrics metrics(text->font());
+        for (const QString& line : text->text().split('\n')) {
+            EXPECT_LE(metrics.horizontalAdvance(line), text->outerRect().width())
+                << line.toStdString();
+        }
+    }
+    EXPECT_GT(view->ReadoutElement()->text().count('\n'), 0);
+    for (int i = 0; i < view->legend->itemCount(); ++i) {
+        if (QCPAbstractLegendItem* item = view->legend->item(i)) {
+            EXPECT_GE(item->outerRect().width(), item->minimumOuterSizeHint().width()) << i;
+        }
+    }
+    window.resize(size);
+    QApplication::processEvents();
+    view->replot();
     // A cursor is dragged along; a double click shows the whole and places none.
     QTest::mousePress(view, Qt::LeftButton, {}, QPoint(xb, plot.center().y()));
     QTest::mouseMove(view, QPoint(xb + 60, plot.center().y()));

@@ -463,8 +463,29 @@ TEST(History, EveryChargeOfTheWindowGoesInWhole) {
     wnd->Table()->item(0, CPackHistoryWnd::kColumnShow)->setCheckState(Qt::Checked);
     ASSERT_EQ(graph->View()->Overlays().size(), 1u);
     EXPECT_EQ(graph->View()->Overlays()[0].points.size(), charges[0].curve.size());
-    wnd->Table()->item(0, CPackHistoryWnd::kColumnShow)->setCheckState(Qt::Unchecked);
+    // It stays current, its ticks kept: a charge that ends while it is open appears in it, and
+    // an import (of nothing here) leaves the ticks and the graph as they were.
+    auto ticked = [&] {
+        int n = 0;
+        for (int row = 0; row < wnd->Table()->rowCount(); ++row) {
+            n += wnd->Table()->item(row, CPackHistoryWnd::kColumnShow)->checkState() == Qt::Checked;
+        }
+        return n;
+    };
+    ASSERT_TRUE(window.ChargeToEnd());
+    window.dlg.m_history->WaitForDone();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return wnd->Table()->rowCount() == 3; },
+                                4 * CPackHistoryWnd::kWatchMilliseconds));
+    EXPECT_EQ(ticked(), 1);
+    QTemporaryDir noLogs;
+    wnd->ImportLogs(noLogs.path(), {});
+    EXPECT_EQ(ticked(), 1);
+    EXPECT_EQ(graph->View()->Overlays().size(), 1u);
+    for (int row = 0; row < wnd->Table()->rowCount(); ++row) {
+        wnd->Table()->item(row, CPackHistoryWnd::kColumnShow)->setCheckState(Qt::Unchecked);
+    }
     EXPECT_TRUE(graph->View()->Overlays().empty());
+    EXPECT_EQ(wnd->ReportCharges().size(), 3u);
     QTemporaryDir out;
     ASSERT_TRUE(wnd->ExportCsv(out.filePath("aa.csv")));
     QFile csv(out.filePath("aa.csv"));

@@ -225,6 +225,13 @@ int main(int argc, char** argv) {
         wnd.Table()->item(0, CPackHistoryWnd::kColumnShow)->setCheckState(Qt::Checked);
         wnd.Table()->selectRow(0);
         ok = Save(wnd, out + "/pack-history.png") && ok;
+        // Its report with nothing ticked: the last five charges' curves.
+        wnd.Table()->item(0, CPackHistoryWnd::kColumnShow)->setCheckState(Qt::Unchecked);
+        QString why;
+        if (!wnd.ExportReport(out + "/pack-history-report.pdf", &why)) {
+            std::fprintf(stderr, "the report could not be written: %s\n", qPrintable(why));
+            ok = false;
+        }
     }
     {
         CChargeLimitsDlg dlg({.ratedMah = 4000}, "Sub-C 3000");
