@@ -17,6 +17,7 @@
 #include "app/Skins.h"
 #include "app/Templates.h"
 #include "charge/Sound.h"
+#include "controls/Accessibility.h"
 #include "controls/CGifPicture.h"
 #include "controls/CSkinButton.h"
 #include "controls/ControlLooks.h"
@@ -73,6 +74,11 @@ CChargerDlg::CChargerDlg(QWidget* parent)
     m_stcMah = Item<QLabel>(IDC_MAH);
     m_btnProperties = SkinButton(IDC_PROPERTIES);
     m_picture = Item<CGifPicture>(IDC_PICTURE);
+    m_endAlert = new QLabel(this);
+    m_endAlert->setGeometry(0, 0, 1, 1);
+    m_endAlert->setObjectName("EndOfCharge");
+    AnnounceAsAlert(m_endAlert);
+    m_endAlert->hide();
     m_stcDelayLabel = Item<QLabel>(IDC_LABEL_DELAY);
     m_stcSensitivityLabel = Item<QLabel>(IDC_LABEL_SENSITIVITY);
     m_stcThresholdLabel = Item<QLabel>(IDC_LABEL_THRESHOLD);

@@ -136,6 +136,9 @@ public:
     QLabel* m_stcMah;
     CSkinButton* m_btnProperties;
     CGifPicture* m_picture;
+    // Says the end of a charge to a screen reader: an alert, shown (unseen: a pixel, no text,
+    // in no layout) when a charge ends, hidden when one starts.
+    QLabel* m_endAlert = nullptr;
     QLabel* m_stcDelayLabel;
     QLabel* m_stcSensitivityLabel;
     QLabel* m_stcThresholdLabel;

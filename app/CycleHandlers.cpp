@@ -69,6 +69,7 @@ void CChargerDlg::StartCycle() {
                                     PackHistoryIdOf(AppProfile(), m_strPackName), m_strPackName);
     }
     m_cycle.SetMeasuredCapacity(measured);
+    m_endAlert->hide();
     m_cycle.Start();
     m_picture->UnLoad();
     if (m_picture->Load(kChargingGif, "GIF")) {
@@ -205,12 +206,18 @@ void CChargerDlg::OnEnded(ChargeEnd reason) {
              reason == ChargeEnd::Interrupted);
     // The user may be working in another window: the desktop tells them the charge is over,
     // and insists when the peak was never seen.
+    const ChargeEndNotice notice = DescribeChargeEnd(reason, m_settings.chargeType,
+                                                     m_strPackName.toStdString(), m_cycle.Texts());
     if (m_notify) {
-        const ChargeEndNotice notice = DescribeChargeEnd(
-            reason, m_settings.chargeType, m_strPackName.toStdString(), m_cycle.Texts());
         m_notify(QString::fromStdString(notice.summary), QString::fromStdString(notice.body),
                  notice.critical);
     }
+    // A screen reader hears it from the window too, among the displays' thousands of changes:
+    // an alert that appears is read out at once.
+    m_endAlert->setAccessibleName(
+        QString::fromStdString(notice.summary + ". " + notice.body).simplified());
+    m_endAlert->hide();
+    m_endAlert->show();
 }
 
 void CChargerDlg::EndCycle(bool quiet) {

@@ -210,6 +210,7 @@ bool CChargerDlg::KeepPackHistory(const QString& pack) {
     QPushButton* remove = box.addButton("&Delete History", QMessageBox::DestructiveRole);
     box.setDefaultButton(keep);
     box.setEscapeButton(keep);
+    box.setAccessibleName(box.text());
     box.exec();
     return box.clickedButton() != remove;
 }

@@ -41,7 +41,7 @@ bool ParseWholeNumber(const QString& text, int& value) {
 
 void CDataExchange::Fail(const QString& message) {
     m_bFailed = true;
-    QMessageBox::warning(m_pDlgWnd, kAppTitle, message);
+    ShowMessageBox(m_pDlgWnd, QMessageBox::Warning, kAppTitle, message);
     if (QWidget* field = m_pDlgWnd->GetDlgItem(m_idLastControl)) {
         field->setFocus(Qt::OtherFocusReason);
         if (auto* edit = qobject_cast<QLineEdit*>(field)) {

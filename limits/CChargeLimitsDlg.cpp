@@ -8,6 +8,8 @@
 #include <QMessageBox>
 #include <QVBoxLayout>
 
+#include "platform/Messages.h"
+
 namespace {
 QLineEdit* NumberField(QWidget* parent, int value, bool emptyForZero, const QString& name) {
     auto* edit = new QLineEdit(parent);
@@ -36,7 +38,7 @@ CChargeLimitsDlg::CChargeLimitsDlg(const ChargeLimits& limits, const QString& pa
     : QDialog(parent), m_limits(limits) {
     setWindowTitle("Charge Limits");
     m_refuse = [this](const QString& message) {
-        QMessageBox::warning(this, "Charge Limits", message);
+        ShowMessageBox(this, QMessageBox::Warning, "Charge Limits", message);
     };
     auto* layout = new QVBoxLayout(this);
     auto* intro = new QLabel(this);

@@ -98,3 +98,34 @@ TEST(Accessibility, ControlsAreAnnouncedAsWhatTheyAre) {
 }
 
 }  // namespace
+
+namespace {
+
+// The end of a charge is said from the main window itself: an alert appears, named with what
+// happened, and is gone while the next charge runs.
+TEST(Accessibility, TheEndOfAChargeIsAnnounced) {
+    ProfileSandbox profile;
+    StoreChargeSettings(profile.profile(), {.timedSeconds = 5, .chargeType = 2});
+    PortSandbox<SimulatedChargerBox> box(SteppedSim({.noiseCounts = 0}));
+    CChargerDlg dlg;
+    dlg.Initialise();
+    dlg.show();
+    auto* alert = dlg.findChild<QLabel*>("EndOfCharge");
+    ASSERT_NE(alert, nullptr);
+    for (int charge = 0; charge < 2; ++charge) {
+        dlg.OnOK();
+        EXPECT_TRUE(A(alert)->state().invisible);
+        for (int i = 0; i < 20 && dlg.m_bCharging; ++i) {
+            box->AdvanceSeconds(1);
+            dlg.OnTimer(1);
+            dlg.OnTimer(2);
+        }
+        ASSERT_FALSE(dlg.m_bCharging);
+        EXPECT_FALSE(A(alert)->state().invisible);
+        EXPECT_EQ(A(alert)->role(), QAccessible::AlertMessage);
+        EXPECT_TRUE(A(alert)->text(QAccessible::Name).contains("Timed"))
+            << A(alert)->text(QAccessible::Name).toStdString();
+    }
+}
+
+}  // namespace

@@ -1,6 +1,8 @@
 #include <gtest/gtest-spi.h>
 #include <gtest/gtest.h>
 
+#include <QAccessible>
+
 #include <optional>
 
 #include <QApplication>
@@ -193,13 +195,16 @@ TEST(CDialog, TextLengthIsLimited) {
     edit->setMaxLength(32767);
     dlg.SetDlgItemText(IDC_NAME, dlg.m_strName);
     QString shown;
+    QString heard;  // by a screen reader
     auto answer = WhenModalOpens<QMessageBox>([&](QMessageBox* box) {
         shown = box->text();
+        heard = QAccessible::queryAccessibleInterface(box)->text(QAccessible::Name);
         ClickButtonWithText(box, "OK");
     });
     dlg.m_strName = "AA";
     dlg.OnOK();
     EXPECT_EQ(shown, "Please enter no more than 100 characters.");
+    EXPECT_EQ(heard, shown);
     EXPECT_EQ(dlg.m_strName, QString(101, 'x'));  // the exchange took it before the check
     EXPECT_TRUE(dlg.isVisible());
 }
