@@ -650,17 +650,31 @@ bool ChargeGraphView::SaveImage(const QString& path, QString* why) {
         svg.setOutputDevice(&buffer);
         svg.setSize(QSize(w, h));
         svg.setViewBox(QRect(0, 0, w, h));
-        svg.setTitle("Charge graph");
+        const QStringList figures = Figures();
+        svg.setTitle(figures.front());
+        svg.setDescription(figures.mid(1).join('\n'));
         QCPPainter painter;
         if (!painter.begin(&svg)) {
             return false;
         }
-        toPainter(&painter, w, h);
+        PaintWithFigures(painter, w, h);
         painter.end();
     } else if (path.endsWith(".pdf", Qt::CaseInsensitive)) {
         WritePdf(buffer);
     } else {
-        toPixmap(w, h).toImage().save(&buffer, "PNG");
+        QImage image(w, h, QImage::Format_ARGB32);
+        image.fill(Qt::white);
+        QCPPainter painter;
+        if (!painter.begin(&image)) {
+            return false;
+        }
+        PaintWithFigures(painter, w, h);
+        painter.end();
+        // Said in the file too, for whatever lists pictures by their text.
+        const QStringList figures = Figures();
+        image.setText("Title", figures.front());
+        image.setText("Description", figures.mid(1).join('\n'));
+        image.save(&buffer, "PNG");
     }
     QString reason;
     const bool written =
@@ -684,7 +698,11 @@ void ChargeGraphView::WritePdf(QIODevice& device) {
         return;
     }
     const QRect page = painter.viewport();
-    // The charge's figures above the plot.
+    PaintWithFigures(painter, page.width(), page.height());
+    painter.end();
+}
+
+QStringList ChargeGraphView::Figures() const {
     const std::vector<CurvePoint>& points = m_recorder.Points();
     QStringList lines;
     const QString pack = QString::fromStdString(m_recorder.Pack());
@@ -695,9 +713,9 @@ void ChargeGraphView::WritePdf(QIODevice& device) {
         lines << QString(
                      "Started %1-%2-%3 %4:%5    Duration %6    Delivered %7 mAh    Peak %8 V"
                      "    Ended: %9")
-                     .arg(s.month)
-                     .arg(s.day)
                      .arg(s.year)
+                     .arg(s.month, 2, 10, QChar('0'))
+                     .arg(s.day, 2, 10, QChar('0'))
                      .arg(s.hour, 2, 10, QChar('0'))
                      .arg(s.minute, 2, 10, QChar('0'))
                      .arg(Clock(points.back().seconds))
@@ -706,24 +724,48 @@ void ChargeGraphView::WritePdf(QIODevice& device) {
                      .arg(m_recorder.Running() ? QString("still running")
                                                : QString::fromStdString(m_recorder.EndReason()));
     }
+    return lines;
+}
+
+QString ChargeGraphView::PictureName() const {
+    const QString pack = QString::fromStdString(m_recorder.Pack());
+    QString name = pack.isEmpty() ? QString("Charge") : pack;
+    if (!m_recorder.Points().empty()) {
+        const LocalTime& s = m_recorder.Started();
+        name += QString(" %1-%2-%3 %4-%5")
+                    .arg(s.year)
+                    .arg(s.month, 2, 10, QChar('0'))
+                    .arg(s.day, 2, 10, QChar('0'))
+                    .arg(s.hour, 2, 10, QChar('0'))
+                    .arg(s.minute, 2, 10, QChar('0'));
+    }
+    // Nothing a file name cannot hold.
+    name.replace(QRegularExpression(R"([/\\:*?"<>|])"), "-");
+    return name;
+}
+
+void ChargeGraphView::PaintWithFigures(QCPPainter& painter, int w, int h) {
+    const QStringList lines = Figures();
     QFont heading = font();
     heading.setPointSizeF(heading.pointSizeF() * 1.3);
     heading.setBold(true);
     painter.setFont(heading);
-    const QFontMetrics hm(heading);
+    painter.setPen(Qt::black);
+    const QFontMetrics hm(heading, painter.device());
     int y = hm.ascent();
     painter.drawText(0, y, lines.front());
-    y += hm.height();
+    y += hm.descent() + 2;
     painter.setFont(font());
-    const QFontMetrics fm(font());
+    const QFontMetrics fm(font(), painter.device());
     for (int i = 1; i < lines.size(); ++i) {
         painter.drawText(0, y + fm.ascent(), lines[i]);
         y += fm.height();
     }
-    y += fm.height();
+    y += fm.height() / 2;
+    painter.save();
     painter.translate(0, y);
-    toPainter(&painter, page.width(), page.height() - y);
-    painter.end();
+    toPainter(&painter, w, h - y);
+    painter.restore();
 }
 
 void ChargeGraphView::mousePressEvent(QMouseEvent* event) {
@@ -1231,7 +1273,8 @@ void CChargeGraphWnd::OnLogRead(QTreeWidgetItem* item, const QString& label, con
 void CChargeGraphWnd::SavePicture() {
     QString chosen;
     const QString path = WithChosenExtension(
-        QFileDialog::getSaveFileName(this, "Save Picture", QDir::homePath(),
+        QFileDialog::getSaveFileName(this, "Save Picture",
+                                     QDir::home().filePath(m_view->PictureName() + ".png"),
                                      "PNG picture (*.png);;SVG drawing (*.svg);;PDF page (*.pdf)",
                                      &chosen),
         chosen);

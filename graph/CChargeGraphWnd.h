@@ -33,6 +33,8 @@ struct GraphOverlay {
 };
 
 // The plot: axes, curves, the end test's lines, the legend, the cursors and the readout.
+class QCPPainter;
+
 class ChargeGraphView : public QCustomPlot {
     Q_OBJECT
 public:
@@ -73,6 +75,11 @@ public:
     QString ReadoutAt(double seconds) const;
     // What the cursors read, on one line; empty with no cursor placed.
     QString CursorReadout() const;
+    // What a picture of the graph says of its charge, whatever its format: the pack, then its
+    // start (ISO date), duration, delivered mAh, peak and end.
+    QStringList Figures() const;
+    // A name for a picture of this charge: "AA Pack 2026-12-08 10-20".
+    QString PictureName() const;
     // What is shown above and below the plot, as laid out.
     QCPTextElement* StateElement() const { return m_state; }
     QCPTextElement* ReadoutElement() const { return m_readout; }
@@ -106,6 +113,8 @@ private:
     void SetLines();
     const std::vector<CurvePoint>& ReadoutPoints() const;
     void WritePdf(QIODevice& device);
+    // The plot under the charge's figures (see Figures), in w × h.
+    void PaintWithFigures(QCPPainter& painter, int w, int h);
 
     const ChargeRecorder& m_recorder;
     std::vector<GraphOverlay> m_overlays;

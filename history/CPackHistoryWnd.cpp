@@ -11,6 +11,7 @@
 #include <QLabel>
 #include <QPdfWriter>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QSplitter>
 #include <QTableWidget>
 #include <QTimer>
@@ -148,9 +149,18 @@ CPackHistoryWnd::CPackHistoryWnd(
     // Both exports: a file chosen, written, and what came of it said under the table.
     auto exportTo = [this](const QString& title, const QString& filter,
                            bool (CPackHistoryWnd::*write)(const QString&, QString*)) {
+        // A name from the pack and the day, with the format's extension.
+        const QString extension = filter.section("*.", 1).section(')', 0, 0);
+        QString proposed = QString("%1 %2 %3.%4")
+                               .arg(m_chooser->currentText(),
+                                    extension == "csv" ? "history" : "report",
+                                    QDate::currentDate().toString(Qt::ISODate), extension);
+        proposed.replace(QRegularExpression(R"([/\\:*?"<>|])"), "-");
         QString chosen;
         const QString path = WithChosenExtension(
-            QFileDialog::getSaveFileName(this, title, QDir::homePath(), filter, &chosen), chosen);
+            QFileDialog::getSaveFileName(this, title, QDir::home().filePath(proposed), filter,
+                                         &chosen),
+            chosen);
         QString why;
         if (!path.isEmpty()) {
             m_status->setText(
@@ -378,14 +388,16 @@ std::vector<qint64> CPackHistoryWnd::ReportCharges() const {
 }
 
 bool CPackHistoryWnd::ExportCsv(const QString& path, QString* why) {
-    QByteArray text =
-        "Started, Ended, Duration, mAh, Peak V, Average A, End, Charge, Capacity estimate\r\n";
+    QByteArray text = "Pack, Started, Ended, Duration, mAh, Peak V, Average A, End, Charge, "
+                      "Capacity estimate\r\n";
     for (const HistoryCharge& c : m_charges) {
         QString reason = c.endReason;
         reason.replace(',', ' ');
+        QString pack = c.packName;
+        pack.replace(',', ' ');  // a comma would make it two fields
         const ChargeReading reading = ReadCharge(c);
-        text += QString("%1, %2, %3, %4, %5, %6, %7, %8, %9\r\n")
-                    .arg(c.started.toString(Qt::ISODate), c.ended.toString(Qt::ISODate),
+        text += QString("%1, %2, %3, %4, %5, %6, %7, %8, %9, %10\r\n")
+                    .arg(pack, c.started.toString(Qt::ISODate), c.ended.toString(Qt::ISODate),
                          QString::fromStdString(ClockText(c.seconds, true)))
                     .arg(c.mah, 0, 'f', 1)
                     .arg(c.peakVolts, 0, 'f', 2)

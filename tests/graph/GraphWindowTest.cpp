@@ -74,6 +74,7 @@ TEST(GraphWindow, DrawsTheChargeWithAxesThatCoverItAndLaysPastChargesOverIt) {
     ProfileSandbox profile;
     QTemporaryDir logs;
     Charge charge({.capacityMah = 400});
+    charge.recorder.SetPack("AA");
     charge.cycle.Start();
     charge.Run(60 * 60);
     ASSERT_FALSE(charge.cycle.IsCharging());  // a 400 mAh pack at 1 A peaks well inside the hour
@@ -136,15 +137,29 @@ TEST(GraphWindow, DrawsTheChargeWithAxesThatCoverItAndLaysPastChargesOverIt) {
     EXPECT_TRUE(view->ReadoutAt(1e9).startsWith(QString("0:%1:").arg(
         charge.recorder.Points().back().seconds / 60 % 60, 2, 10, QChar('0'))));
 
-    // Saved as PNG, SVG and PDF.
+    // Saved as PNG, SVG and PDF; the PNG and the SVG say the pack, the start, the delivered mAh
+    // and the end, in the picture and in the file's own text.
     EXPECT_TRUE(view->SaveImage(logs.filePath("graph.png")));
-    EXPECT_FALSE(QImage(logs.filePath("graph.png")).isNull());
+    const QImage png(logs.filePath("graph.png"));
+    EXPECT_FALSE(png.isNull());
+    const QString said = png.text("Title") + "\n" + png.text("Description");
+    for (const QString& figure :
+         {QString("AA"), QString("Peak detected"), QString("mAh"),
+          QString::number(QDate::currentDate().year()) + "-"}) {
+        EXPECT_TRUE(said.contains(figure)) << said.toStdString();
+    }
     for (const char* name : {"graph.svg", "graph.pdf"}) {
         EXPECT_TRUE(view->SaveImage(logs.filePath(name)));
         QFile file(logs.filePath(name));
         ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-        EXPECT_TRUE(file.read(5) == (QByteArray(name).endsWith("svg") ? "<?xml" : "%PDF-")) << name;
+        const QByteArray bytes = file.readAll();
+        EXPECT_TRUE(bytes.startsWith(QByteArray(name).endsWith("svg") ? "<?xml" : "%PDF-")) << name;
+        if (QByteArray(name).endsWith("svg")) {
+            EXPECT_TRUE(bytes.contains("Peak detected") && bytes.contains("Charge graph: AA"));
+        }
     }
+    EXPECT_TRUE(view->PictureName().startsWith("AA " + QString::number(QDate::currentDate().year())))
+        << view->PictureName().toStdString();
     EXPECT_FALSE(view->SaveImage("/nonexistent/folder/graph.png"));
     // A name typed without an extension takes the kind chosen in the save dialog's list.
     const char* const kinds = "PNG picture (*.png);;SVG drawing (*.svg);;PDF page (*.pdf)";

@@ -491,7 +491,8 @@ TEST(History, EveryChargeOfTheWindowGoesInWhole) {
     QFile csv(out.filePath("aa.csv"));
     ASSERT_TRUE(csv.open(QIODevice::ReadOnly));
     const QList<QByteArray> lines = csv.readAll().split('\n');
-    EXPECT_TRUE(lines[1].contains(", 0:00:20, ") && lines[1].endsWith(", Timed, timed, \r"))
+    EXPECT_TRUE(lines[1].startsWith("AA, ") && lines[1].contains(", 0:00:20, ") &&
+                lines[1].endsWith(", Timed, timed, \r"))
         << lines[1].toStdString();
     ASSERT_TRUE(wnd->ExportReport(out.filePath("aa.pdf")));
     QFile pdf(out.filePath("aa.pdf"));

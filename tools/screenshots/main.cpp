@@ -171,7 +171,8 @@ int main(int argc, char** argv) {
                ok = Save(*graph, out + "/charge-graph-zoomed.png") && ok;
                if (!AtScaleTwo()) {
                    QString why;
-                   const bool written = view->SaveImage(out + "/charge-graph.pdf", &why);
+                   const bool written = view->SaveImage(out + "/charge-graph.pdf", &why) &&
+                                        view->SaveImage(out + "/charge-graph-saved.png", &why);
                    std::printf("%s %s\n", written ? "wrote" : "could not write",
                                qPrintable(out + "/charge-graph.pdf"));
                    ok = written && ok;
