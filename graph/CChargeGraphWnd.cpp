@@ -932,6 +932,8 @@ constexpr int kPathRole = Qt::UserRole;
 // The overlays that come from the history, not from a log file.
 const QString kHistoryKey = "history:";
 constexpr int kWhenRole = Qt::UserRole + 1;
+constexpr int kTextRole = Qt::UserRole + 2;
+constexpr int kHistoryIdRole = Qt::UserRole + 3;  // the charge's row in the history, where known
 
 bool SameFile(const QString& a, const std::string& b) {
     return !b.empty() &&
@@ -992,6 +994,10 @@ CChargeGraphWnd::CChargeGraphWnd(const ChargeRecorder& recorder, const QString& 
     auto* heading = new QLabel("Past charges (tick up to eight):", side);
     m_logs = new QTreeWidget(side);
     m_logs->setHeaderHidden(true);
+    // Entries wrap within the list rather than lose their end to an ellipsis.
+    m_logs->setWordWrap(true);
+    m_logs->setTextElideMode(Qt::ElideNone);
+    m_logs->header()->setSectionResizeMode(0, QHeaderView::Stretch);
     m_logs->setAccessibleName("Past charges");
     heading->setBuddy(m_logs);
     m_status = new QLabel(side);
@@ -1065,23 +1071,47 @@ void CChargeGraphWnd::RefreshLogs() {
     // by pack, the newest first in each.
     struct Entry {
         long long sortKey;
-        QString when;
+        QString when;  // the charge's name in the legend, after its pack's
         QString path;
         QString tip;
+        QString text;  // the list's
+        qint64 historyId = 0;
     };
     std::map<QString, std::vector<Entry>, std::less<>> packs;
-    auto whenText = [](const ChargeLogName& name) {
-        QString when = QString("%1-%2-%3 %4:%5")
-                           .arg(name.month)
-                           .arg(name.day)
-                           .arg(name.year)
-                           .arg(name.hour, 2, 10, QChar('0'))
-                           .arg(name.minute, 2, 10, QChar('0'));
-        if (name.copy > 1) {
-            when += QString(" (%1)").arg(name.copy);
-        }
-        return when;
+    // A charge is known by its start, as the Pack History knows it ("2026-12-08 10:20"); its
+    // entry says too how long it ran, what it put in and how it ended, where that is known.
+    auto iso = [](int year, int month, int day, int hour, int minute) {
+        return QString("%1-%2-%3 %4:%5")
+            .arg(year)
+            .arg(month, 2, 10, QChar('0'))
+            .arg(day, 2, 10, QChar('0'))
+            .arg(hour, 2, 10, QChar('0'))
+            .arg(minute, 2, 10, QChar('0'));
     };
+    auto figures = [](const HistoryCharge& c) {
+        return QString("%1, %2 mAh\n%3")
+            .arg(QString::fromStdString(ClockText(c.seconds, true)))
+            .arg(c.mah, 0, 'f', 0)
+            .arg(c.endReason);
+    };
+    // The history's charges: by the log they came from, and those of no log in the folder.
+    std::vector<HistoryCharge> recorded;
+    std::vector<QString> groupOf;  // the pack each is listed under: its newest name
+    std::map<QString, size_t> byLog;
+    if (!m_strHistoryPath.isEmpty() && QFileInfo::exists(m_strHistoryPath)) {
+        ChargeHistory history(m_strHistoryPath, 200);
+        if (history.Open() != ChargeHistory::State::Failed) {
+            for (const ChargeHistory::PackEntry& pack : history.Packs()) {
+                for (HistoryCharge& c : history.Charges(pack.packId, pack.name, false)) {
+                    groupOf.push_back(pack.name);
+                    if (!c.source.isEmpty()) {
+                        byLog[c.source] = recorded.size();
+                    }
+                    recorded.push_back(std::move(c));
+                }
+            }
+        }
+    }
     const QDir folder(m_strLogFolder);
     QSet<QString> listed;
     for (const QString& file : folder.entryList({"*.csv"}, QDir::Files)) {
@@ -1091,41 +1121,50 @@ void CChargeGraphWnd::RefreshLogs() {
         }
         if (auto name = ParseChargeLogName(file.toStdString())) {
             listed.insert(file);
-            packs[QString::fromStdString(name->pack)].push_back(
-                {name->SortKey(), whenText(*name), folder.filePath(file), file});
+            Entry e{name->SortKey(), QString(), folder.filePath(file), file, QString()};
+            if (auto known = byLog.find(file); known != byLog.end()) {
+                const HistoryCharge& c = recorded[known->second];
+                e.when = c.started.toString("yyyy-MM-dd HH:mm");
+                e.text = e.when + "\n" + figures(c);
+                e.historyId = c.id;
+            } else {
+                // Only its name is known: the minute it ended.
+                e.when = "ended " + iso(name->year, name->month, name->day, name->hour,
+                                        name->minute);
+                if (name->copy > 1) {
+                    e.when += QString(" (%1)").arg(name->copy);
+                }
+                e.text = e.when;
+            }
+            packs[QString::fromStdString(name->pack)].push_back(std::move(e));
         }
     }
-    if (!m_strHistoryPath.isEmpty() && QFileInfo::exists(m_strHistoryPath)) {
-        ChargeHistory history(m_strHistoryPath, 200);
-        if (history.Open() != ChargeHistory::State::Failed) {
-            const LocalTime& started = m_recorder.Started();
-            for (const ChargeHistory::PackEntry& pack : history.Packs()) {
-                for (const HistoryCharge& c : history.Charges(pack.packId, pack.name, false)) {
-                    const QDate d = c.started.date();
-                    const QTime t = c.started.time();
-                    // This charge's own row: its pack, its minute and its number of samples.
-                    const bool thisCharge =
-                        !m_recorder.Points().empty() && !m_recorder.Running() &&
-                        size_t(c.samples) == m_recorder.Points().size() &&
-                        c.packName.toStdString() == m_recorder.Pack() && d.year() == started.year &&
-                        d.month() == started.month && d.day() == started.day &&
-                        t.hour() == started.hour && t.minute() == started.minute;
-                    if (listed.contains(c.source) || thisCharge) {
-                        continue;  // drawn from its log, or as this charge
-                    }
-                    ChargeLogName name;
-                    name.year = d.year();
-                    name.month = d.month();
-                    name.day = d.day();
-                    name.hour = t.hour();
-                    name.minute = t.minute();
-                    name.copy = 0;
-                    packs[pack.name].push_back({name.SortKey(), whenText(name) + " (history)",
-                                                kHistoryKey + QString::number(c.id),
-                                                "From the charge history: " + c.endReason});
-                }
-            }
+    const LocalTime& started = m_recorder.Started();
+    for (size_t i = 0; i < recorded.size(); ++i) {
+        const HistoryCharge& c = recorded[i];
+        const QDate d = c.started.date();
+        const QTime t = c.started.time();
+        // This charge's own row: its pack, its minute and its number of samples.
+        const bool thisCharge = !m_recorder.Points().empty() && !m_recorder.Running() &&
+                                size_t(c.samples) == m_recorder.Points().size() &&
+                                c.packName.toStdString() == m_recorder.Pack() &&
+                                d.year() == started.year && d.month() == started.month &&
+                                d.day() == started.day && t.hour() == started.hour &&
+                                t.minute() == started.minute;
+        if (listed.contains(c.source) || thisCharge) {
+            continue;  // drawn from its log, or as this charge
         }
+        ChargeLogName name;
+        name.year = d.year();
+        name.month = d.month();
+        name.day = d.day();
+        name.hour = t.hour();
+        name.minute = t.minute();
+        name.copy = 0;
+        const QString when = c.started.toString("yyyy-MM-dd HH:mm");
+        packs[groupOf[i]].push_back({name.SortKey(), when, kHistoryKey + QString::number(c.id),
+                                     "From the charge history",
+                                     when + "\n" + figures(c) + " (history)", c.id});
     }
     QSignalBlocker quiet(m_logs);
     m_logs->clear();
@@ -1135,15 +1174,19 @@ void CChargeGraphWnd::RefreshLogs() {
         auto* group = new QTreeWidgetItem(m_logs, {pack});
         group->setFlags(Qt::ItemIsEnabled);
         for (const Entry& e : entries) {
-            auto* item = new QTreeWidgetItem(group, {e.when});
+            auto* item = new QTreeWidgetItem(group, {e.text});
             item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsUserCheckable | Qt::ItemIsSelectable);
             item->setData(0, kPathRole, e.path);
             item->setData(0, kWhenRole, e.when);
+            item->setData(0, kTextRole, e.text);
+            if (e.historyId > 0) {
+                item->setData(0, kHistoryIdRole, e.historyId);
+            }
             item->setToolTip(0, e.tip);
             const bool shown = ticked.contains(e.path);
             item->setCheckState(0, shown || loading.contains(e.path) ? Qt::Checked : Qt::Unchecked);
             if (!shown && loading.contains(e.path)) {
-                item->setText(0, e.when + "  (reading...)");
+                item->setText(0, e.text + "  (reading...)");
             }
         }
     }
@@ -1187,7 +1230,7 @@ void CChargeGraphWnd::OnLogTicked(QTreeWidgetItem* item) {
         return;
     }
     // Read off the window's thread: a long log must not freeze the window.
-    item->setText(0, item->data(0, kWhenRole).toString() + "  (reading...)");
+    item->setText(0, item->data(0, kTextRole).toString() + "  (reading...)");
     ++m_loading;
     using Read = std::pair<ChargeLogRead, std::vector<CurvePoint>>;
     auto* watcher = new QFutureWatcher<Read>(this);
@@ -1226,8 +1269,23 @@ void CChargeGraphWnd::OnLogTicked(QTreeWidgetItem* item) {
     }));
 }
 
-bool CChargeGraphWnd::ShowPastCharge(const QString& key, const QString& label,
+bool CChargeGraphWnd::ShowPastCharge(const QString& shownKey, const QString& label,
                                      std::vector<CurvePoint> points) {
+    // A charge of the history that the list holds (from its log, or from the history) is the
+    // list's entry: one curve, one legend entry, its tick in the list.
+    QString key = shownKey;
+    QTreeWidgetItem* listed = nullptr;
+    const qint64 id = key.startsWith(kHistoryKey) ? key.mid(kHistoryKey.size()).toLongLong() : 0;
+    for (QTreeWidgetItemIterator it(m_logs); *it != nullptr; ++it) {
+        const QString path = (*it)->data(0, kPathRole).toString();
+        if ((*it)->parent() != nullptr &&
+            (path == key || (id > 0 && (*it)->data(0, kHistoryIdRole).toLongLong() == id))) {
+            listed = *it;
+            key = path;
+            break;
+        }
+    }
+    const bool showing = !points.empty();
     std::vector<GraphOverlay> overlays = m_view->TakeOverlays();
     std::erase_if(overlays, [&](const GraphOverlay& o) { return o.path == key; });
     bool shown = true;
@@ -1240,6 +1298,10 @@ bool CChargeGraphWnd::ShowPastCharge(const QString& key, const QString& label,
             overlays.push_back({label, key, std::move(points), QColor(), std::move(envelope)});
         }
     }
+    if (listed != nullptr) {
+        QSignalBlocker quiet(m_logs);
+        listed->setCheckState(0, shown && showing ? Qt::Checked : Qt::Unchecked);
+    }
     m_view->SetOverlays(std::move(overlays));
     return shown;
 }
@@ -1250,7 +1312,7 @@ void CChargeGraphWnd::OnLogRead(QTreeWidgetItem* item, const QString& label, con
         return;  // the log is no longer listed
     }
     QSignalBlocker quiet(m_logs);
-    item->setText(0, item->data(0, kWhenRole).toString());
+    item->setText(0, item->data(0, kTextRole).toString());
     if (item->checkState(0) != Qt::Checked) {
         return;  // unticked while it was read
     }

@@ -463,6 +463,15 @@ TEST(History, EveryChargeOfTheWindowGoesInWhole) {
     wnd->Table()->item(0, CPackHistoryWnd::kColumnShow)->setCheckState(Qt::Checked);
     ASSERT_EQ(graph->View()->Overlays().size(), 1u);
     EXPECT_EQ(graph->View()->Overlays()[0].points.size(), charges[0].curve.size());
+    // One charge, one identity: the graph's entry for it is ticked too, starts with the date the
+    // Pack History gives it, and says how long it ran, what it put in and how it ended.
+    QTreeWidgetItem* listed = graph->LogList()->topLevelItem(0)->child(0);
+    EXPECT_EQ(listed->checkState(0), Qt::Checked);
+    const QString date = wnd->Table()->item(0, 1)->text();
+    EXPECT_TRUE(listed->text(0).startsWith(date + "\n0:00:20, ") &&
+                listed->text(0).contains(" mAh\nTimed"))
+        << listed->text(0).toStdString() << " / " << date.toStdString();
+    EXPECT_EQ(graph->View()->Overlays()[0].label, "AA " + date);
     // It stays current, its ticks kept: a charge that ends while it is open appears in it, and
     // an import (of nothing here) leaves the ticks and the graph as they were.
     auto ticked = [&] {
