@@ -93,6 +93,7 @@ CChargerDlg::CChargerDlg(QWidget* parent)
     m_stcSeconds = Item<QLabel>(IDC_SECONDS);
     m_stcHours = Item<QLabel>(IDC_HOURS);
     m_stcMinutes = Item<QLabel>(IDC_MINUTES);
+    AnnounceAsClock(m_stcHours, m_stcMinutes, m_stcSeconds);
     m_stcCurrent = Item<QLabel>(IDC_AMPS);
     m_btnStart = SkinButton(IDOK);
     m_stcVolts = Item<QLabel>(IDC_VOLTS);

@@ -167,8 +167,9 @@ void CChargerDlg::OnTextsChanged(const ChargeTexts& t) {
         {m_stcVolts, &t.volts}, {m_stcCurrent, &t.amps},     {m_stcMaxVolts, &t.maxVolts},
         {m_stcMah, &t.mah},     {m_stcHours, &t.hours},      {m_stcMinutes, &t.minutes},
         {m_stcSeconds, &t.seconds}};
+    // The clock's three are one value, said with the hours (see AnnounceAsClock).
     static const char* const kMeaning[] = {"Volts", "Amps",    "Maximum voltage", "mAh",
-                                           "Hours", "Minutes", "Seconds"};
+                                           "Charge time", "Minutes", "Seconds"};
     static_assert(std::size(shown) == std::tuple_size_v<decltype(m_shownTexts)>);
     for (size_t i = 0; i < std::size(shown); ++i) {
         if (m_shownTexts[i] != *shown[i].second) {
@@ -233,6 +234,16 @@ void CChargerDlg::EndCycle(bool quiet) {
     m_cycle.Release();
     m_picture->Stop();
     m_picture->UnLoad();
+    if (EndNeedsAttention(m_lastEnd)) {
+        // A backup's end, or a pack missing, pulled or left unwatched: a picture of its own (a
+        // warning triangle where a full pack has a tick), never the user's end picture.
+        m_picture->Load(ResourcePath("gif", QString("attention")));
+        m_picture->Draw();
+        if (!quiet) {
+            PlayWaveResource("Cool");
+        }
+        return;
+    }
     // Looked up in the current folder (the log folder once a log has been written), then beside
     // the program (the build folder), then in the installed program's share/kvc410; a picture
     // that cannot be shown (or would take too much memory) gives way to the built-in one. A file

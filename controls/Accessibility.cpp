@@ -13,6 +13,8 @@ namespace {
 const char* const kScale = "kvc410AccessibleScale";
 const char* const kUnit = "kvc410AccessibleUnit";
 const char* const kRole = "kvc410AccessibleRole";
+const char* const kClockParts = "kvc410AccessibleClockParts";  // on the hours: minutes, seconds
+const char* const kPartOfClock = "kvc410AccessiblePartOfClock";
 
 // A control that offers "press" before what its class offers.
 class PressableAccessible : public QAccessibleWidget {
@@ -120,10 +122,22 @@ public:
         auto* label = static_cast<QLabel*>(widget());
         if (t == QAccessible::Name && label->accessibleName().isEmpty()) {
             const QString meaning = label->accessibleDescription();
-            const QString value = label->text().simplified();
+            QString value = label->text().simplified();
+            for (const QVariant& part : label->property(kClockParts).toList()) {
+                if (auto* other = qobject_cast<QLabel*>(part.value<QObject*>())) {
+                    value += ":" + other->text().simplified();
+                }
+            }
             return meaning.isEmpty() ? value : meaning + " " + value;
         }
         return QAccessibleWidget::text(t);
+    }
+    QAccessible::State state() const override {
+        QAccessible::State s = QAccessibleWidget::state();
+        if (widget()->property(kPartOfClock).toBool()) {
+            s.invisible = true;  // said with the hours
+        }
+        return s;
     }
 };
 
@@ -177,6 +191,24 @@ void AnnounceScaled(QSlider* slider, double scale, const char* unit) {
 void AnnounceAsAlert(QWidget* widget) {
     InstallAccessibility();
     widget->setProperty(kRole, static_cast<int>(QAccessible::AlertMessage));
+    Renew(widget);
+}
+
+void AnnounceAsClock(QLabel* hours, QLabel* minutes, QLabel* seconds) {
+    InstallAccessibility();
+    hours->setProperty(kClockParts, QVariantList{QVariant::fromValue<QObject*>(minutes),
+                                                 QVariant::fromValue<QObject*>(seconds)});
+    minutes->setProperty(kPartOfClock, true);
+    seconds->setProperty(kPartOfClock, true);
+    for (QWidget* w : {static_cast<QWidget*>(hours), static_cast<QWidget*>(minutes),
+                       static_cast<QWidget*>(seconds)}) {
+        Renew(w);
+    }
+}
+
+void AnnounceAsGraphic(QWidget* widget) {
+    InstallAccessibility();
+    widget->setProperty(kRole, static_cast<int>(QAccessible::Graphic));
     Renew(widget);
 }
 

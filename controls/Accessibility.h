@@ -5,6 +5,7 @@
 // scaled value (the threshold's 8 is 0.08 volts), the program's own message boxes (alerts, named
 // by their message) and top-level tool windows (windows, not fillers).
 
+class QLabel;
 class QSlider;
 class QKeyEvent;
 class QWidget;
@@ -16,6 +17,11 @@ void InstallAccessibility();
 void AnnounceScaled(QSlider* slider, double scale, const char* unit);
 // The widget is announced as an alert (a message box of the program's own).
 void AnnounceAsAlert(QWidget* widget);
+// Three labels that show one clock, announced as one value: the first as its meaning and
+// "01:33:57", the other two not at all (read one by one they came out of order).
+void AnnounceAsClock(QLabel* hours, QLabel* minutes, QLabel* seconds);
+// A plot announced as a picture (its description says what it shows), not as a filler.
+void AnnounceAsGraphic(QWidget* widget);
 // A top-level widget announced as a window.
 void AnnounceAsWindow(QWidget* widget);
 // Escape or Ctrl+W: the keys that close a window of the program's own (the graph, the Pack

@@ -153,6 +153,7 @@ ChargeGraphView::ChargeGraphView(const ChargeRecorder& recorder, QWidget* parent
     setMinimumSize(360, 240);
     setFocusPolicy(Qt::StrongFocus);
     setAccessibleName("Charge graph");
+    AnnounceAsGraphic(this);
     setNoAntialiasingOnDrag(true);
     setInteractions({});  // zoom, pan and cursors are ours
     // Curves in crisp one-colour pixels: thinned to a point or four a column, smoothing would

@@ -104,9 +104,11 @@ CPackHistoryWnd::CPackHistoryWnd(
     m_table->horizontalHeader()->setSectionResizeMode(kEstimate, QHeaderView::Stretch);
     m_table->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_table->setSortingEnabled(true);
+    m_table->setTabKeyNavigation(false);  // Tab leaves the table; the arrows move within it
 
     m_trend = new QCustomPlot(this);
     m_trend->setAccessibleName("Charge put in and estimated capacity of each charge over time");
+    AnnounceAsGraphic(m_trend);
     m_trend->setMinimumHeight(180);
     m_trend->xAxis->setTicker(QSharedPointer<QCPAxisTickerDateTime>::create());
     static_cast<QCPAxisTickerDateTime*>(m_trend->xAxis->ticker().data())
@@ -130,6 +132,7 @@ CPackHistoryWnd::CPackHistoryWnd(
     auto* splitter = new QSplitter(Qt::Vertical, this);
     splitter->addWidget(m_table);
     splitter->addWidget(m_trend);
+    splitter->handle(1)->setAccessibleName("Divider between the charges and their trend");
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(top);
     layout->addWidget(m_health);
@@ -254,6 +257,7 @@ void CPackHistoryWnd::Reload() {
         show->setFlags(Qt::ItemIsEnabled | Qt::ItemIsUserCheckable | Qt::ItemIsSelectable);
         show->setCheckState(m_ticked.contains(c.id) ? Qt::Checked : Qt::Unchecked);
         show->setData(kIdRole, c.id);
+        show->setData(Qt::AccessibleTextRole, QString("Show on the Charge Graph"));
         m_table->setItem(row, kShow, show);
         m_table->setItem(row, kDate, Cell(DateText(c.started)));
         m_table->setItem(
@@ -276,6 +280,14 @@ void CPackHistoryWnd::Reload() {
     m_table->resizeColumnsToContents();
     m_health->setText(pack != nullptr ? DescribeHealth(JudgeHealth(m_charges, pack->ratedMah))
                                       : QString());
+    // What the trend shows, for whoever cannot see it.
+    m_trend->setAccessibleDescription(
+        m_charges.empty()
+            ? QString("No charges.")
+            : QString("%1 charge(s) from %2 to %3. %4")
+                  .arg(m_charges.size())
+                  .arg(DateText(m_charges.front().started), DateText(m_charges.back().started),
+                       m_health->text()));
     DrawTrend();
     // A ticked charge that is gone from the history (an import replaced it with its log's
     // whole record) is taken off the graph too.

@@ -55,7 +55,10 @@ TEST(Accessibility, ControlsAreAnnouncedAsWhatTheyAre) {
     dlg.OnTimer(1);
     dlg.OnTimer(2);
     EXPECT_EQ(A(dlg.m_stcVolts)->text(QAccessible::Name), "Volts " + dlg.m_stcVolts->text());
-    EXPECT_EQ(A(dlg.m_stcSeconds)->text(QAccessible::Name), "Seconds 01");
+    // The clock is one value, read as a time.
+    EXPECT_EQ(A(dlg.m_stcHours)->text(QAccessible::Name), "Charge time 00:00:01");
+    EXPECT_TRUE(A(dlg.m_stcMinutes)->state().invisible);
+    EXPECT_TRUE(A(dlg.m_stcSeconds)->state().invisible);
     dlg.m_strPackName = kNoPack;
     dlg.OnOK();
 
@@ -91,6 +94,7 @@ TEST(Accessibility, ControlsAreAnnouncedAsWhatTheyAre) {
     auto* graph = dlg.findChild<CChargeGraphWnd*>();
     ASSERT_NE(graph, nullptr);
     EXPECT_EQ(A(graph)->role(), QAccessible::Window);
+    EXPECT_EQ(A(graph->View())->role(), QAccessible::Graphic);  // a picture, not a filler
     EXPECT_EQ(A(graph)->text(QAccessible::Name), "Charge Graph");
     auto* splitter = graph->findChild<QSplitter*>();
     ASSERT_NE(splitter, nullptr);

@@ -383,6 +383,16 @@ TEST(MainWindow, TheStatusPictureFollowsTheCharge) {
     ASSERT_TRUE(charge());
     EXPECT_TRUE(dlg.m_picture->IsReady());
     EXPECT_EQ(dlg.m_picture->MemoryPicture(), endPicture);
+
+    // A charge that needs looking at (here the safety timer's end of a peak charge) has a
+    // picture of its own: not the end picture of a full pack, not the user's.
+    dlg.m_settings.chargeType = kPeakCharge;
+    dlg.m_limits.timerMinutes = kShortestTimerMinutes;
+    ASSERT_TRUE(charge());
+    EXPECT_EQ(dlg.m_lastEnd, ChargeEnd::TimeLimit);
+    EXPECT_TRUE(dlg.m_picture->IsReady());
+    EXPECT_NE(dlg.m_picture->MemoryPicture(), endPicture);
+    EXPECT_NE(dlg.m_picture->MemoryPicture(), still);
     QDir::setCurrent(before);
 }
 

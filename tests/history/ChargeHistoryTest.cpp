@@ -3,6 +3,8 @@
 // and the health figure of a pack.
 
 #include <gtest/gtest.h>
+
+#include <QAccessible>
 #include <signal.h>
 
 #include <QCoreApplication>
@@ -460,6 +462,14 @@ TEST(History, EveryChargeOfTheWindowGoesInWhole) {
     wnd->Table()->sortItems(3, Qt::DescendingOrder);  // by mAh
     EXPECT_EQ(wnd->Table()->item(0, 5)->text(), "Timed");
     EXPECT_TRUE(wnd->HealthText().contains("not known")) << wnd->HealthText().toStdString();
+    // For a screen reader: the trend is a picture that says what it shows, a Graph box says what
+    // it does, and Tab leaves the table.
+    QAccessibleInterface* trend = QAccessible::queryAccessibleInterface(wnd->Trend());
+    EXPECT_EQ(trend->role(), QAccessible::Graphic);
+    EXPECT_TRUE(trend->text(QAccessible::Description).startsWith("2 charge(s) from "))
+        << trend->text(QAccessible::Description).toStdString();
+    EXPECT_EQ(wnd->Table()->item(0, 0)->data(Qt::AccessibleTextRole), "Show on the Charge Graph");
+    EXPECT_FALSE(wnd->Table()->tabKeyNavigation());
     wnd->Table()->item(0, CPackHistoryWnd::kColumnShow)->setCheckState(Qt::Checked);
     ASSERT_EQ(graph->View()->Overlays().size(), 1u);
     EXPECT_EQ(graph->View()->Overlays()[0].points.size(), charges[0].curve.size());

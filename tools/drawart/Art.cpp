@@ -384,7 +384,9 @@ constexpr int kGifHeight = 52;
 constexpr int kTransparentIndex = 255;
 
 // The battery on a light face with a blue rim; the corners outside the face stay transparent.
-QImage StatusPicture(int sparkle, bool full) {
+// Full: a tick over it; needing attention (a backup's end, a pack missing or pulled): a warning
+// triangle with an exclamation mark instead, a different shape whatever the colours look like.
+QImage StatusPicture(int sparkle, bool full, bool attention = false) {
     QImage image(kGifWidth * g_scale, kGifHeight * g_scale, QImage::Format_ARGB32);
     image.fill(Qt::transparent);
     QPainter p(&image);
@@ -396,8 +398,16 @@ QImage StatusPicture(int sparkle, bool full) {
     face.setColorAt(1, QColor(214, 224, 240));
     p.setBrush(face);
     p.drawRoundedRect(QRectF(1, 1, kGifWidth - 2, kGifHeight - 2), 8, 8);
-    PaintBattery(p, QRectF(12.5, 11.5, 17, 32), !full);
-    if (full) {
+    PaintBattery(p, QRectF(12.5, 11.5, 17, 32), !full && !attention);
+    if (attention) {
+        const QPolygonF triangle{QPointF(21, 15), QPointF(35, 41), QPointF(7, 41)};
+        p.setPen(QPen(QColor(40, 30, 0), 1.6, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+        p.setBrush(QColor(250, 200, 30));
+        p.drawPolygon(triangle);
+        p.setPen(QPen(QColor(40, 30, 0), 3.2, Qt::SolidLine, Qt::RoundCap));
+        p.drawLine(QPointF(21, 23), QPointF(21, 32));
+        p.drawPoint(QPointF(21, 37.2));
+    } else if (full) {
         p.setPen(QPen(QColor(30, 160, 60), 3.5, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
         p.drawPolyline(QPolygonF{QPointF(14, 28), QPointF(20, 35), QPointF(30, 20)});
     }
@@ -458,6 +468,13 @@ bool DrawGifs(const QString& res) {
         // built in.
         ok = WriteGif(res + (g_scale == 1 ? "/nomove.gif" : "/gif/nomove@2x.gif"), gif.Encode(),
                       1) &&
+             ok;
+    }
+    {
+        GifWriter gif(kGifWidth * g_scale, kGifHeight * g_scale, ArtPalette(), kTransparentIndex);
+        gif.AddFrame({gif.Quantise(StatusPicture(0, false, true)), 0, 0});
+        ok = WriteGif(res + (g_scale == 1 ? "/gif/attention.gif" : "/gif/attention@2x.gif"),
+                      gif.Encode(), 1) &&
              ok;
     }
     return ok;

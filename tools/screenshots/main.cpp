@@ -186,6 +186,10 @@ int main(int argc, char** argv) {
                CChargeGraphWnd* graph = dlg.findChild<CChargeGraphWnd*>();
                graph->resize(960, 480);
                ok = Save(*graph, out + "/charge-graph-backup.png") && ok;
+               if (!AtScaleTwo()) {
+                   // The main window after a backup's end: its picture of its own.
+                   ok = Save(dlg, out + "/main-window-backup.png") && ok;
+               }
            });
     {
         // Two years of an AA pack's charges, wearing slowly: most from empty, a few top-ups of
