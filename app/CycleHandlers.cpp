@@ -7,9 +7,11 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <cstdio>
+#include <cstdlib>
 
 #include "app/CChargerDlg.h"
 #include "app/Templates.h"
+#include "platform/LocalTime.h"
 #include "charge/ChargeLogFile.h"
 #include "charge/CycleTexts.h"
 #include "controls/CGifPicture.h"
@@ -61,6 +63,13 @@ void CChargerDlg::StartCycle() {
     SetTimer(kClockTimer, PortTickMilliseconds());
     m_recorder->SetPack(m_strPackName.toStdString());
     m_chargeStarted = QDateTime::currentDateTime();
+    // One clock for the log's name, the graph and the history: where the program's clock is set
+    // (a test, the README's pictures), its minute is the start.
+    const LocalTime now = GetLocalTime();
+    const QDateTime minute(QDate(now.year, now.month, now.day), QTime(now.hour, now.minute));
+    if (std::abs(minute.secsTo(m_chargeStarted)) >= 60) {
+        m_chargeStarted = minute;
+    }
     m_strChargeLogName.clear();
     // A pack without a rated capacity typed is judged by what its own charges measured.
     double measured = 0;

@@ -195,6 +195,9 @@ ChargeGraphView::ChargeGraphView(const ChargeRecorder& recorder, QWidget* parent
         axis->setSubTicks(false);
         axis->grid()->setPen(QPen(QColor(225, 225, 225)));
     }
+    // One grid across the plot, the voltage's: the current's lines fell between them, two grids
+    // that never lined up.
+    yAxis2->grid()->setVisible(false);
 
     m_delay = new QCPItemRect(this);
     m_delay->setLayer("background");
@@ -876,13 +879,64 @@ void ChargeGraphView::wheelEvent(QWheelEvent* event) {
     if (notches == 0) {
         return;
     }
-    ZoomAt(TimeAtX(event->position().x()), std::pow(0.8, notches));
+    // The wheel zooms time; with Ctrl it zooms the voltage around the pointer, with Shift it
+    // moves the voltage.
+    if (event->modifiers() & Qt::ControlModifier) {
+        ZoomVolts(yAxis->pixelToCoord(event->position().y()), std::pow(0.8, notches));
+    } else if (event->modifiers() & Qt::ShiftModifier) {
+        PanVolts(yAxis->range().size() / 10 * notches);
+    } else {
+        ZoomAt(TimeAtX(event->position().x()), std::pow(0.8, notches));
+    }
     event->accept();
+}
+
+void ChargeGraphView::ZoomVolts(double volts, double factor) {
+    const QCPRange v = yAxis->range();
+    // Never thinner than a millivolt, never wider than a hundred volts.
+    const double size = std::clamp(v.size() * factor, 0.001, 100.0);
+    const double share = v.size() > 0 ? (volts - v.lower) / v.size() : 0.5;
+    yAxis->setRange(volts - share * size, volts - share * size + size);
+    UpdateZoomed();
+    replot(rpQueuedReplot);
+}
+
+void ChargeGraphView::PanVolts(double volts) {
+    yAxis->setRange(yAxis->range().lower + volts, yAxis->range().upper + volts);
+    UpdateZoomed();
+    replot(rpQueuedReplot);
 }
 
 void ChargeGraphView::keyPressEvent(QKeyEvent* event) {
     const QCPRange t = xAxis->range();
     const double centre = t.center();
+    const Qt::KeyboardModifiers mods = event->modifiers() & ~Qt::KeypadModifier;
+    // The voltage from the keyboard: Ctrl with + and − zooms it.
+    if (mods == Qt::ControlModifier &&
+        (event->key() == Qt::Key_Plus || event->key() == Qt::Key_Equal ||
+         event->key() == Qt::Key_Minus)) {
+        ZoomVolts(yAxis->range().center(), event->key() == Qt::Key_Minus ? 2.0 : 0.5);
+        event->accept();
+        return;
+    }
+    // The cursors from the keyboard: A and B place one in the middle of what is shown, Shift
+    // with Left and Right moves the one placed last by a hundredth of it.
+    if (mods == Qt::NoModifier && (event->key() == Qt::Key_A || event->key() == Qt::Key_B)) {
+        m_keyCursor = event->key() == Qt::Key_A ? 0 : 1;
+        MoveCursor(m_keyCursor, centre);
+        event->accept();
+        return;
+    }
+    if (mods == Qt::ShiftModifier &&
+        (event->key() == Qt::Key_Left || event->key() == Qt::Key_Right)) {
+        if (m_cursor[m_keyCursor]) {
+            const double step = std::max(1.0, t.size() / 100);
+            MoveCursor(m_keyCursor,
+                       *m_cursor[m_keyCursor] + (event->key() == Qt::Key_Left ? -step : step));
+        }
+        event->accept();
+        return;
+    }
     switch (event->key()) {
         case Qt::Key_Plus:
         case Qt::Key_Equal:
@@ -898,13 +952,9 @@ void ChargeGraphView::keyPressEvent(QKeyEvent* event) {
             Pan(t.size() / 10);
             break;
         case Qt::Key_Up:
-        case Qt::Key_Down: {
-            const double by = yAxis->range().size() / 10 * (event->key() == Qt::Key_Up ? 1 : -1);
-            yAxis->setRange(yAxis->range().lower + by, yAxis->range().upper + by);
-            UpdateZoomed();
-            replot(rpQueuedReplot);
+        case Qt::Key_Down:
+            PanVolts(yAxis->range().size() / 10 * (event->key() == Qt::Key_Up ? 1 : -1));
             break;
-        }
         case Qt::Key_Home:
             ShowWhole();
             break;
@@ -995,17 +1045,19 @@ CChargeGraphWnd::CChargeGraphWnd(const ChargeRecorder& recorder, const QString& 
     auto* heading = new QLabel("Past charges (tick up to eight):", side);
     m_logs = new QTreeWidget(side);
     m_logs->setHeaderHidden(true);
-    // Entries wrap within the list rather than lose their end to an ellipsis.
-    m_logs->setWordWrap(true);
+    // Entries keep their whole text (the list scrolls sideways) rather than lose their end to an
+    // ellipsis.
     m_logs->setTextElideMode(Qt::ElideNone);
-    m_logs->header()->setSectionResizeMode(0, QHeaderView::Stretch);
+    m_logs->header()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
+    m_logs->header()->setStretchLastSection(false);
     m_logs->setAccessibleName("Past charges");
     heading->setBuddy(m_logs);
     m_status = new QLabel(side);
     m_status->setWordWrap(true);
     auto* help = new QLabel(
-        "Wheel: zoom. Drag: pan. Shift+drag or right drag: zoom a box. Click: place cursor. "
-        "Double click or Home: whole charge.",
+        "Wheel: zoom time; Ctrl+wheel: zoom volts. Drag: pan. Shift+drag or right drag: zoom a "
+        "box. Click, or A and B: place cursor; Shift+arrows move it. Double click or Home: whole "
+        "charge.",
         side);
     help->setWordWrap(true);
     help->setForegroundRole(QPalette::PlaceholderText);

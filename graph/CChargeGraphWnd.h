@@ -105,6 +105,9 @@ protected:
 private:
     void ApplyRanges(const GraphRanges& ranges);
     void UpdateZoomed();
+    // The voltage axis zoomed by factor around volts (under 1: in), or moved by volts.
+    void ZoomVolts(double volts, double factor);
+    void PanVolts(double volts);
     void BeforeReplot();
     void UpdateTexts();
     // The state and readout broken where they would be cut, the legend in as many columns as
@@ -151,6 +154,7 @@ private:
     QPoint m_pressAt;
     TimeSpan m_pressShown;
     int m_dragCursor = 0;
+    int m_keyCursor = 0;  // the cursor the keys move: the one last placed from the keyboard
     QRubberBand* m_band = nullptr;
     // A double click's clicks may have placed a cursor; the double click takes it back.
     ulong m_lastPress = 0;

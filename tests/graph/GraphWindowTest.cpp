@@ -372,10 +372,30 @@ TEST(GraphWindow, ZoomsPansAndReadsBetweenCursorsFromMouseAndKeyboard) {
     const double from = shown().from;
     QTest::keyClick(view, Qt::Key_Left);
     EXPECT_LT(shown().from, from);
+    // The voltage: Ctrl with the wheel zooms it around the pointer, Ctrl+- zooms it out again.
+    const double volts = view->yAxis->pixelToCoord(plot.center().y());
+    const double height = view->yAxis->range().size();
+    QWheelEvent ctrlWheel(QPointF(x, plot.center().y()),
+                          view->mapToGlobal(QPointF(x, plot.center().y())), QPoint(),
+                          QPoint(0, 120), Qt::NoButton, Qt::ControlModifier, Qt::NoScrollPhase,
+                          false);
+    QApplication::sendEvent(view, &ctrlWheel);
+    EXPECT_NEAR(view->yAxis->range().size(), height * 0.8, 1e-9);
+    EXPECT_NEAR(view->yAxis->pixelToCoord(plot.center().y()), volts, height / plot.height());
+    QTest::keyClick(view, Qt::Key_Minus, Qt::ControlModifier);
+    EXPECT_NEAR(view->yAxis->range().size(), height * 1.6, 1e-9);
     QTest::keyClick(view, Qt::Key_Home);
     EXPECT_EQ(shown().from, whole.time.from);
     EXPECT_EQ(shown().to, whole.time.to);
     EXPECT_FALSE(view->Zoomed());
+    // The cursors from the keyboard: B in the middle, then moved on by a hundredth of the time.
+    QTest::keyClick(view, Qt::Key_B);
+    ASSERT_TRUE(view->Cursor(1));
+    EXPECT_NEAR(*view->Cursor(1), whole.time.Length() / 2, 1.0);
+    const double placed = *view->Cursor(1);
+    QTest::keyClick(view, Qt::Key_Right, Qt::ShiftModifier);
+    EXPECT_NEAR(*view->Cursor(1) - placed, whole.time.Length() / 100, 1.0);
+    view->ClearCursors();
 
     // Two clicks place the cursors; the readout gives the charge between them, summed here
     // from the samples.

@@ -14,6 +14,7 @@
 
 #include "app/CAboutDlg.h"
 #include "app/CChargerDlg.h"
+#include "charge/ChargeLogFile.h"
 #include "graph/CChargeGraphWnd.h"
 #include "hardware/SimulatedChargerBox.h"
 #include "history/CPackHistoryWnd.h"
@@ -191,6 +192,54 @@ int main(int argc, char** argv) {
                    ok = Save(dlg, out + "/main-window-backup.png") && ok;
                }
            });
+    {
+        // The hard case: a running charge with its limits near, eight past charges of packs with
+        // long names (one of them a charge that found no pack) and both cursors placed.
+        QDir().mkpath(ChargeLogFolder());
+        const QString longName = "Glider receiver pack (spare, 2400 mAh)";
+        for (int i = 0; i < 8; ++i) {
+            const bool failed = i == 7;
+            QByteArray text = "Total Seconds, Voltage, Current, Charge Duration\r\n";
+            const int seconds = failed ? 3 : 6000 + i * 900;
+            for (int t = seconds; t >= 1; t -= failed ? 1 : 10) {
+                const double x = double(t) / seconds;
+                const double volts = failed ? 20.0 : 6.1 + 0.12 * i / 7.0 + 0.7 * std::pow(x, 3);
+                text += QByteArray::number(t) + ", " + QByteArray::number(volts, 'f', 2) + ", " +
+                        (failed ? "0.00" : "1.00") + ", 0:0:0\r\n";
+            }
+            QFile log(ChargeLogFolder() +
+                      QString("%1 11-%2-2026 18-%3.csv").arg(longName).arg(i + 1).arg(10 + i));
+            if (log.open(QIODevice::WriteOnly)) {
+                log.write(text);
+            }
+        }
+        charge("Sub-C 3000", 2, aaPack, SimOptions{.capacityMah = 4000, .seed = 7}, 3 * 3600 + 1500,
+               QString(), [&](CChargerDlg& dlg) {
+                   dlg.OnChargeGraph();
+                   CChargeGraphWnd* graph = dlg.findChild<CChargeGraphWnd*>();
+                   QTreeWidget* logs = graph->LogList();
+                   for (int g = 0; g < logs->topLevelItemCount(); ++g) {
+                       if (logs->topLevelItem(g)->text(0) != longName) {
+                           continue;
+                       }
+                       for (int i = 0; i < logs->topLevelItem(g)->childCount(); ++i) {
+                           logs->topLevelItem(g)->child(i)->setCheckState(0, Qt::Checked);
+                       }
+                   }
+                   while (graph->Loading() > 0) {
+                       QApplication::processEvents(QEventLoop::WaitForMoreEvents, 100);
+                   }
+                   graph->resize(960, 600);
+                   QApplication::processEvents();
+                   ChargeGraphView* view = graph->View();
+                   view->Sync();
+                   view->replot();
+                   view->PlaceCursor(3600);
+                   view->PlaceCursor(7200);
+                   view->replot();
+                   ok = Save(*graph, out + "/charge-graph-hard.png") && ok;
+               });
+    }
     {
         // Two years of an AA pack's charges, wearing slowly: most from empty, a few top-ups of
         // the full pack and a few stopped by hand (in a history of their own, without the
