@@ -42,7 +42,7 @@ bool AtScaleTwo() {
 
 bool Save(QWidget& w, QString path) {
     if (AtScaleTwo()) {
-        if (!path.contains("charge-graph")) {
+        if (!path.contains("charge-graph") && !path.contains("pack-history")) {
             return true;
         }
         path.replace(".png", "-scale2.png");
