@@ -452,11 +452,12 @@ int ChargeHistory::ImportLogs(const QString& folder,
         HistoryCharge c;
         c.packName = QString::fromStdString(name->pack);
         c.packId = packIdOf ? packIdOf(c.packName) : QString();
-        c.started =
-            QDateTime(QDate(name->year, name->month, name->day), QTime(name->hour, name->minute));
+        // A log is named when it is written, as its charge ends: the start is its length before.
         c.curve = std::move(read.points);
         FillFiguresFromCurve(c);
-        c.ended = c.started.addSecs(c.seconds);
+        c.ended =
+            QDateTime(QDate(name->year, name->month, name->day), QTime(name->hour, name->minute));
+        c.started = c.ended.addSecs(-c.seconds);
         c.endReason = kUnknownEnd;
         c.source = file;
         if (!Add(c)) {

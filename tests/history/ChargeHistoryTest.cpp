@@ -225,7 +225,9 @@ TEST(History, TakesEachLogInOnceAndNotTheLogOfAChargeAlreadyIn) {
     ASSERT_EQ(aa.size(), 2u);
     std::sort(aa.begin(), aa.end(), [](auto& a, auto& b) { return a.seconds > b.seconds; });
     EXPECT_EQ(aa[0].source, "AA 12-1-2026 19-05.csv");
-    EXPECT_EQ(aa[0].started, QDateTime(QDate(2026, 12, 1), QTime(19, 5)));
+    // Its name is the minute it ended (a log is written as its charge ends).
+    EXPECT_EQ(aa[0].ended, QDateTime(QDate(2026, 12, 1), QTime(19, 5)));
+    EXPECT_EQ(aa[0].started, QDateTime(QDate(2026, 12, 1), QTime(19, 4, 58)));
     EXPECT_EQ(aa[0].endReason, "unknown");
     EXPECT_EQ(aa[0].seconds, 2);
     EXPECT_NEAR(aa[0].mah + aa[1].mah, (2 * 1.0 + 0.5) / 3.6, 1e-9);

@@ -151,7 +151,10 @@ int main(int argc, char** argv) {
                graph->resize(960, 480);
                ok = Save(*graph, out + "/charge-graph.png") && ok;
            });
-    // The peak of a charge, zoomed in, with both cursors on it; and its PDF page.
+    // The peak of a charge, zoomed in, with both cursors on it; and its PDF page. (A history of
+    // its own: measured by the charges above, the pack would be judged by its capacity, and at
+    // 0.5C the plateau's window ends it on its rounded top before the drop.)
+    qputenv("XDG_DATA_HOME", QFile::encodeName(dir.path() + "/zoom-history"));
     charge("AA Pack", 0, aaPack, SimOptions{.capacityMah = 1800, .seed = 5}, 0, QString(),
            [&](CChargerDlg& dlg) {
                dlg.OnChargeGraph();
@@ -179,6 +182,7 @@ int main(int argc, char** argv) {
                    ok = written && ok;
                }
            });
+    qputenv("XDG_DATA_HOME", QFile::encodeName(dir.path() + "/.local/share"));
     // A big pack at a slow rate shows no drop: the voltage plateau ends its charge.
     StoreChargeLimits(profile, 1, {.ratedMah = 4000});
     charge("Sub-C 3000", 2, aaPack, SimOptions{.capacityMah = 4000, .seed = 6}, 0, QString(),
