@@ -150,11 +150,23 @@ CChargerDlg::~CChargerDlg() {
     delete m_graph;
 }
 
+void CChargerDlg::LinkGraphAndPackHistory() {
+    // A charge ticked or unticked in the graph's list is ticked or unticked in the Pack History
+    // too (the other way, the Pack History lays it over the graph itself). The link goes with
+    // the Pack History window.
+    if (m_graph && m_packHistory) {
+        connect(m_graph->View(), &ChargeGraphView::OverlaysChanged, m_packHistory,
+                [this] { m_packHistory->SetShown(m_graph->ShownHistoryIds()); });
+        m_packHistory->SetShown(m_graph->ShownHistoryIds());
+    }
+}
+
 void CChargerDlg::OnChargeGraph() {
     if (!m_graph) {
         m_graph =
             new CChargeGraphWnd(*m_recorder, OutputFolder(), this, ChargeHistory::DefaultPath());
         m_graph->RestoreGeometry();
+        LinkGraphAndPackHistory();
     } else {
         m_graph->RefreshLogs();
         m_graph->Refresh();
@@ -193,6 +205,7 @@ void CChargerDlg::OnPackHistory() {
             }
         },
         this);
+    LinkGraphAndPackHistory();
     m_packHistory->show();
     m_packHistory->raise();
     m_packHistory->activateWindow();

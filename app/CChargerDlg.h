@@ -63,6 +63,7 @@ public:
     // Stops by hand; asks whether to store the charge when a pack is current and askToStore.
     void StopCycle(bool askToStore);
     void EndCycle(bool quiet);
+    void LinkGraphAndPackHistory();
     int WriteChargeLog();
     int PlayWaveResource(const char* name);
 

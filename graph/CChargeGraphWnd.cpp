@@ -290,6 +290,7 @@ void ChargeGraphView::SetOverlays(std::vector<GraphOverlay> overlays) {
     }
     m_shownRevision = ~uint64_t{0};
     Sync();
+    emit OverlaysChanged();
 }
 
 GraphRanges ChargeGraphView::Whole() const {
@@ -1254,6 +1255,23 @@ void CChargeGraphWnd::RefreshLogs() {
         m_view->SetOverlays(std::move(overlays));
     }
     m_logs->expandAll();
+}
+
+QSet<qint64> CChargeGraphWnd::ShownHistoryIds() const {
+    QSet<qint64> ids;
+    for (const GraphOverlay& o : m_view->Overlays()) {
+        if (o.path.startsWith(kHistoryKey)) {
+            ids.insert(o.path.mid(kHistoryKey.size()).toLongLong());
+            continue;
+        }
+        for (QTreeWidgetItemIterator it(m_logs); *it != nullptr; ++it) {
+            if ((*it)->data(0, kPathRole).toString() == o.path &&
+                (*it)->data(0, kHistoryIdRole).isValid()) {
+                ids.insert((*it)->data(0, kHistoryIdRole).toLongLong());
+            }
+        }
+    }
+    return ids;
 }
 
 void CChargeGraphWnd::OnLogTicked(QTreeWidgetItem* item) {

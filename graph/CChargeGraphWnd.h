@@ -1,6 +1,8 @@
 #pragma once
 
 #include <map>
+
+#include <QSet>
 // The Charge Graph window: voltage and current of the running or last charge against time, where
 // the end-of-charge test stands, and past charges from the CSV logs laid over it. The plot zooms
 // and pans in time, and two cursors read the time, voltage and charge between them.
@@ -93,6 +95,10 @@ public:
     static const QColor kVoltsColour;
     static const QColor kAmpsColour;
 
+signals:
+    // The past charges shown changed (ticked, unticked, read).
+    void OverlaysChanged();
+
 protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
@@ -173,6 +179,9 @@ public:
 
     ChargeGraphView* View() const { return m_view; }
     QTreeWidget* LogList() const { return m_logs; }
+    // The charges of the history shown, from their log or from the history itself (their rows'
+    // ids), so that the Pack History ticks the same ones.
+    QSet<qint64> ShownHistoryIds() const;
     // What the window last had to say (a refused file, skipped lines, the overlay limit).
     QString Status() const;
     // Past charges being read.

@@ -191,6 +191,19 @@ CPackHistoryWnd::CPackHistoryWnd(
 
 CPackHistoryWnd::~CPackHistoryWnd() = default;
 
+void CPackHistoryWnd::SetShown(const QSet<qint64>& ids) {
+    m_ticked = ids;
+    QSignalBlocker quiet(m_table);
+    for (int row = 0; row < m_table->rowCount(); ++row) {
+        QTableWidgetItem* box = m_table->item(row, kShow);
+        const Qt::CheckState state =
+            ids.contains(box->data(kIdRole).toLongLong()) ? Qt::Checked : Qt::Unchecked;
+        if (box->checkState() != state) {
+            box->setCheckState(state);
+        }
+    }
+}
+
 void CPackHistoryWnd::CatchUp() {
     const qint64 stamp = m_history->ChangeStamp();
     if (stamp == m_stamp) {

@@ -45,6 +45,8 @@ public:
 
     // Reads the chosen pack's charges again; the ticked ones stay ticked.
     void Reload();
+    // The charges the Charge Graph shows (ticked there too): their boxes ticked here.
+    void SetShown(const QSet<qint64>& ids);
     // Reads the packs and charges again if another window or program has written to the
     // history (looked at every kWatchMilliseconds).
     void CatchUp();

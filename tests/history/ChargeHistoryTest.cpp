@@ -506,6 +506,14 @@ TEST(History, EveryChargeOfTheWindowGoesInWhole) {
         wnd->Table()->item(row, CPackHistoryWnd::kColumnShow)->setCheckState(Qt::Unchecked);
     }
     EXPECT_TRUE(graph->View()->Overlays().empty());
+    // And the other way: ticked in the graph's list, ticked in the Pack History.
+    graph->RefreshLogs();
+    QTreeWidgetItem* inGraph = graph->LogList()->topLevelItem(0)->child(0);
+    inGraph->setCheckState(0, Qt::Checked);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return graph->Loading() == 0; }, 10000));
+    EXPECT_EQ(ticked(), 1);
+    inGraph->setCheckState(0, Qt::Unchecked);
+    EXPECT_EQ(ticked(), 0);
     EXPECT_EQ(wnd->ReportCharges().size(), 3u);
     QTemporaryDir out;
     ASSERT_TRUE(wnd->ExportCsv(out.filePath("aa.csv")));
