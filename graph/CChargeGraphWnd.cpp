@@ -744,9 +744,7 @@ QString ChargeGraphView::PictureName() const {
                     .arg(s.hour, 2, 10, QChar('0'))
                     .arg(s.minute, 2, 10, QChar('0'));
     }
-    // Nothing a file name cannot hold.
-    name.replace(QRegularExpression(R"([/\\:*?"<>|])"), "-");
-    return name;
+    return FileNameSafe(name);
 }
 
 void ChargeGraphView::PaintWithFigures(QCPPainter& painter, int w, int h) {
@@ -1134,14 +1132,6 @@ void CChargeGraphWnd::RefreshLogs() {
     std::map<QString, std::vector<Entry>, std::less<>> packs;
     // A charge is known by its start, as the Pack History knows it ("2026-12-08 10:20"); its
     // entry says too how long it ran, what it put in and how it ended, where that is known.
-    auto iso = [](int year, int month, int day, int hour, int minute) {
-        return QString("%1-%2-%3 %4:%5")
-            .arg(year)
-            .arg(month, 2, 10, QChar('0'))
-            .arg(day, 2, 10, QChar('0'))
-            .arg(hour, 2, 10, QChar('0'))
-            .arg(minute, 2, 10, QChar('0'));
-    };
     auto figures = [](const HistoryCharge& c) {
         return QString("%1, %2 mAh\n%3")
             .arg(QString::fromStdString(ClockText(c.seconds, true)))
@@ -1178,13 +1168,14 @@ void CChargeGraphWnd::RefreshLogs() {
             Entry e{name->SortKey(), QString(), folder.filePath(file), file, QString()};
             if (auto known = byLog.find(file); known != byLog.end()) {
                 const HistoryCharge& c = recorded[known->second];
-                e.when = c.started.toString("yyyy-MM-dd HH:mm");
+                e.when = ChargeTimeText(c.started);
                 e.text = e.when + "\n" + figures(c);
                 e.historyId = c.id;
             } else {
                 // Only its name is known: the minute it ended.
-                e.when = "ended " + iso(name->year, name->month, name->day, name->hour,
-                                        name->minute);
+                e.when = "ended " + ChargeTimeText(QDateTime(
+                                        QDate(name->year, name->month, name->day),
+                                        QTime(name->hour, name->minute)));
                 if (name->copy > 1) {
                     e.when += QString(" (%1)").arg(name->copy);
                 }
@@ -1215,7 +1206,7 @@ void CChargeGraphWnd::RefreshLogs() {
         name.hour = t.hour();
         name.minute = t.minute();
         name.copy = 0;
-        const QString when = c.started.toString("yyyy-MM-dd HH:mm");
+        const QString when = ChargeTimeText(c.started);
         packs[groupOf[i]].push_back({name.SortKey(), when, kHistoryKey + QString::number(c.id),
                                      "From the charge history",
                                      when + "\n" + figures(c) + " (history)", c.id});

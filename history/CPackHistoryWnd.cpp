@@ -11,7 +11,6 @@
 #include <QLabel>
 #include <QPdfWriter>
 #include <QPushButton>
-#include <QRegularExpression>
 #include <QSplitter>
 #include <QTableWidget>
 #include <QTimer>
@@ -50,10 +49,6 @@ public:
 private:
     double m_value;
 };
-
-QString DateText(const QDateTime& t) {
-    return t.toString("yyyy-MM-dd HH:mm");
-}
 
 }  // namespace
 
@@ -158,7 +153,7 @@ CPackHistoryWnd::CPackHistoryWnd(
                                .arg(m_chooser->currentText(),
                                     extension == "csv" ? "history" : "report",
                                     QDate::currentDate().toString(Qt::ISODate), extension);
-        proposed.replace(QRegularExpression(R"([/\\:*?"<>|])"), "-");
+        proposed = FileNameSafe(proposed);
         QString chosen;
         const QString path = WithChosenExtension(
             QFileDialog::getSaveFileName(this, title, QDir::home().filePath(proposed), filter,
@@ -272,7 +267,7 @@ void CPackHistoryWnd::Reload() {
         show->setData(kIdRole, c.id);
         show->setData(Qt::AccessibleTextRole, QString("Show on the Charge Graph"));
         m_table->setItem(row, kShow, show);
-        m_table->setItem(row, kDate, Cell(DateText(c.started)));
+        m_table->setItem(row, kDate, Cell(ChargeTimeText(c.started)));
         m_table->setItem(
             row, kDuration,
             new NumberCell(QString::fromStdString(ClockText(c.seconds, true)), c.seconds));
@@ -299,7 +294,7 @@ void CPackHistoryWnd::Reload() {
             ? QString("No charges.")
             : QString("%1 charge(s) from %2 to %3. %4")
                   .arg(m_charges.size())
-                  .arg(DateText(m_charges.front().started), DateText(m_charges.back().started),
+                  .arg(ChargeTimeText(m_charges.front().started), ChargeTimeText(m_charges.back().started),
                        m_health->text()));
     DrawTrend();
     // A ticked charge that is gone from the history (an import replaced it with its log's
@@ -377,7 +372,7 @@ void CPackHistoryWnd::OnTicked(QTableWidgetItem* item) {
         return;
     }
     m_ticked.insert(id);
-    m_show(key, QString("%1 %2").arg(charge->packName, DateText(charge->started)), charge->curve);
+    m_show(key, QString("%1 %2").arg(charge->packName, ChargeTimeText(charge->started)), charge->curve);
 }
 
 void CPackHistoryWnd::ImportLogs(const QString& folder, const QHash<QString, QString>& packIds) {
@@ -493,7 +488,7 @@ bool CPackHistoryWnd::ExportReport(const QString& path, QString* why) {
                 continue;
             }
             QCPGraph* g = curves.addGraph();
-            g->setName(DateText(c->started));
+            g->setName(ChargeTimeText(c->started));
             g->setPen(QPen(colours[i % 5], 1));
             const std::vector<CurvePoint> thin = Envelope(c->curve, 2000);
             for (const CurvePoint& p : thin) {
@@ -545,7 +540,7 @@ bool CPackHistoryWnd::ExportReport(const QString& path, QString* why) {
             const HistoryCharge& c = m_charges[i];
             const ChargeReading reading = ReadCharge(c);
             const QString cells[] = {
-                DateText(c.started),
+                ChargeTimeText(c.started),
                 QString::fromStdString(ClockText(c.seconds, true)),
                 QString::number(c.mah, 'f', 0),
                 QString::number(c.peakVolts, 'f', 2),

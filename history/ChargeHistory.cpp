@@ -471,6 +471,10 @@ int ChargeHistory::ImportLogs(const QString& folder,
     return taken;
 }
 
+QString ChargeTimeText(const QDateTime& time) {
+    return time.toString("yyyy-MM-dd HH:mm");
+}
+
 float StartVolts(const std::vector<CurvePoint>& curve) {
     float volts = 0;
     for (const CurvePoint& p : curve) {

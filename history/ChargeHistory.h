@@ -38,6 +38,9 @@ struct HistoryCharge {
 QByteArray PackCurve(const std::vector<CurvePoint>& curve);
 std::vector<CurvePoint> UnpackCurve(const QByteArray& bytes);
 
+// A charge's time as every window names it: "2026-12-08 10:20" (ISO 8601 date, 24-hour time).
+QString ChargeTimeText(const QDateTime& time);
+
 // mAh (each sample's current over the seconds since the one before), peak and average current
 // of a curve, for a charge known only by its curve.
 void FillFiguresFromCurve(HistoryCharge& charge);

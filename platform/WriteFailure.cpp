@@ -1,5 +1,6 @@
 #include "platform/WriteFailure.h"
 
+#include <QRegularExpression>
 #include <QSaveFile>
 
 #include <sys/statvfs.h>
@@ -53,4 +54,9 @@ QString WithChosenExtension(const QString& path, const QString& chosenFilter) {
     }
     const QString extension = chosenFilter.mid(star + 1, end - star - 1);
     return extension.size() > 1 ? path + extension : path;
+}
+
+QString FileNameSafe(QString name) {
+    static const QRegularExpression unsafe(R"([/\\:*?"<>|])");
+    return name.replace(unsafe, "-");
 }

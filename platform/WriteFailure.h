@@ -17,3 +17,5 @@ bool WriteFileAtomically(const QString& path, const QByteArray& data, QString& w
 // "graph.svg", not an SVG drawing named "graph" (or a PNG picture, which the name would make).
 // A name with an extension is left as typed.
 QString WithChosenExtension(const QString& path, const QString& chosenFilter);
+// A name proposed for a file, with what no file name should hold (a slash, a colon, ...) as "-".
+QString FileNameSafe(QString name);
