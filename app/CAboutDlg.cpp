@@ -1,8 +1,8 @@
 #include "app/CAboutDlg.h"
 
-#include "app/Skins.h"
 #include "app/Templates.h"
 #include "controls/CSkinButton.h"
+#include "controls/Skins.h"
 
 CAboutDlg::CAboutDlg(QWidget* parent)
     : CDialog(AboutDialogTemplate(), parent), m_btnOK(SkinButton(IDOK)) {}

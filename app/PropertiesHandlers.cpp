@@ -4,7 +4,7 @@
 
 #include "app/CChargerDlg.h"
 #include "platform/Profile.h"
-#include "settings/CChargePropertiesDlg.h"
+#include "settings/dialogs/CChargePropertiesDlg.h"
 
 void CChargerDlg::OnProperties() {
     CChargePropertiesDlg dlg(this);

@@ -3,13 +3,13 @@
 #include <cstdlib>
 
 #include "app/CChargerApp.h"
-#include "app/CommandLine.h"
-#include "app/PortCheck.h"
-#include "app/PortSelection.h"
 #include "cli/PackCommands.h"
 #include "cli/TerminalCharge.h"
 #include "platform/DesktopNotifier.h"
 #include "platform/SignalGuard.h"
+#include "session/CommandLine.h"
+#include "session/PortCheck.h"
+#include "session/PortSelection.h"
 
 namespace {
 // What was printed really went out: a standard output that cannot be written (a full disk,

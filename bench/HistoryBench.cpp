@@ -6,8 +6,8 @@
 #include <QTableWidget>
 #include <QTemporaryDir>
 
-#include "history/CPackHistoryWnd.h"
 #include "history/ChargeHistory.h"
+#include "history/window/CPackHistoryWnd.h"
 
 namespace {
 

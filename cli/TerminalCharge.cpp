@@ -13,17 +13,14 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "app/CChargerApp.h"
-#include "app/CommandLine.h"
-#include "app/PortSelection.h"
 #include "charge/ChargeCycle.h"
 #include "charge/ChargeLog.h"
 #include "charge/ChargeLogFile.h"
 #include "charge/CycleTexts.h"
-#include "graph/ChargeCurve.h"
+#include "curves/ChargeCurve.h"
+#include "hardware/Converter.h"
 #include "history/ChargeHistory.h"
 #include "history/HistoryRecording.h"
-#include "hardware/Converter.h"
 #include "limits/ChargeLimitsStore.h"
 #include "packs/PackBook.h"
 #include "packs/PackFormats.h"
@@ -33,6 +30,9 @@
 #include "platform/PortDriver.h"
 #include "platform/Profile.h"
 #include "platform/SignalGuard.h"
+#include "session/CommandLine.h"
+#include "session/GuardedPort.h"
+#include "session/PortSelection.h"
 #include "settings/ChargeSettingsStore.h"
 
 namespace {

@@ -20,7 +20,7 @@
 #include "controls/CSkinButton.h"
 #include "controls/CUpDown.h"
 #include "controls/ControlLooks.h"
-#include "platform/Messages.h"
+#include "controls/Messages.h"
 #include "platform/Resources.h"
 
 namespace {

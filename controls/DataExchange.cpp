@@ -4,7 +4,7 @@
 #include <QMessageBox>
 
 #include "controls/CDialog.h"
-#include "platform/Messages.h"
+#include "controls/Messages.h"
 
 bool ParseWholeNumber(const QString& text, int& value) {
     QByteArray bytes = text.toUtf8();

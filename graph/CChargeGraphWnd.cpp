@@ -27,7 +27,7 @@
 
 #include "charge/CycleTexts.h"
 #include "controls/Accessibility.h"
-#include "graph/ChargeLogReader.h"
+#include "curves/ChargeLogReader.h"
 #include "history/ChargeHistory.h"
 #include "platform/Profile.h"
 #include "platform/WriteFailure.h"

@@ -15,9 +15,9 @@
 #include <optional>
 #include <vector>
 
-#include "graph/ChargeCurve.h"
-#include "graph/ChargeLogReader.h"
-#include "graph/GraphScale.h"
+#include "curves/ChargeCurve.h"
+#include "curves/ChargeLogReader.h"
+#include "curves/GraphScale.h"
 
 class QLabel;
 class QRubberBand;

@@ -15,8 +15,8 @@
 #include <cstring>
 
 #include "charge/CycleTexts.h"
-#include "graph/ChargeLogReader.h"
-#include "graph/GraphScale.h"
+#include "curves/ChargeLogReader.h"
+#include "curves/GraphScale.h"
 #include "packs/PackFormats.h"
 #include "platform/WriteFailure.h"
 

@@ -10,7 +10,7 @@
 #include <optional>
 #include <vector>
 
-#include "graph/ChargeCurve.h"
+#include "curves/ChargeCurve.h"
 
 struct HistoryCharge {
     qint64 id = 0;

@@ -5,7 +5,7 @@
 #include <QRandomGenerator>
 #include <algorithm>
 
-#include "graph/ChargeCurve.h"
+#include "curves/ChargeCurve.h"
 #include "packs/PackBook.h"
 #include "packs/PackFormats.h"
 #include "packs/PackStore.h"

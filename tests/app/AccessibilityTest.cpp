@@ -15,9 +15,9 @@
 #include "app/Templates.h"
 #include "controls/CGifPicture.h"
 #include "graph/CChargeGraphWnd.h"
-#include "packs/CConfirmDlg.h"
-#include "settings/CChargePropertiesDlg.h"
+#include "packs/dialogs/CConfirmDlg.h"
 #include "settings/ChargeSettingsStore.h"
+#include "settings/dialogs/CChargePropertiesDlg.h"
 #include "tests/TestSupport.h"
 
 namespace {

@@ -14,8 +14,8 @@
 
 #include "app/CChargerDlg.h"
 #include "controls/CListBox.h"
-#include "packs/CConfirmDlg.h"
-#include "packs/CNewPackDlg.h"
+#include "packs/dialogs/CConfirmDlg.h"
+#include "packs/dialogs/CNewPackDlg.h"
 #include "platform/LocalTime.h"
 #include "settings/ChargeSettingsStore.h"
 #include "tests/TestSupport.h"

@@ -21,12 +21,12 @@
 #include "controls/CGifPicture.h"
 #include "controls/CListBox.h"
 #include "controls/CSkinButton.h"
-#include "packs/CConfirmDlg.h"
-#include "packs/CNewPackDlg.h"
-#include "packs/CPackEditorDlg.h"
-#include "packs/CPackInfoDlg.h"
-#include "settings/CChargePropertiesDlg.h"
+#include "packs/dialogs/CConfirmDlg.h"
+#include "packs/dialogs/CNewPackDlg.h"
+#include "packs/dialogs/CPackEditorDlg.h"
+#include "packs/dialogs/CPackInfoDlg.h"
 #include "settings/ChargeSettingsStore.h"
+#include "settings/dialogs/CChargePropertiesDlg.h"
 #include "tests/TestSupport.h"
 
 namespace {

@@ -21,7 +21,7 @@
 
 #include "app/CChargerDlg.h"
 #include "cli/TerminalCharge.h"
-#include "graph/ChargeCurve.h"
+#include "curves/ChargeCurve.h"
 #include "history/ChargeHistory.h"
 #include "platform/PortDriver.h"
 #include "platform/SingleInstance.h"

@@ -17,11 +17,11 @@
 #include "controls/CListBox.h"
 #include "controls/CSkinButton.h"
 #include "controls/ControlLooks.h"
-#include "packs/CConfirmDlg.h"
-#include "packs/CNewPackDlg.h"
-#include "packs/CPackEditorDlg.h"
-#include "packs/CPackInfoDlg.h"
-#include "settings/CChargePropertiesDlg.h"
+#include "packs/dialogs/CConfirmDlg.h"
+#include "packs/dialogs/CNewPackDlg.h"
+#include "packs/dialogs/CPackEditorDlg.h"
+#include "packs/dialogs/CPackInfoDlg.h"
+#include "settings/dialogs/CChargePropertiesDlg.h"
 #include "tests/TestSupport.h"
 
 namespace {

@@ -7,7 +7,7 @@
 
 #include "charge/ChargeCycle.h"
 #include "charge/CycleTexts.h"
-#include "graph/ChargeCurve.h"
+#include "curves/ChargeCurve.h"
 #include "hardware/SimulatedChargerBox.h"
 #include "platform/PortDriver.h"
 

@@ -21,7 +21,7 @@
 #include "charge/ChargeLogFile.h"
 #include "controls/CGifPicture.h"
 #include "controls/CSkinButton.h"
-#include "packs/CConfirmDlg.h"
+#include "packs/dialogs/CConfirmDlg.h"
 #include "platform/LocalTime.h"
 #include "settings/ChargeSettingsStore.h"
 #include "tests/TestSupport.h"

@@ -5,7 +5,7 @@
 
 #include <random>
 
-#include "graph/ChargeCurve.h"
+#include "curves/ChargeCurve.h"
 #include "limits/ChargeLimits.h"
 #include "tests/charge/LimitScenarios.h"
 

@@ -16,8 +16,8 @@
 #include <set>
 
 #include "app/CChargerDlg.h"
+#include "curves/ChargeLogReader.h"
 #include "graph/CChargeGraphWnd.h"
-#include "graph/ChargeLogReader.h"
 #include "hardware/SimulatedChargerBox.h"
 #include "platform/WriteFailure.h"
 #include "tests/TestSupport.h"

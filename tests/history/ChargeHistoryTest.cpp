@@ -23,13 +23,13 @@
 
 #include "app/CChargerDlg.h"
 #include "app/Templates.h"
+#include "curves/ChargeCurve.h"
 #include "graph/CChargeGraphWnd.h"
 #include "hardware/SimulatedChargerBox.h"
-#include "graph/ChargeCurve.h"
-#include "history/CPackHistoryWnd.h"
-#include "packs/PackFormats.h"
 #include "history/HistoryRecording.h"
+#include "history/window/CPackHistoryWnd.h"
 #include "packs/PackBook.h"
+#include "packs/PackFormats.h"
 #include "settings/ChargeSettingsStore.h"
 #include "tests/TestSupport.h"
 

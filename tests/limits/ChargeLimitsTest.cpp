@@ -8,11 +8,11 @@
 #include <QLineEdit>
 
 #include "app/CChargerDlg.h"
-#include "graph/ChargeCurve.h"
-#include "limits/CChargeLimitsDlg.h"
+#include "curves/ChargeCurve.h"
 #include "limits/ChargeLimitsStore.h"
-#include "packs/CConfirmDlg.h"
-#include "packs/CNewPackDlg.h"
+#include "limits/dialogs/CChargeLimitsDlg.h"
+#include "packs/dialogs/CConfirmDlg.h"
+#include "packs/dialogs/CNewPackDlg.h"
 #include "settings/ChargeSettingsStore.h"
 #include "tests/TestSupport.h"
 

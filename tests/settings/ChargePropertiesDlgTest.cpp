@@ -14,8 +14,8 @@
 #include "app/CChargerDlg.h"
 #include "app/Templates.h"
 #include "controls/CUpDown.h"
-#include "settings/CChargePropertiesDlg.h"
 #include "settings/ChargeSettingsStore.h"
+#include "settings/dialogs/CChargePropertiesDlg.h"
 #include "tests/TestSupport.h"
 
 namespace {

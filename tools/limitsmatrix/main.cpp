@@ -7,7 +7,7 @@
 #include <cstring>
 #include <map>
 
-#include "graph/ChargeCurve.h"
+#include "curves/ChargeCurve.h"
 #include "tests/charge/LimitScenarios.h"
 
 int main(int argc, char** argv) {

@@ -1,4 +1,4 @@
-#include "charge/Sound.h"
+#include "platform/Sound.h"
 
 #include <alsa/asoundlib.h>
 

@@ -1,4 +1,4 @@
-#include "app/PortCheck.h"
+#include "session/PortCheck.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -14,9 +14,9 @@
 #include <cstring>
 #include <vector>
 
-#include "app/PortSelection.h"
 #include "platform/PortDrivers.h"
 #include "platform/SingleInstance.h"
+#include "session/PortSelection.h"
 
 namespace {
 

@@ -3,8 +3,8 @@
 #include <QElapsedTimer>
 #include <QFile>
 
-#include "charge/Sound.h"
 #include "platform/Resources.h"
+#include "platform/Sound.h"
 
 namespace {
 

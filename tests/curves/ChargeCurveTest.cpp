@@ -11,8 +11,8 @@
 
 #include "charge/ChargeLog.h"
 #include "charge/SampleHistory.h"
-#include "graph/ChargeCurve.h"
-#include "graph/ChargeLogReader.h"
+#include "curves/ChargeCurve.h"
+#include "curves/ChargeLogReader.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "platform/Messages.h"
+#include "controls/Messages.h"
 
 #include <QApplication>
 #include <QMessageBox>

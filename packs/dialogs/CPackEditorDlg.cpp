@@ -1,7 +1,7 @@
-#include "packs/CPackEditorDlg.h"
+#include "packs/dialogs/CPackEditorDlg.h"
 
-#include "app/Skins.h"
 #include "controls/CSkinButton.h"
+#include "controls/Skins.h"
 #include "packs/PackStore.h"
 
 namespace {

@@ -1,12 +1,12 @@
-#include "packs/CPackInfoDlg.h"
+#include "packs/dialogs/CPackInfoDlg.h"
 
-#include "app/Skins.h"
 #include "controls/CSkinButton.h"
-#include "packs/CConfirmDlg.h"
-#include "packs/CPackEditorDlg.h"
+#include "controls/Skins.h"
 #include "packs/PackBook.h"
 #include "packs/PackFormats.h"
 #include "packs/PackStore.h"
+#include "packs/dialogs/CConfirmDlg.h"
+#include "packs/dialogs/CPackEditorDlg.h"
 #include "platform/Profile.h"
 
 namespace {

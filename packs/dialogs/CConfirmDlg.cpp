@@ -1,9 +1,9 @@
-#include "packs/CConfirmDlg.h"
+#include "packs/dialogs/CConfirmDlg.h"
 
-#include "app/Skins.h"
 #include "controls/Accessibility.h"
 #include "controls/CSkinButton.h"
 #include "controls/ControlLooks.h"
+#include "controls/Skins.h"
 
 namespace {
 constexpr int IDC_MESSAGE = 1083;

@@ -1,4 +1,4 @@
-#include "app/PortSelection.h"
+#include "session/PortSelection.h"
 
 #include <sys/stat.h>
 

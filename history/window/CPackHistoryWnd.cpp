@@ -1,4 +1,4 @@
-#include "history/CPackHistoryWnd.h"
+#include "history/window/CPackHistoryWnd.h"
 
 #include <qcustomplot.h>
 
@@ -18,7 +18,7 @@
 
 #include "charge/ChargeLogFile.h"
 #include "controls/Accessibility.h"
-#include "graph/GraphScale.h"
+#include "curves/GraphScale.h"
 #include "platform/WriteFailure.h"
 
 namespace {

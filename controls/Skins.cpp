@@ -1,4 +1,4 @@
-#include "app/Skins.h"
+#include "controls/Skins.h"
 
 #include "controls/CSkinButton.h"
 

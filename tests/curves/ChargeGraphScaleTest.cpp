@@ -6,7 +6,7 @@
 #include <cmath>
 #include <set>
 
-#include "graph/GraphScale.h"
+#include "curves/GraphScale.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "graph/ChargeCurve.h"
+#include "curves/ChargeCurve.h"
 
 // Ticks of an axis and their labels, lowest first; no label appears twice.
 struct AxisTicks {

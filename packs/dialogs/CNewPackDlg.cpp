@@ -1,7 +1,7 @@
-#include "packs/CNewPackDlg.h"
+#include "packs/dialogs/CNewPackDlg.h"
 
-#include "app/Skins.h"
 #include "controls/CSkinButton.h"
+#include "controls/Skins.h"
 
 namespace {
 const DialogTemplate& NewPackTemplate() {

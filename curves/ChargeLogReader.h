@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "graph/ChargeCurve.h"
+#include "curves/ChargeCurve.h"
 
 struct ChargeLogRead {
     bool ok = false;

@@ -1,4 +1,4 @@
-#include "limits/CChargeLimitsDlg.h"
+#include "limits/dialogs/CChargeLimitsDlg.h"
 
 #include <QCheckBox>
 #include <QDialogButtonBox>
@@ -8,7 +8,7 @@
 #include <QMessageBox>
 #include <QVBoxLayout>
 
-#include "platform/Messages.h"
+#include "controls/Messages.h"
 
 namespace {
 QLineEdit* NumberField(QWidget* parent, int value, bool emptyForZero, const QString& name) {

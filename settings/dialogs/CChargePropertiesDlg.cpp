@@ -1,7 +1,7 @@
-#include "settings/CChargePropertiesDlg.h"
+#include "settings/dialogs/CChargePropertiesDlg.h"
 
 #include <QSlider>
-#include "app/Skins.h"
+#include "controls/Skins.h"
 
 #include "controls/Accessibility.h"
 #include "controls/CSkinButton.h"

@@ -1,4 +1,4 @@
-#include "platform/WindowWatch.h"
+#include "app/WindowWatch.h"
 
 #include <QAbstractNativeEventFilter>
 #include <QApplication>

@@ -1,7 +1,7 @@
-#include "app/CommandLine.h"
+#include "session/CommandLine.h"
 
-#include "app/PortSelection.h"
 #include "hardware/SimulatedChargerBox.h"
+#include "session/PortSelection.h"
 
 CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
     CommandLine line;

@@ -8,9 +8,9 @@
 #include <QFile>
 #include <QTemporaryDir>
 
-#include "app/PortSelection.h"
 #include "hardware/Converter.h"
 #include "platform/SingleInstance.h"
+#include "session/PortSelection.h"
 #include "tests/TestSupport.h"
 
 namespace {

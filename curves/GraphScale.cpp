@@ -1,4 +1,4 @@
-#include "graph/GraphScale.h"
+#include "curves/GraphScale.h"
 
 #include <algorithm>
 #include <cmath>

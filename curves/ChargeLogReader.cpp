@@ -1,4 +1,4 @@
-#include "graph/ChargeLogReader.h"
+#include "curves/ChargeLogReader.h"
 
 #include <algorithm>
 #include <charconv>

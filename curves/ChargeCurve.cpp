@@ -1,4 +1,4 @@
-#include "graph/ChargeCurve.h"
+#include "curves/ChargeCurve.h"
 
 #include <algorithm>
 #include <cmath>
