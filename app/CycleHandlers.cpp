@@ -27,6 +27,7 @@
 #include "platform/Resources.h"
 #include "platform/SafeRead.h"
 #include "platform/SignalGuard.h"
+#include "session/ChargeRun.h"
 
 namespace {
 constexpr int kMeasurementTimer = 1;
@@ -72,12 +73,7 @@ void CChargerDlg::StartCycle() {
     }
     m_strChargeLogName.clear();
     // A pack without a rated capacity typed is judged by what its own charges measured.
-    double measured = 0;
-    if (m_limits.ratedMah == 0 && m_strPackName != kNoPack) {
-        measured = MeasuredCapacity(ChargeHistory::DefaultPath(),
-                                    PackHistoryIdOf(AppProfile(), m_strPackName), m_strPackName);
-    }
-    m_cycle.SetMeasuredCapacity(measured);
+    m_cycle.SetMeasuredCapacity(CapacityToJudgeBy(AppProfile(), m_strPackName, m_limits));
     m_endAlert->hide();
     m_cycle.Start();
     m_picture->UnLoad();
@@ -116,11 +112,8 @@ void CChargerDlg::RecordInHistory(ChargeEnd end) {
     if (m_cycle.History().sampleHead == nullptr) {
         return;
     }
-    Profile& profile = AppProfile();
-    const int slot = m_strPackName == kNoPack ? -1 : PackBook(profile).FindSlot(m_strPackName);
-    m_history->Submit(ChargeForHistory(m_cycle, end, m_strPackName,
-                                       slot >= 0 ? PackHistoryId(profile, slot) : QString(),
-                                       m_chargeStarted, m_limits, m_strChargeLogName));
+    m_history->Submit(HistoryRowOf(AppProfile(), m_cycle, end, m_strPackName, m_chargeStarted,
+                                   m_limits, m_strChargeLogName));
 }
 
 void CChargerDlg::OnTerminateRequest() {
@@ -193,10 +186,6 @@ void CChargerDlg::OnTextsChanged(const ChargeTexts& t) {
             shown[i].first->setText(QString::fromStdString(m_shownTexts[i]));
         }
     }
-}
-
-void CChargerDlg::AnnounceValue(QLabel* value, const QString& meaning) {
-    value->setAccessibleName(meaning + " " + value->text().simplified());
 }
 
 void CChargerDlg::OnEnded(ChargeEnd reason) {
@@ -288,6 +277,10 @@ void CChargerDlg::EndCycle(bool quiet) {
 
 QString CChargerDlg::OutputFolder() {
     return ChargeLogFolder();
+}
+
+void CChargerDlg::UpdatePackRecord() {
+    RecordChargeEnd(AppProfile(), m_strPackName, m_cycle.Texts());
 }
 
 int CChargerDlg::WriteChargeLog() {

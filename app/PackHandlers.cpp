@@ -89,18 +89,6 @@ void CChargerDlg::ShowNotice(const QString& message) {
     Ask(message);
 }
 
-bool CChargerDlg::Ask(const QString& question, bool cancelDefault, const QString& name,
-                      QPointer<QDialog>* open) {
-    CConfirmDlg confirm(this);
-    confirm.m_strMessage = question;
-    confirm.m_strName = name;
-    confirm.m_bCancelDefault = cancelDefault;
-    if (open != nullptr) {
-        *open = &confirm;
-    }
-    return confirm.DoModal() == IDOK;
-}
-
 void CChargerDlg::OnSelChange(int id) {
     if (id == IDC_PACK_LIST) {
         OnSelchangePackList();
@@ -283,12 +271,4 @@ void CChargerDlg::OnPackInfo() {
         m_stcPackName->setText(current);
     }
     FillPackList();
-}
-
-void CChargerDlg::UpdatePackRecord() {
-    const ChargeTexts& t = m_cycle.Texts();
-    // The peak is the charge's maximum voltage, as the Maximum Voltage display shows it: the
-    // voltage shown at the end has already fallen from it by the threshold.
-    Book().RecordChargeEnd(m_strPackName, t.maxVolts, t.mah, t.hours, t.minutes, t.seconds,
-                           GetLocalTime());
 }

@@ -6,13 +6,14 @@
 #include "limits/ChargeLimitsStore.h"
 #include "packs/PackBook.h"
 #include "platform/Profile.h"
+#include "session/ChargeRun.h"
 #include "settings/ChargeSettingsStore.h"
 
 void CChargerDlg::LoadChargeSettings() {
     Profile& profile = AppProfile();
-    m_settings = ReadChargeSettings(profile, kMainWindowDefaults);
-    if (!IsWithinDialogRanges(m_settings)) {
-        m_settings = kMainWindowDefaults;
+    bool damaged = false;
+    m_settings = SettingsInForce(profile, damaged);
+    if (damaged) {
         if (!m_bBadSettingsReported) {
             m_bBadSettingsReported = true;
             m_reportFailure(

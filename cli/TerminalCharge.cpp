@@ -30,6 +30,7 @@
 #include "platform/PortDriver.h"
 #include "platform/Profile.h"
 #include "platform/SignalGuard.h"
+#include "session/ChargeRun.h"
 #include "session/CommandLine.h"
 #include "session/GuardedPort.h"
 #include "session/PortSelection.h"
@@ -245,12 +246,10 @@ private:
         if (m_cycle.History().sampleHead == nullptr || end == ChargeEnd::SampleLost) {
             return;
         }
-        const int slot = PackBook(m_profile).FindSlot(m_pack);
         ChargeHistory history;
         if (history.Open() == ChargeHistory::State::Writable) {
-            history.Add(ChargeForHistory(m_cycle, end, m_pack,
-                                         slot >= 0 ? PackHistoryId(m_profile, slot) : QString(),
-                                         m_started, m_cycle.Backups().Limits(), m_logName));
+            history.Add(HistoryRowOf(m_profile, m_cycle, end, m_pack, m_started,
+                                     m_cycle.Backups().Limits(), m_logName));
         }
         if (!history.Problem().isEmpty()) {
             Say(history.Problem().toStdString());
@@ -270,8 +269,7 @@ private:
                     why.toStdString());
             }
         }
-        PackBook(m_profile).RecordChargeEnd(m_pack, t.maxVolts, t.mah, t.hours, t.minutes,
-                                            t.seconds, GetLocalTime());
+        RecordChargeEnd(m_profile, m_pack, t);
     }
 
     void Finish(ChargeEnd end, int code) {
@@ -382,11 +380,11 @@ int RunTerminalCharge(int argc, char** argv, const TerminalChargeOptions& option
         return kExitCannotStart;
     }
     Profile profile(Profile::UserPath());
-    ChargeSettings settings = ReadChargeSettings(profile, kMainWindowDefaults);
-    if (!IsWithinDialogRanges(settings)) {
+    bool damaged = false;
+    ChargeSettings settings = SettingsInForce(profile, damaged);
+    if (damaged) {
         Say("the stored charge properties are outside what the Charge Properties dialog allows; "
             "the defaults are used.");
-        settings = kMainWindowDefaults;
     }
     PackBook book(profile);
     QString pack = options.pack.empty()
@@ -425,10 +423,7 @@ int RunTerminalCharge(int argc, char** argv, const TerminalChargeOptions& option
     cycle.SetSettings(settings);
     cycle.SetLimits(limits.limits);
     // A pack without a rated capacity typed is judged by what its own charges measured.
-    if (limits.limits.ratedMah == 0 && slot >= 0) {
-        cycle.SetMeasuredCapacity(MeasuredCapacity(ChargeHistory::DefaultPath(),
-                                                   PackHistoryId(profile, slot), pack));
-    }
+    cycle.SetMeasuredCapacity(CapacityToJudgeBy(profile, pack, limits.limits));
     BoundedOutput out(STDOUT_FILENO, kOutputBuffer);
     BoundedOutput err(STDERR_FILENO, kErrorBuffer);
     g_out = &out;

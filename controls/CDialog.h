@@ -10,11 +10,10 @@
 #include "controls/DataExchange.h"
 #include "controls/DialogTemplate.h"
 
-class CDialog;
 class CSkinButton;
 class QTimer;
 
-class CDialog : public QDialog {
+class CDialog : public QDialog, public DialogFields {
     Q_OBJECT
 public:
     explicit CDialog(const DialogTemplate& tmpl, QWidget* parent = nullptr);
@@ -26,14 +25,14 @@ public:
     void Initialise();
     void EndDialog(int result);
 
-    QWidget* GetDlgItem(int id) const;
+    QWidget* GetDlgItem(int id) const override;
     template <class T>
     T* Item(int id) const {
         return qobject_cast<T*>(GetDlgItem(id));
     }
     CSkinButton* SkinButton(int id) const;
-    QString GetDlgItemText(int id) const;
-    void SetDlgItemText(int id, const QString& text);
+    QString GetDlgItemText(int id) const override;
+    void SetDlgItemText(int id, const QString& text) override;
     void CheckDlgButton(int id, int check);
     int IsDlgButtonChecked(int id) const;
 

@@ -3,7 +3,6 @@
 #include <QLineEdit>
 #include <QMessageBox>
 
-#include "controls/CDialog.h"
 #include "controls/Messages.h"
 
 bool ParseWholeNumber(const QString& text, int& value) {
@@ -41,7 +40,7 @@ bool ParseWholeNumber(const QString& text, int& value) {
 
 void CDataExchange::Fail(const QString& message) {
     m_bFailed = true;
-    ShowMessageBox(m_pDlgWnd, QMessageBox::Warning, kAppTitle, message);
+    ShowMessageBox(m_window, QMessageBox::Warning, kAppTitle, message);
     if (QWidget* field = m_pDlgWnd->GetDlgItem(m_idLastControl)) {
         field->setFocus(Qt::OtherFocusReason);
         if (auto* edit = qobject_cast<QLineEdit*>(field)) {

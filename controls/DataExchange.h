@@ -4,17 +4,32 @@
 
 #include <QString>
 
-class CDialog;
+class QWidget;
+
+// What the exchange needs of a dialog (CDialog is one): its fields by id, read and written as
+// text. The exchange knows the dialog by this alone, so that it stands below the dialog.
+class DialogFields {
+public:
+    virtual QWidget* GetDlgItem(int id) const = 0;
+    virtual QString GetDlgItemText(int id) const = 0;
+    virtual void SetDlgItemText(int id, const QString& text) = 0;
+
+protected:
+    ~DialogFields() = default;
+};
 
 class CDataExchange {
 public:
-    CDataExchange(CDialog* dialog, bool saveAndValidate)
-        : m_pDlgWnd(dialog), m_bSaveAndValidate(saveAndValidate) {}
+    // dialog: a window with fields (a CDialog); the window owns the exchange's messages.
+    template <class Dialog>
+    CDataExchange(Dialog* dialog, bool saveAndValidate)
+        : m_pDlgWnd(dialog), m_window(dialog), m_bSaveAndValidate(saveAndValidate) {}
     // Shows the message, focuses the field last exchanged and marks the exchange failed; every
     // later exchange step of this pass does nothing.
     void Fail(const QString& message);
 
-    CDialog* m_pDlgWnd;
+    DialogFields* m_pDlgWnd;
+    QWidget* m_window;
     bool m_bSaveAndValidate;
     bool m_bFailed = false;
     int m_idLastControl = 0;
