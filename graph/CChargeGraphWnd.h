@@ -1,11 +1,15 @@
 #pragma once
-
-#include <map>
-
-#include <QSet>
 // The Charge Graph window: voltage and current of the running or last charge against time, where
 // the end-of-charge test stands, and past charges from the CSV logs laid over it. The plot zooms
 // and pans in time, and two cursors read the time, voltage and charge between them.
+//
+// The plot (ChargeGraphView) is set up, ranged and zoomed in ChargeGraphView.cpp, speaks in words
+// in GraphReadouts.cpp, answers the mouse and keys in GraphInput.cpp and is saved as a picture in
+// GraphExports.cpp; the window (CChargeGraphWnd) is CChargeGraphWnd.cpp, and its list of past
+// charges PastCharges.cpp.
+
+#include <QSet>
+#include <map>
 
 #include <qcustomplot.h>
 
