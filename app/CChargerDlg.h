@@ -1,7 +1,8 @@
 #pragma once
 // The main window: displays of the running charge, the charge properties summary, the pack
-// list and the buttons. Its member functions live with the subsystem they belong to
-// (charge/ for the cycle, settings/ for the summary, packs/ for the list).
+// list and the buttons. Its member functions live in a file for each side of it: CycleHandlers.cpp
+// (a charge), PackHandlers.cpp (the packs), PropertiesHandlers.cpp and SettingsSummary.cpp (the
+// settings), Prompts.cpp (the question and the announcement they all use).
 
 #include <QDateTime>
 #include <QPointer>
