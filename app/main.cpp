@@ -81,6 +81,14 @@ int RunChargeCommand(int argc, char** argv, const CommandLine& line) {
     } else if (line.chargeFormat == "json") {
         options.format = TerminalChargeOptions::Format::Json;
     }
+    if (!line.chargeMqtt.empty()) {
+        std::string why;
+        options.remote = ParseBrokerUrl(line.chargeMqtt, why);
+        if (!options.remote) {
+            std::fprintf(stderr, "kvc410: --mqtt: %s\nTry kvc410 --help.\n", why.c_str());
+            return kExitUsage;
+        }
+    }
     if (line.portGiven) {
         setenv("KVC410_PORT", line.port.c_str(), 1);
     }

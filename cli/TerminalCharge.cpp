@@ -7,6 +7,7 @@
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QSysInfo>
 #include <QThreadPool>
 #include <QTimer>
 #include <cstdarg>
@@ -30,6 +31,7 @@
 #include "platform/PortDriver.h"
 #include "platform/Profile.h"
 #include "platform/SignalGuard.h"
+#include "remote/RemotePublisher.h"
 #include "session/ChargeRun.h"
 #include "session/CommandLine.h"
 #include "session/GuardedPort.h"
@@ -154,6 +156,18 @@ public:
         Finish(ChargeEnd::Stopped, kExitStopped);
     }
 
+    // Where the charge is published, if anywhere: each second's values and the end go there.
+    void PublishTo(RemotePublisher* remote) { m_remote = remote; }
+
+    // Stop, pressed remotely: as Ctrl+C stops the charge (kept only with --keep-stopped).
+    void StopRemotely() {
+        if (!m_cycle.IsCharging()) {
+            return;
+        }
+        Say("the charge was stopped remotely (MQTT).");
+        StopBySignal();
+    }
+
     void OnEnded(ChargeEnd end) override {
         // The charger is off already (the engine's end); then what the window does.
         m_timer.stop();
@@ -221,6 +235,33 @@ private:
                 break;
         }
         WatchOutput();
+        Publish(total, std::string());
+    }
+
+    // The values of this second, or the end with its reason and the record just written.
+    void Publish(int seconds, const std::string& endReason) {
+        if (m_remote == nullptr) {
+            return;
+        }
+        const ChargeTexts& t = m_cycle.Texts();
+        RemoteSnapshot snapshot;
+        snapshot.state = endReason.empty() ? "charging" : "ended";
+        snapshot.volts = t.volts.substr(0, t.volts.find('\n'));
+        snapshot.amps = t.amps;
+        snapshot.mah = t.mah;
+        snapshot.seconds = seconds;
+        snapshot.pack = m_pack.toStdString();
+        snapshot.endReason = endReason;
+        if (!endReason.empty()) {
+            const QJsonObject record{{"pack", m_pack},
+                                     {"end", QString::fromStdString(endReason)},
+                                     {"duration", QString::fromStdString(Clock(t))},
+                                     {"mah", QString::fromStdString(t.mah)},
+                                     {"peak", QString::fromStdString(t.maxVolts)},
+                                     {"log", m_logName}};
+            snapshot.record = QJsonDocument(record).toJson(QJsonDocument::Compact).toStdString();
+        }
+        m_remote->Offer(m_remote->Topics().Values(snapshot));
     }
 
     // A reader that stops reading, or output that cannot be written, is said once.
@@ -300,6 +341,8 @@ private:
                 break;
         }
         RecordInHistory(end);
+        const ChargeSample* last = m_cycle.History().sampleHead;
+        Publish(last ? last->hours * 3600 + last->minutes * 60 + last->seconds : 0, reason);
         m_cycle.Release();
         QCoreApplication::exit(code);
     }
@@ -312,6 +355,7 @@ private:
     QTimer m_timer;
     QDateTime m_started;
     QString m_logName;
+    RemotePublisher* m_remote = nullptr;
     bool m_saidDropped = false;
     bool m_saidFailed = false;
 };
@@ -365,6 +409,16 @@ int RunTerminalCharge(int argc, char** argv, const TerminalChargeOptions& option
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName("KVC410");
     QCoreApplication::setOrganizationName("Quillmark");
+
+    // Publishing asked for with a password that cannot be read safely: nothing is started.
+    std::string password;
+    if (options.remote && !options.remote->user.empty()) {
+        std::string why;
+        if (!ReadPasswordFile(options.remote->passwordFile, password, why)) {
+            Say("--mqtt: " + why + ".");
+            return kExitCannotStart;
+        }
+    }
 
     // The port as the window takes it: the lock shared with the window (a charge in a terminal
     // and a window on one port refuse each other), the signal guard and the guardian.
@@ -429,6 +483,26 @@ int RunTerminalCharge(int argc, char** argv, const TerminalChargeOptions& option
     g_out = &out;
     g_err = &err;
     TerminalRun run(options, cycle, profile, pack);
+    std::unique_ptr<RemotePublisher> remote;
+    if (options.remote) {
+        const char* portSetting = std::getenv("KVC410_PORT");
+        const std::string portName = portSetting && *portSetting ? portSetting : "auto";
+        const std::string host = QSysInfo::machineHostName().toStdString();
+        RemoteSettings where = *options.remote;
+        if (where.prefix.empty()) {
+            where.prefix = DefaultTopicPrefix(host, portName);
+        }
+        RemoteTopics topics(where.prefix, "KVC410 " + host + " " + portName, VersionNumber());
+        RemotePublisher::Callbacks callbacks;
+        // From the network's thread to the charge's: the stop runs between two ticks.
+        callbacks.stop = [&app, &run] {
+            QMetaObject::invokeMethod(&app, [&run] { run.StopRemotely(); }, Qt::QueuedConnection);
+        };
+        // Said through the bounded error output, which takes lines from any thread.
+        callbacks.say = [](const std::string& text) { Say(text); };
+        remote = std::make_unique<RemotePublisher>(where, password, topics, callbacks);
+        run.PublishTo(remote.get());
+    }
     InstallSignalGuard([&run] { run.StopBySignal(); });
     OnChargerGuardianLost([&run] { run.GuardianLost(); });
     run.Begin();
@@ -436,6 +510,9 @@ int RunTerminalCharge(int argc, char** argv, const TerminalChargeOptions& option
     ClearSignalGuardCallback();
     OnChargerGuardianLost({});
     ChargerOff();
+    // The end is on its way to the broker: given its second, "offline" said, the client gone.
+    run.PublishTo(nullptr);
+    remote.reset();
     // A notification on its way is given a moment; a bus that hangs does not hold the exit.
     QThreadPool::globalInstance()->waitForDone(2000);
     StopChargerGuardian();

@@ -5,7 +5,10 @@
 
 #include <string>
 
+#include <optional>
+
 #include "charge/ChargeCycle.h"
+#include "remote/RemoteSettings.h"
 
 struct TerminalChargeOptions {
     std::string pack;  // empty: the profile's current pack (as the window would record into)
@@ -13,6 +16,7 @@ struct TerminalChargeOptions {
     int hours = 0, minutes = 0, seconds = 0;
     enum class Format { Auto, Text, Csv, Json } format = Format::Auto;
     bool keepStopped = false;  // a charge stopped by a signal is recorded too
+    std::optional<RemoteSettings> remote;  // --mqtt: where the charge is published
 };
 
 // Parses "H:MM:SS" (also "M:SS" or "SS"); false for anything else or a part out of range.

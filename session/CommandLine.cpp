@@ -32,6 +32,10 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
             } else if (value("--timed", line.chargeTimed)) {
                 line.chargeTimedGiven = true;
             } else if (value("--pack", line.chargePack) || value("--format", line.chargeFormat)) {
+            } else if (value("--mqtt", line.chargeMqtt)) {
+                if (line.chargeMqtt.empty()) {
+                    return usage("--mqtt takes the broker's URL, mqtt://host[:port][/prefix]");
+                }
             } else if (a == "--keep-stopped") {
                 line.keepStopped = true;
             } else {
@@ -149,7 +153,7 @@ std::string HelpText(const std::string& program) {
            "       " +
            program +
            " charge [--port P] [--pack NAME] [--timed H:MM:SS]\n"
-           "              [--format text|csv|json] [--keep-stopped]\n"
+           "              [--format text|csv|json] [--keep-stopped] [--mqtt URL]\n"
            "       " +
            program +
            " packs [--format text|json]\n"
@@ -174,6 +178,10 @@ std::string HelpText(const std::string& program) {
            "  charge               one charge without a window (SSH, scripts): a status line\n"
            "                       each second on a terminal, else CSV lines (or JSON), then\n"
            "                       a summary; Ctrl+C stops it (stored with --keep-stopped)\n"
+           "  --mqtt URL           charge: publish it to an MQTT broker (Home Assistant\n"
+           "                       discovery, a remote Stop): mqtt://[user@]host[:port][/prefix],\n"
+           "                       mqtts://...[?ca=FILE] for TLS; the password is read from\n"
+           "                       ~/.config/Quillmark/kvc410-mqtt-password (mode 600)\n"
            "  packs                the packs, each with its last charge (never written to)\n"
            "  pack NAME            one pack's last charge, as Pack Information shows it\n"
            "  --format text|json   for packs and pack: lines for people, or JSON\n"
@@ -184,6 +192,7 @@ std::string HelpText(const std::string& program) {
            "  KVC410_PORT          the port, as --port (the option wins)\n"
            "  KVC410_PORT_TRACE    append every port access to this file\n"
            "  KVC410_LOCK_DIR      the folder of the per-port lock (default /run/lock)\n"
+           "  KVC410_MQTT_PASSWORD_FILE  the MQTT password's file, in place of the one above\n"
            "\n"
            "Files:\n"
            "  ~/.config/Quillmark/KVC410.ini   settings, packs and their records\n"
@@ -208,5 +217,9 @@ std::string HelpText(const std::string& program) {
 }
 
 std::string VersionText() {
-    return "KVC410 " KVC410_VERSION "\n";
+    return "KVC410 " + VersionNumber() + "\n";
+}
+
+std::string VersionNumber() {
+    return KVC410_VERSION;
 }

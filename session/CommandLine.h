@@ -28,7 +28,7 @@ struct CommandLine {
     std::string packName;  // Action::Pack
     bool json = false;     // --format json (packs, pack); text otherwise
     // charge: its own options, as text (checked by the charge itself).
-    std::string chargePack, chargeTimed, chargeFormat;
+    std::string chargePack, chargeTimed, chargeFormat, chargeMqtt;
     bool chargeTimedGiven = false;  // --timed, even with an empty value
     bool keepStopped = false;
 };
@@ -37,3 +37,4 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments);
 
 std::string HelpText(const std::string& program);
 std::string VersionText();
+std::string VersionNumber();

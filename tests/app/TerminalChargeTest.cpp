@@ -2,8 +2,12 @@
 // display: each way of ending and its exit status, the output formats, the charger off first and
 // last, the record and the log, and the port lock shared with the window.
 
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
 #include <fcntl.h>
+#include <mosquitto.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -18,6 +22,7 @@
 #include <QTemporaryDir>
 #include <QThread>
 #include <algorithm>
+#include <mutex>
 
 #include "app/CChargerDlg.h"
 #include "cli/TerminalCharge.h"
@@ -124,6 +129,122 @@ bool RunUntilLines(Terminal& t, int count) {
     }
     return false;
 }
+
+
+// A Mosquitto broker of the test's own on a free loopback port, gone with the test.
+int FreeLoopbackPort() {
+    const int s = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ::bind(s, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    socklen_t length = sizeof address;
+    ::getsockname(s, reinterpret_cast<sockaddr*>(&address), &length);
+    ::close(s);
+    return ntohs(address.sin_port);
+}
+
+bool Accepts(int port) {
+    const int s = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    address.sin_port = htons(static_cast<uint16_t>(port));
+    const bool connected = ::connect(s, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+    ::close(s);
+    return connected;
+}
+
+class Broker {
+public:
+    // extra: lines of mosquitto.conf for the listener (a password file, TLS).
+    explicit Broker(const QString& extra = QString()) : m_port(FreeLoopbackPort()) {
+        QFile conf(m_dir.filePath("mosquitto.conf"));
+        conf.open(QIODevice::WriteOnly);
+        conf.write(QString("listener %1 127.0.0.1\npersistence false\n%2\n")
+                       .arg(m_port)
+                       .arg(extra.isEmpty() ? "allow_anonymous true" : extra)
+                       .toUtf8());
+        conf.close();
+        m_process.start("/usr/sbin/mosquitto", {"-c", conf.fileName()});
+        m_process.waitForStarted(5000);
+        for (int i = 0; i < 100 && !Accepts(m_port); ++i) {
+            QThread::msleep(50);
+        }
+    }
+    ~Broker() { Kill(); }
+    static bool Installed() { return QFile::exists("/usr/sbin/mosquitto"); }
+    int Port() const { return m_port; }
+    QString Folder() const { return m_dir.path(); }
+    void Kill() {
+        m_process.kill();
+        m_process.waitForFinished(5000);
+    }
+
+private:
+    QTemporaryDir m_dir;
+    int m_port;
+    QProcess m_process;
+};
+
+// Everything published on the broker, in the order it arrived.
+class Subscriber {
+public:
+    explicit Subscriber(int port) {
+        mosquitto_lib_init();
+        m_client = mosquitto_new(nullptr, true, this);
+        mosquitto_connect_callback_set(m_client, [](mosquitto* client, void*, int) {
+            mosquitto_subscribe(client, nullptr, "#", 1);
+        });
+        mosquitto_message_callback_set(
+            m_client, [](mosquitto*, void* self, const mosquitto_message* m) {
+                auto* me = static_cast<Subscriber*>(self);
+                std::lock_guard lock(me->m_mutex);
+                me->m_messages.emplace_back(
+                    m->topic, QByteArray(static_cast<const char*>(m->payload), m->payloadlen));
+            });
+        mosquitto_connect(m_client, "127.0.0.1", port, 10);
+        mosquitto_loop_start(m_client);
+    }
+    ~Subscriber() {
+        mosquitto_disconnect(m_client);
+        mosquitto_loop_stop(m_client, false);
+        mosquitto_destroy(m_client);
+    }
+    std::vector<std::pair<std::string, QByteArray>> Messages() {
+        std::lock_guard lock(m_mutex);
+        return m_messages;
+    }
+    // The last payload seen on a topic ending so.
+    QByteArray Last(const std::string& ending) {
+        std::lock_guard lock(m_mutex);
+        for (auto m = m_messages.rbegin(); m != m_messages.rend(); ++m) {
+            if (m->first.size() >= ending.size() &&
+                m->first.compare(m->first.size() - ending.size(), ending.size(), ending) == 0) {
+                return m->second;
+            }
+        }
+        return "(none)";
+    }
+    bool WaitFor(const std::string& ending, const QByteArray& payload, int milliseconds = 10000) {
+        for (int waited = 0; waited < milliseconds; waited += 20) {
+            if (Last(ending) == payload) {
+                return true;
+            }
+            QThread::msleep(20);
+        }
+        return false;
+    }
+    void Publish(const std::string& topic, const std::string& payload) {
+        mosquitto_publish(m_client, nullptr, topic.c_str(), static_cast<int>(payload.size()),
+                          payload.data(), 1, false);
+    }
+
+private:
+    mosquitto* m_client;
+    std::mutex m_mutex;
+    std::vector<std::pair<std::string, QByteArray>> m_messages;
+};
 
 const QByteArray kPackProfile = "[Packs]\n0=Term\n[Properties]\nPackName=Term\nCsv=1\n";
 
@@ -559,6 +680,207 @@ TEST(TerminalCharge, KeepsTheRecordAndTheLogTheWindowKeepsForTheSameCharge) {
     // All but the hour, minute and date of the end (characters 18 to 29).
     EXPECT_EQ(record.left(18), windowRecord.left(18));
     EXPECT_EQ(record.mid(30), windowRecord.mid(30));
+}
+
+// Published over MQTT: the discovery first, then the values, in order; the remote Stop ends the
+// charge as Ctrl+C does, with the charger off last; anything else sent is ignored and said once;
+// killed, the program is shown offline by its last will.
+TEST(TerminalCharge, PublishedOverMqttItIsWatchedAndStoppedRemotely) {
+    if (!Broker::Installed()) {
+        GTEST_SKIP() << "no mosquitto broker installed";
+    }
+    Broker broker;
+    Subscriber watcher(broker.Port());
+    const QString url = QString("mqtt://127.0.0.1:%1/test/charger").arg(broker.Port());
+    {
+        Terminal t;
+        t.Profile(kPackProfile);
+        t.Start({"--port", "sim:speed=100", "--format", "json", "--mqtt", url});
+        ASSERT_TRUE(watcher.WaitFor("test/charger/state", "charging"));
+        ASSERT_TRUE(watcher.WaitFor("test/charger/pack", "Term"));
+        watcher.Publish("test/charger/command", "please start");
+        watcher.Publish("test/charger/voltage", "99");
+        ASSERT_TRUE(RunUntilLines(t, 3));
+        EXPECT_TRUE(t.Process().state() == QProcess::Running);  // nothing but STOP stops it
+        watcher.Publish("test/charger/command", "STOP");
+        ASSERT_TRUE(t.Finish(10000));
+        EXPECT_EQ(t.Process().exitCode(), 6);
+        EXPECT_EQ(t.DataWrites().last(), "W 888 255");
+        const QString errors = QString::fromUtf8(t.Process().readAllStandardError());
+        EXPECT_EQ(errors.count("was ignored"), 1) << errors.toStdString();
+        EXPECT_TRUE(errors.contains("stopped remotely")) << errors.toStdString();
+        EXPECT_TRUE(watcher.WaitFor("test/charger/availability", "offline"));
+        EXPECT_EQ(watcher.Last("test/charger/state"), "ended");
+        EXPECT_EQ(watcher.Last("test/charger/end"), "Stopped");
+        const QJsonObject record = QJsonDocument::fromJson(watcher.Last("/record")).object();
+        EXPECT_EQ(record.value("pack").toString(), "Term");
+        EXPECT_EQ(record.value("end").toString(), "Stopped");
+    }
+    // In order: online, then every discovery message, then the values.
+    const auto messages = watcher.Messages();
+    auto first = [&](auto predicate) {
+        return std::find_if(messages.begin(), messages.end(), predicate) - messages.begin();
+    };
+    const auto online = first([](const auto& m) { return m.second == "online"; });
+    const auto button = first([](const auto& m) {
+        return m.first.rfind("homeassistant/button/", 0) == 0 &&
+               QJsonDocument::fromJson(m.second).object().value("command_topic") ==
+                   "test/charger/command";
+    });
+    const auto voltage = first([](const auto& m) {
+        const QJsonObject config = QJsonDocument::fromJson(m.second).object();
+        return m.first.rfind("homeassistant/sensor/", 0) == 0 &&
+               config.value("unit_of_measurement") == "V" &&
+               config.value("device_class") == "voltage" &&
+               config.value("state_topic") == "test/charger/voltage" &&
+               config.value("availability_topic") == "test/charger/availability";
+    });
+    const auto firstValue = first([](const auto& m) { return m.first == "test/charger/state"; });
+    ASSERT_LT(firstValue, static_cast<long>(messages.size()));
+    EXPECT_LT(online, voltage);
+    EXPECT_LT(voltage, firstValue);
+    EXPECT_LT(button, firstValue);
+
+    // Killed: the broker tells its watchers, retained. Under the prefix named for the host and
+    // the port (the simulated box, whatever its options).
+    Terminal t;
+    t.Start({"--port", "sim:speed=100", "--mqtt", QString("mqtt://127.0.0.1:%1").arg(broker.Port())});
+    ASSERT_TRUE(watcher.WaitFor("/sim/availability", "online"));
+    EXPECT_EQ(watcher.Messages().back().first.rfind("kvc410/", 0), 0u);
+    ::kill(static_cast<pid_t>(t.Process().processId()), SIGKILL);
+    ASSERT_TRUE(t.Finish(10000));
+    EXPECT_TRUE(watcher.WaitFor("/sim/availability", "offline"));
+    Subscriber later(broker.Port());
+    EXPECT_TRUE(later.WaitFor("/sim/availability", "offline"));
+}
+
+// A broker refusing the password, one whose certificate the CA given does not sign, one killed
+// mid-charge and one that accepts the connection and never answers: the charge's port trace, log
+// and record are those of the same charge without MQTT, but for the time of day.
+TEST(TerminalCharge, ABrokerThatFailsChangesNothingInTheCharge) {
+    if (!Broker::Installed()) {
+        GTEST_SKIP() << "no mosquitto broker installed";
+    }
+    struct Run {
+        QStringList writes;
+        QByteArray log;
+        QString record;
+        QString errors;
+    };
+    // Each charge in a home of its own, all at once: five seconds on the wall clock.
+    auto start = [](const QStringList& extra, const QByteArray& password = QByteArray()) {
+        auto t = std::make_unique<Terminal>();
+        t->Profile("[Packs]\n0=Term\n[Properties]\nPackName=Term\nCsv=1\nChargeType=2\nSec=5\n");
+        if (!password.isEmpty()) {
+            QFile file(t->ProfilePath().section('/', 0, -2) + "/kvc410-mqtt-password");
+            file.open(QIODevice::WriteOnly);
+            file.write(password);
+            file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+        }
+        t->Start(QStringList{"--port", "sim:speed=1,noise=0,capacity=100000", "--format", "csv"} +
+                 extra);
+        return t;
+    };
+    auto finish = [](Terminal& t) {
+        Run run;
+        if (!t.Finish(20000) || t.Process().exitCode() != 0 || t.Logs().size() != 1) {
+            return run;
+        }
+        run.writes = t.DataWrites();
+        QFile log(t.LogFolder() + "/" + t.Logs().front());
+        log.open(QIODevice::ReadOnly);
+        run.log = log.readAll();
+        // All but the hour, minute and date of the end (characters 18 to 29).
+        const QString record =
+            QString::fromUtf8(t.ReadProfile()).section("0j=", 1).section('\n', 0, 0).trimmed();
+        run.record = record.left(18) + record.mid(30);
+        run.errors = QString::fromUtf8(t.Process().readAllStandardError());
+        return run;
+    };
+
+    // Two certificate authorities: the broker's certificate is signed by one, the charge trusts
+    // the other.
+    QTemporaryDir pki;
+    auto openssl = [&](const QStringList& arguments) {
+        QProcess p;
+        p.setWorkingDirectory(pki.path());
+        p.start("openssl", arguments);
+        return p.waitForFinished(30000) && p.exitCode() == 0;
+    };
+    for (const char* name : {"ca", "other"}) {
+        const QString ca(name);
+        ASSERT_TRUE(openssl({"req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "2",
+                             "-subj", "/CN=" + ca, "-keyout", ca + ".key", "-out", ca + ".crt"}));
+    }
+    ASSERT_TRUE(openssl({"req", "-newkey", "rsa:2048", "-nodes", "-subj", "/CN=127.0.0.1",
+                         "-keyout", "server.key", "-out", "server.csr"}));
+    ASSERT_TRUE(openssl({"x509", "-req", "-in", "server.csr", "-CA", "ca.crt", "-CAkey", "ca.key",
+                         "-CAcreateserial", "-days", "2", "-out", "server.crt"}));
+
+    {
+        QProcess p;
+        p.start("mosquitto_passwd", {"-b", "-c", pki.path() + "/passwords", "kvc", "right"});
+        ASSERT_TRUE(p.waitForFinished(10000));
+    }
+    // Readable by the broker, which gives up root for a user of its own.
+    for (const QString& file : QDir(pki.path()).entryList(QDir::Files)) {
+        QFile(pki.filePath(file)).setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                                QFileDevice::ReadGroup | QFileDevice::ReadOther);
+    }
+    Broker withPassword("allow_anonymous false\npassword_file " + pki.path() + "/passwords");
+    Broker tls(QString("allow_anonymous true\ncafile %1/ca.crt\ncertfile %1/server.crt\n"
+                       "keyfile %1/server.key")
+                   .arg(pki.path()));
+    Broker dying;
+    // Accepts connections (the kernel completes them) and never answers.
+    const int silent = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ::bind(silent, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    ::listen(silent, 4);
+    socklen_t length = sizeof address;
+    ::getsockname(silent, reinterpret_cast<sockaddr*>(&address), &length);
+    const int silentPort = ntohs(address.sin_port);
+
+    const struct {
+        const char* name;
+        QString url;
+        QByteArray password;
+        std::function<void()> during;
+    } cases[] = {
+        {"wrong password", QString("mqtt://kvc@127.0.0.1:%1").arg(withPassword.Port()), "wrong",
+         {}},
+        {"wrong CA",
+         QString("mqtts://127.0.0.1:%1?ca=%2/other.crt").arg(tls.Port()).arg(pki.path()), {}, {}},
+        {"broker killed", QString("mqtt://127.0.0.1:%1").arg(dying.Port()), {},
+         [&] { dying.Kill(); }},
+        {"never answers", QString("mqtt://127.0.0.1:%1").arg(silentPort), {}, {}},
+        {"nobody there", QString("mqtt://127.0.0.1:%1").arg(FreeLoopbackPort()), {}, {}},
+    };
+    auto reference = start({});
+    std::vector<std::unique_ptr<Terminal>> charges;
+    for (const auto& c : cases) {
+        charges.push_back(start({"--mqtt", c.url}, c.password));
+    }
+    RunUntilLines(*charges.front(), 3);
+    for (const auto& c : cases) {
+        if (c.during) {
+            c.during();
+        }
+    }
+    const Run plain = finish(*reference);
+    ASSERT_FALSE(plain.log.isEmpty());
+    for (size_t i = 0; i < std::size(cases); ++i) {
+        const auto& c = cases[i];
+        const Run run = finish(*charges[i]);
+        EXPECT_EQ(run.writes, plain.writes) << c.name;
+        EXPECT_EQ(run.log, plain.log) << c.name;
+        EXPECT_EQ(run.record, plain.record) << c.name;
+        EXPECT_EQ(run.errors.count("publishing over MQTT is interrupted"), 1)
+            << c.name << ": " << run.errors.toStdString();
+    }
+    ::close(silent);
 }
 
 }  // namespace
