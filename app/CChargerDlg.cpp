@@ -10,9 +10,16 @@
 #include <QLabel>
 #include <QMenu>
 #include <QShortcut>
+#include <QSysInfo>
 #include <QTimer>
 #include "controls/CListBox.h"
 
+#include "remote/RemoteMessages.h"
+#include "remote/RemotePublisher.h"
+#include "remote/RemoteStore.h"
+#include "remote/dialogs/CRemoteDlg.h"
+#include "session/CommandLine.h"
+#include "session/PortSelection.h"
 #include "app/CAboutDlg.h"
 #include "app/Templates.h"
 #include "controls/Accessibility.h"
@@ -142,7 +149,26 @@ void CChargerDlg::OnChargeLimits() {
     StoreChargeLimits(profile, slot, m_limits);
 }
 
+void CChargerDlg::OnRemote() {
+    Profile& profile = AppProfile();
+    const StoredRemote stored = ReadRemoteSettings(profile);
+    const QString defaultPrefix = QString::fromStdString(
+        TopicsFor(RemoteSettings{}, QSysInfo::machineHostName().toStdString(),
+                  PortSettingInForce(), VersionNumber())
+            .Prefix());
+    CRemoteDlg dlg(stored.enabled, stored.broker.value_or(RemoteSettings{}), defaultPrefix, this);
+    if (dlg.exec() != QDialog::Accepted) {
+        return;
+    }
+    if (!StoreRemoteSettings(profile, dlg.Enabled(), dlg.Broker())) {
+        return;  // the profile has said why
+    }
+    StartPublishing();
+}
+
 CChargerDlg::~CChargerDlg() {
+    // "offline", and the publisher's threads gone, before anything they might call is.
+    m_remote.reset();
     // Open when the program ends: open again next time, where it was.
     if (m_graph && m_graph->isVisible()) {
         m_graph->SaveState(true);
@@ -254,6 +280,7 @@ bool CChargerDlg::OnInitDialog() {
     if (!QFileInfo::exists(ChargeHistory::DefaultPath())) {
         m_history->SubmitImport(OutputFolder(), PackHistoryIds(AppProfile()));
     }
+    StartPublishing();
     return true;
 }
 
@@ -343,6 +370,7 @@ void CChargerDlg::contextMenuEvent(QContextMenuEvent* event) {
     limits->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_L));
     QAction* history = menu.addAction("Pack &History...");
     history->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_H));
+    QAction* remote = menu.addAction("&Remote...");
     QAction* chosen = menu.exec(event->globalPos());
     if (chosen == about) {
         OnSysCommand(IDM_ABOUTBOX);
@@ -352,5 +380,7 @@ void CChargerDlg::contextMenuEvent(QContextMenuEvent* event) {
         OnChargeLimits();
     } else if (chosen == history) {
         OnPackHistory();
+    } else if (chosen == remote) {
+        OnRemote();
     }
 }

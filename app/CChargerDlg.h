@@ -18,6 +18,7 @@
 #include "packs/PackStore.h"
 #include "settings/ChargeSettings.h"
 
+class RemotePublisher;
 class CGifPicture;
 class CSkinButton;
 class QLabel;
@@ -58,6 +59,12 @@ public:
     void OnProperties();
     // Opens the Charge Limits of the current pack (or of charges of no pack).
     void OnChargeLimits();
+    // Opens the Remote dialog: publishing over MQTT, on or off, and where to.
+    void OnRemote();
+    // Publishing as the profile says: started (again, with its settings) or stopped.
+    void StartPublishing();
+    // The charge's state now, or its end (endReason, as the summary names it), to the broker.
+    void PublishCharge(const std::string& endReason = std::string());
 
     // Charge cycle.
     void StartCycle();
@@ -105,6 +112,9 @@ public:
     QPointer<CPackHistoryWnd> m_packHistory;
     // Every charge goes into the history, written in the background once the charge is over.
     std::unique_ptr<HistoryWriter> m_history;
+    // Publishes the charges over MQTT while the Remote dialog has it on.
+    std::unique_ptr<RemotePublisher> m_remote;
+    QString m_titleWithoutRemote;  // the caption, before publishing said it is interrupted
     QDateTime m_chargeStarted;
     QString m_strChargeLogName;  // the log written for the last charge, if any
     ChargeEnd m_lastEnd = ChargeEnd::Stopped;

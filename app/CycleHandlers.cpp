@@ -6,6 +6,8 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLabel>
+#include <QPointer>
+#include <QSysInfo>
 #include <cstdio>
 #include <cstdlib>
 
@@ -27,7 +29,11 @@
 #include "platform/Resources.h"
 #include "platform/SafeRead.h"
 #include "platform/SignalGuard.h"
+#include "remote/RemotePublisher.h"
+#include "remote/RemoteStore.h"
 #include "session/ChargeRun.h"
+#include "session/CommandLine.h"
+#include "session/PortSelection.h"
 
 namespace {
 constexpr int kMeasurementTimer = 1;
@@ -76,6 +82,7 @@ void CChargerDlg::StartCycle() {
     m_cycle.SetMeasuredCapacity(CapacityToJudgeBy(AppProfile(), m_strPackName, m_limits));
     m_endAlert->hide();
     m_cycle.Start();
+    PublishCharge();
     m_picture->UnLoad();
     if (m_picture->Load(kChargingGif, "GIF")) {
         m_picture->Draw();
@@ -103,8 +110,9 @@ void CChargerDlg::StopCycle(bool askToStore) {
         }
     }
     RecordInHistory(ChargeEnd::Stopped);
-    m_cycle.Release();
     m_bCharging = 0;
+    PublishCharge(EndReasonText(ChargeEnd::Stopped, m_settings.chargeType));
+    m_cycle.Release();
 }
 
 void CChargerDlg::RecordInHistory(ChargeEnd end) {
@@ -158,6 +166,8 @@ void CChargerDlg::OnTimer(int id) {
         m_cycle.MeasurementTick();
     } else if (id == kClockTimer) {
         m_cycle.ClockTick();
+        // Once a second, the second complete.
+        PublishCharge();
     }
 }
 
@@ -229,6 +239,7 @@ void CChargerDlg::EndCycle(bool quiet) {
     }
     UpdatePackRecord();
     RecordInHistory(m_lastEnd);
+    PublishCharge(EndReasonText(m_lastEnd, m_settings.chargeType));
     m_cycle.Release();
     m_picture->Stop();
     m_picture->UnLoad();
@@ -313,4 +324,68 @@ int CChargerDlg::PlayWaveResource(const char* name) {
         return 0;
     }
     return m_playWave(resource.readAll());
+}
+
+void CChargerDlg::StartPublishing() {
+    m_remote.reset();  // says "offline" and leaves, within a second
+    if (!m_titleWithoutRemote.isEmpty()) {
+        setWindowTitle(m_titleWithoutRemote);
+        m_titleWithoutRemote.clear();
+    }
+    const StoredRemote stored = ReadRemoteSettings(AppProfile());
+    if (!stored.enabled) {
+        return;
+    }
+    if (!stored.broker) {
+        m_reportFailure("Charges are not published: the stored broker cannot be used (" +
+                        stored.why + "). Check it with Remote.");
+        return;
+    }
+    std::string password;
+    std::string why;
+    if (!stored.broker->user.empty() &&
+        !ReadPasswordFile(stored.broker->passwordFile, password, why)) {
+        m_reportFailure("Charges are not published: " + QString::fromStdString(why) + ".");
+        return;
+    }
+    RemotePublisher::Callbacks callbacks;
+    // From the network's threads to the window's: a remote Stop is the Stop button, pressed
+    // between two ticks; what the publisher says stands in the caption, once.
+    QPointer<CChargerDlg> window(this);
+    callbacks.stop = [window] {
+        QMetaObject::invokeMethod(window, [window] {
+            if (window && window->m_cycle.IsCharging()) {
+                window->StopCycle(true);
+            }
+        }, Qt::QueuedConnection);
+    };
+    callbacks.say = [window](const std::string& text) {
+        const QString said = QString::fromStdString(text);
+        QMetaObject::invokeMethod(window, [window, said] {
+            if (!window || !said.startsWith("publishing over MQTT is interrupted")) {
+                return;
+            }
+            if (window->m_titleWithoutRemote.isEmpty()) {
+                window->m_titleWithoutRemote = window->windowTitle();
+            }
+            window->setWindowTitle(window->m_titleWithoutRemote + " - publishing interrupted");
+        }, Qt::QueuedConnection);
+    };
+    m_remote = std::make_unique<RemotePublisher>(
+        *stored.broker, password,
+        TopicsFor(*stored.broker, QSysInfo::machineHostName().toStdString(), PortSettingInForce(),
+                  VersionNumber()),
+        callbacks);
+    PublishCharge();
+}
+
+void CChargerDlg::PublishCharge(const std::string& endReason) {
+    if (!m_remote) {
+        return;
+    }
+    const ChargeSample* last = m_cycle.History().sampleHead;
+    const int seconds = last ? last->hours * 3600 + last->minutes * 60 + last->seconds : 0;
+    m_remote->Offer(m_remote->Topics().Values(
+        ChargeSnapshot(m_cycle.Texts(), seconds, m_bCharging != 0, m_strPackName.toStdString(),
+                       endReason, m_strChargeLogName.toStdString())));
 }

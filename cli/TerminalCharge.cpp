@@ -243,24 +243,9 @@ private:
         if (m_remote == nullptr) {
             return;
         }
-        const ChargeTexts& t = m_cycle.Texts();
-        RemoteSnapshot snapshot;
-        snapshot.state = endReason.empty() ? "charging" : "ended";
-        snapshot.volts = t.volts.substr(0, t.volts.find('\n'));
-        snapshot.amps = t.amps;
-        snapshot.mah = t.mah;
-        snapshot.seconds = seconds;
-        snapshot.pack = m_pack.toStdString();
-        snapshot.endReason = endReason;
-        if (!endReason.empty()) {
-            const QJsonObject record{{"pack", m_pack},
-                                     {"end", QString::fromStdString(endReason)},
-                                     {"duration", QString::fromStdString(Clock(t))},
-                                     {"mah", QString::fromStdString(t.mah)},
-                                     {"peak", QString::fromStdString(t.maxVolts)},
-                                     {"log", m_logName}};
-            snapshot.record = QJsonDocument(record).toJson(QJsonDocument::Compact).toStdString();
-        }
+        const RemoteSnapshot snapshot =
+            ChargeSnapshot(m_cycle.Texts(), seconds, true, m_pack.toStdString(), endReason,
+                           m_logName.toStdString());
         m_remote->Offer(m_remote->Topics().Values(snapshot));
     }
 
@@ -485,14 +470,9 @@ int RunTerminalCharge(int argc, char** argv, const TerminalChargeOptions& option
     TerminalRun run(options, cycle, profile, pack);
     std::unique_ptr<RemotePublisher> remote;
     if (options.remote) {
-        const char* portSetting = std::getenv("KVC410_PORT");
-        const std::string portName = portSetting && *portSetting ? portSetting : "auto";
-        const std::string host = QSysInfo::machineHostName().toStdString();
-        RemoteSettings where = *options.remote;
-        if (where.prefix.empty()) {
-            where.prefix = DefaultTopicPrefix(host, portName);
-        }
-        RemoteTopics topics(where.prefix, "KVC410 " + host + " " + portName, VersionNumber());
+        const RemoteTopics topics = TopicsFor(*options.remote,
+                                              QSysInfo::machineHostName().toStdString(),
+                                              PortSettingInForce(), VersionNumber());
         RemotePublisher::Callbacks callbacks;
         // From the network's thread to the charge's: the stop runs between two ticks.
         callbacks.stop = [&app, &run] {
@@ -500,7 +480,7 @@ int RunTerminalCharge(int argc, char** argv, const TerminalChargeOptions& option
         };
         // Said through the bounded error output, which takes lines from any thread.
         callbacks.say = [](const std::string& text) { Say(text); };
-        remote = std::make_unique<RemotePublisher>(where, password, topics, callbacks);
+        remote = std::make_unique<RemotePublisher>(*options.remote, password, topics, callbacks);
         run.PublishTo(remote.get());
     }
     InstallSignalGuard([&run] { run.StopBySignal(); });

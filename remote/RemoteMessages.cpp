@@ -3,6 +3,9 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <cstdio>
+
+#include "charge/ChargeCycle.h"
 
 namespace {
 
@@ -89,4 +92,37 @@ std::vector<RemoteMessage> RemoteTopics::Values(const RemoteSnapshot& s) const {
         messages.push_back({Value("end"), "", true});
     }
     return messages;
+}
+
+RemoteTopics TopicsFor(const RemoteSettings& broker, const std::string& hostName,
+                       const std::string& portSetting, const std::string& version) {
+    const std::string prefix =
+        broker.prefix.empty() ? DefaultTopicPrefix(hostName, portSetting) : broker.prefix;
+    return RemoteTopics(prefix, "KVC410 " + hostName + " " + portSetting, version);
+}
+
+RemoteSnapshot ChargeSnapshot(const ChargeTexts& t, int seconds, bool charging,
+                              const std::string& pack, const std::string& endReason,
+                              const std::string& logName) {
+    RemoteSnapshot s;
+    s.state = !endReason.empty() ? "ended" : charging ? "charging" : "idle";
+    s.volts = t.volts.substr(0, t.volts.find('\n'));  // the display's second line is no number
+    s.amps = t.amps;
+    s.mah = t.mah;
+    s.seconds = seconds;
+    s.pack = pack;
+    s.endReason = endReason;
+    if (!endReason.empty()) {
+        char duration[32];
+        std::snprintf(duration, sizeof duration, "%d:%02d:%02d", seconds / 3600, seconds / 60 % 60,
+                      seconds % 60);
+        const QJsonObject record{{"pack", QString::fromStdString(pack)},
+                                 {"end", QString::fromStdString(endReason)},
+                                 {"duration", duration},
+                                 {"mah", QString::fromStdString(t.mah)},
+                                 {"peak", QString::fromStdString(t.maxVolts)},
+                                 {"log", QString::fromStdString(logName)}};
+        s.record = Json(record);
+    }
+    return s;
 }

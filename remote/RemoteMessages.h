@@ -6,6 +6,10 @@
 #include <string>
 #include <vector>
 
+#include "remote/RemoteSettings.h"
+
+struct ChargeTexts;
+
 struct RemoteMessage {
     std::string topic;
     std::string payload;
@@ -27,6 +31,12 @@ inline const char* const kRemoteOffline = "offline";
 // The one command a remote user can give, on the command topic.
 inline const char* const kRemoteStop = "STOP";
 
+// The snapshot of a charge as the engine's texts give it: idle or charging (endReason empty), or
+// ended, with the record (pack, end, duration, mAh, peak and the log's file name).
+RemoteSnapshot ChargeSnapshot(const ChargeTexts& texts, int seconds, bool charging,
+                              const std::string& pack, const std::string& endReason,
+                              const std::string& logName);
+
 class RemoteTopics {
 public:
     // prefix: kvc410/<host>/<port> or the user's; deviceName: how the device is shown.
@@ -46,3 +56,8 @@ public:
 private:
     std::string m_prefix, m_deviceName, m_version, m_uniqueId;
 };
+
+// The topics of a charger: the broker's prefix, else kvc410/<host>/<port>; the device named for
+// the host and the port (portSetting: KVC410_PORT's value, or "auto").
+RemoteTopics TopicsFor(const RemoteSettings& broker, const std::string& hostName,
+                       const std::string& portSetting, const std::string& version);

@@ -149,3 +149,21 @@ bool ReadPasswordFile(const std::string& path, std::string& password, std::strin
     }
     return true;
 }
+
+std::string BrokerUrl(const RemoteSettings& s) {
+    std::string url = s.tls ? "mqtts://" : "mqtt://";
+    if (!s.user.empty()) {
+        url += s.user + "@";
+    }
+    url += s.host;
+    if (s.port != (s.tls ? 8883 : 1883)) {
+        url += ":" + std::to_string(s.port);
+    }
+    if (!s.prefix.empty()) {
+        url += "/" + s.prefix;
+    }
+    if (s.tls && !s.caFile.empty()) {
+        url += "?ca=" + s.caFile;
+    }
+    return url;
+}

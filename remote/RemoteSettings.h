@@ -30,3 +30,7 @@ std::string DefaultPasswordFile();
 // The first line of the file, refused (false, with why) when the file is missing, is not a
 // regular file, or may be read by anyone but its owner.
 bool ReadPasswordFile(const std::string& path, std::string& password, std::string& why);
+
+// The URL ParseBrokerUrl reads back as these settings (the password file aside, which follows
+// from the user).
+std::string BrokerUrl(const RemoteSettings& settings);

@@ -148,3 +148,8 @@ PortChoice OpenPortFromSetting(const char* setting, const char* tracePath,
 PortChoice OpenPortFromEnvironment() {
     return OpenPortFromSetting(std::getenv("KVC410_PORT"), std::getenv("KVC410_PORT_TRACE"));
 }
+
+std::string PortSettingInForce() {
+    const char* setting = std::getenv("KVC410_PORT");
+    return setting != nullptr && *setting != '\0' ? setting : "auto";
+}

@@ -20,6 +20,8 @@ struct PortChoice {
 // number for io:, options the simulated box knows), before anything is made from it: no lock
 // file is named after a misspelt or hostile text.
 bool IsPortSettingUnderstood(const std::string& setting);
+// KVC410_PORT's value, "auto" when it is unset or empty: the port this program drives, by name.
+std::string PortSettingInForce();
 inline constexpr size_t kLongestPortSetting = 256;
 // A setting as a message shows it: at most 60 characters, control characters as "?".
 std::string ShownPortSetting(const std::string& setting);

@@ -1,7 +1,10 @@
 #include "TestSupport.h"
 
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
-
+#include <mosquitto.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 #include <QAbstractButton>
@@ -289,4 +292,110 @@ QStringList DataRegisterWrites(const QString& tracePath) {
         }
     }
     return writes;
+}
+
+int FreeLoopbackPort() {
+    const int s = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ::bind(s, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    socklen_t length = sizeof address;
+    ::getsockname(s, reinterpret_cast<sockaddr*>(&address), &length);
+    ::close(s);
+    return ntohs(address.sin_port);
+}
+
+namespace {
+bool Accepts(int port) {
+    const int s = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    address.sin_port = htons(static_cast<uint16_t>(port));
+    const bool connected = ::connect(s, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+    ::close(s);
+    return connected;
+}
+}  // namespace
+
+Broker::Broker(const QString& extra) : m_port(FreeLoopbackPort()) {
+    QFile conf(m_dir.filePath("mosquitto.conf"));
+    conf.open(QIODevice::WriteOnly);
+    conf.write(QString("listener %1 127.0.0.1\npersistence false\n%2\n")
+                   .arg(m_port)
+                   .arg(extra.isEmpty() ? "allow_anonymous true" : extra)
+                   .toUtf8());
+    conf.close();
+    m_process.start("/usr/sbin/mosquitto", {"-c", conf.fileName()});
+    m_process.waitForStarted(5000);
+    for (int i = 0; i < 100 && !Accepts(m_port); ++i) {
+        QThread::msleep(50);
+    }
+}
+
+Broker::~Broker() {
+    Kill();
+}
+
+bool Broker::Installed() {
+    return QFile::exists("/usr/sbin/mosquitto");
+}
+
+void Broker::Kill() {
+    m_process.kill();
+    m_process.waitForFinished(5000);
+}
+
+Subscriber::Subscriber(int port) {
+    mosquitto_lib_init();
+    m_client = mosquitto_new(nullptr, true, this);
+    mosquitto_connect_callback_set(m_client, [](mosquitto* client, void*, int) {
+        mosquitto_subscribe(client, nullptr, "#", 1);
+    });
+    mosquitto_message_callback_set(m_client, [](mosquitto*, void* self, const mosquitto_message* m) {
+        auto* me = static_cast<Subscriber*>(self);
+        std::lock_guard lock(me->m_mutex);
+        me->m_messages.emplace_back(m->topic,
+                                    QByteArray(static_cast<const char*>(m->payload), m->payloadlen));
+    });
+    mosquitto_connect(m_client, "127.0.0.1", port, 10);
+    mosquitto_loop_start(m_client);
+}
+
+Subscriber::~Subscriber() {
+    mosquitto_disconnect(m_client);
+    mosquitto_loop_stop(m_client, false);
+    mosquitto_destroy(m_client);
+}
+
+std::vector<std::pair<std::string, QByteArray>> Subscriber::Messages() {
+    std::lock_guard lock(m_mutex);
+    return m_messages;
+}
+
+QByteArray Subscriber::Last(const std::string& ending) {
+    std::lock_guard lock(m_mutex);
+    for (auto m = m_messages.rbegin(); m != m_messages.rend(); ++m) {
+        if (m->first.size() >= ending.size() &&
+            m->first.compare(m->first.size() - ending.size(), ending.size(), ending) == 0) {
+            return m->second;
+        }
+    }
+    return "(none)";
+}
+
+bool Subscriber::WaitFor(const std::string& ending, const QByteArray& payload, int milliseconds) {
+    for (int waited = 0; waited < milliseconds; waited += 20) {
+        if (Last(ending) == payload) {
+            return true;
+        }
+        QThread::msleep(20);
+    }
+    return false;
+}
+
+void Subscriber::Publish(const std::string& topic, const std::string& payload) {
+    mosquitto_publish(m_client, nullptr, topic.c_str(), static_cast<int>(payload.size()),
+                      payload.data(), 1, false);
 }

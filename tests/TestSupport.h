@@ -11,6 +11,7 @@
 #include <QTemporaryDir>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <ostream>
 #include <type_traits>
 #include <vector>
@@ -179,3 +180,38 @@ private:
 // The writes to the data register in a port trace (KVC410_PORT_TRACE), "W 888 255" and the like,
 // in order.
 QStringList DataRegisterWrites(const QString& tracePath);
+
+// A Mosquitto broker of the test's own on a free loopback port, gone with the test.
+int FreeLoopbackPort();
+class Broker {
+public:
+    // extra: lines of mosquitto.conf for the listener (a password file, TLS); none: anonymous.
+    explicit Broker(const QString& extra = QString());
+    ~Broker();
+    static bool Installed();
+    int Port() const { return m_port; }
+    void Kill();
+
+private:
+    QTemporaryDir m_dir;
+    int m_port;
+    QProcess m_process;
+};
+
+struct mosquitto;
+// Everything published on a broker, in the order it arrived.
+class Subscriber {
+public:
+    explicit Subscriber(int port);
+    ~Subscriber();
+    std::vector<std::pair<std::string, QByteArray>> Messages();
+    // The last payload seen on a topic ending so; "(none)" before any.
+    QByteArray Last(const std::string& ending);
+    bool WaitFor(const std::string& ending, const QByteArray& payload, int milliseconds = 10000);
+    void Publish(const std::string& topic, const std::string& payload);
+
+private:
+    mosquitto* m_client;
+    std::mutex m_mutex;
+    std::vector<std::pair<std::string, QByteArray>> m_messages;
+};

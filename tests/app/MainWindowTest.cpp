@@ -137,7 +137,8 @@ TEST(MainWindow, ScreenReadersHearWhatTheScreenShows) {
         }
     });
     QTest::keyClick(&dlg, Qt::Key_F10, Qt::ShiftModifier);
-    EXPECT_EQ(offered, "&About KVC410...Charge &Graph...Charge &Limits...Pack &History...");
+    EXPECT_EQ(offered,
+              "&About KVC410...Charge &Graph...Charge &Limits...Pack &History...&Remote...");
 }
 
 TEST(MainWindow, InitialisationSwitchesOffFirstAndShowsTheStoredState) {
