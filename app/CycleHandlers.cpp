@@ -385,7 +385,7 @@ void CChargerDlg::PublishCharge(const std::string& endReason) {
     }
     const ChargeSample* last = m_cycle.History().sampleHead;
     const int seconds = last ? last->hours * 3600 + last->minutes * 60 + last->seconds : 0;
-    m_remote->Offer(m_remote->Topics().Values(
-        ChargeSnapshot(m_cycle.Texts(), seconds, m_bCharging != 0, m_strPackName.toStdString(),
-                       endReason, m_strChargeLogName.toStdString())));
+    m_remote->Offer(ChargeSnapshot(m_cycle.Texts(), seconds, m_bCharging != 0,
+                                   m_strPackName.toStdString(), endReason,
+                                   m_strChargeLogName.toStdString()));
 }

@@ -22,11 +22,6 @@ namespace {
 
 constexpr int kOneHour = 3600;
 
-RemoteSnapshot SnapshotOf(const ChargeCycle& cycle, int second) {
-    const ChargeTexts& t = cycle.Texts();
-    return {"charging", t.volts.substr(0, t.volts.find('\n')), t.amps, t.mah, second, "AA", "", ""};
-}
-
 // A Mosquitto broker of the benchmark's own on loopback, as a daemon; port 0 where none is
 // installed.
 class Broker {
@@ -86,7 +81,7 @@ void RunHour(benchmark::State& state, int publishTo) {
             cycle.MeasurementTick();
             cycle.ClockTick();
             if (remote) {
-                remote->Offer(topics.Values(SnapshotOf(cycle, second)));
+                remote->Offer(ChargeSnapshot(cycle.Texts(), second, true, "AA", "", ""));
             }
             worst = std::max(worst, std::chrono::duration<double, std::milli>(
                                         std::chrono::steady_clock::now() - from)

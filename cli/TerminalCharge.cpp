@@ -246,7 +246,7 @@ private:
         const RemoteSnapshot snapshot =
             ChargeSnapshot(m_cycle.Texts(), seconds, true, m_pack.toStdString(), endReason,
                            m_logName.toStdString());
-        m_remote->Offer(m_remote->Topics().Values(snapshot));
+        m_remote->Offer(snapshot);
     }
 
     // A reader that stops reading, or output that cannot be written, is said once.

@@ -4,6 +4,7 @@
 #include <pthread.h>
 #include <signal.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstring>
 
@@ -17,6 +18,9 @@ constexpr unsigned kLongestRetrySeconds = 60;
 // A broker that has not let us in this long after we asked (it is not there, does not answer, or
 // the TLS handshake failed, which the library reports only in its retries) is said to be away.
 constexpr auto kPatience = std::chrono::seconds(2);
+// How often the charge's latest values are taken up: once a second at most reaches the broker,
+// whatever speed the charge offers them at.
+constexpr auto kTakeUpEvery = std::chrono::seconds(1);
 
 void OnConnect(mosquitto*, void* self, int result) {
     static_cast<RemotePublisher*>(self)->Connected(result);
@@ -88,12 +92,13 @@ RemotePublisher::~RemotePublisher() {
     mosquitto_destroy(m_client);
 }
 
-void RemotePublisher::Offer(std::vector<RemoteMessage> messages) {
+void RemotePublisher::Offer(const RemoteSnapshot& snapshot) {
     {
         std::lock_guard lock(m_mutex);
-        m_pending = std::move(messages);
+        m_pending = snapshot;
     }
-    m_wake.notify_all();
+    // No wake-up: the publisher takes it up within a second (see Work), and the tick
+    // spends no system call on it.
 }
 
 void RemotePublisher::Say(const std::string& text) {
@@ -177,18 +182,23 @@ void RemotePublisher::Work() {
     // Until asked to quit, and then until the last messages offered (the end of the charge) are
     // handed to the library, if it is connected.
     for (;;) {
-        auto ready = [this] { return m_quit || m_fresh || (!m_pending.empty() && m_connected); };
-        if (!m_connected && !m_saidInterrupted) {
-            if (!m_wake.wait_until(lock, m_waitingSince + kPatience, ready)) {
-                m_saidInterrupted = true;
-                Say("publishing over MQTT is interrupted: the broker at " + m_settings.host + ":" +
-                    std::to_string(m_settings.port) +
-                    " does not let us in (not there, not answering, or the TLS handshake failed); "
-                    "the charge goes on, and it is tried again");
-                continue;
-            }
-        } else {
-            m_wake.wait(lock, ready);
+        // Woken for a new connection and for the end; the charge's values are taken up once a
+        // second, so that handing them over costs the tick no more than a copy under a lock.
+        const auto now = std::chrono::steady_clock::now();
+        auto until = now + kTakeUpEvery;
+        const bool patient = !m_connected && !m_saidInterrupted;
+        if (patient) {
+            until = std::min(until, m_waitingSince + kPatience);
+        }
+        m_wake.wait_until(lock, until, [this] { return m_quit || m_fresh; });
+        if (!m_connected && !m_saidInterrupted && !m_quit &&
+            std::chrono::steady_clock::now() >= m_waitingSince + kPatience) {
+            m_saidInterrupted = true;
+            Say("publishing over MQTT is interrupted: the broker at " + m_settings.host + ":" +
+                std::to_string(m_settings.port) +
+                " does not let us in (not there, not answering, or the TLS handshake failed); "
+                "the charge goes on, and it is tried again");
+            continue;
         }
         if (m_fresh) {
             m_fresh = false;
@@ -205,15 +215,16 @@ void RemotePublisher::Work() {
             lock.lock();
             continue;
         }
-        if (m_pending.empty() || !m_connected) {
+        if (!m_pending || !m_connected) {
             if (m_quit) {
                 break;
             }
             continue;
         }
-        std::vector<RemoteMessage> messages = std::move(m_pending);
-        m_pending.clear();
+        const RemoteSnapshot snapshot = std::move(*m_pending);
+        m_pending.reset();
         lock.unlock();
+        const std::vector<RemoteMessage> messages = m_topics.Values(snapshot);
         for (const RemoteMessage& m : messages) {
             // A retained value is sent when it changes; the record and end only once.
             auto sent = m_sent.find(m.topic);

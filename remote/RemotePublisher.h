@@ -9,6 +9,7 @@
 #include <functional>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -34,9 +35,10 @@ public:
     RemotePublisher(const RemotePublisher&) = delete;
     RemotePublisher& operator=(const RemotePublisher&) = delete;
 
-    // From the charge's tick: the messages of this second replace any not yet sent. Never blocks
-    // on the network.
-    void Offer(std::vector<RemoteMessage> messages);
+    // From the charge's tick: the charge as it stands replaces any not yet sent. Never blocks on
+    // the network; the messages are made on the publisher's thread, so that the tick only copies
+    // a few short texts.
+    void Offer(const RemoteSnapshot& snapshot);
     const RemoteTopics& Topics() const { return m_topics; }
 
     // The mosquitto callbacks' way in.
@@ -57,7 +59,7 @@ private:
 
     std::mutex m_mutex;
     std::condition_variable m_wake;
-    std::vector<RemoteMessage> m_pending;
+    std::optional<RemoteSnapshot> m_pending;
     bool m_connected = false;
     std::chrono::steady_clock::time_point m_waitingSince;  // since when it is not connected
     bool m_fresh = false;  // connected anew: announce and subscribe from the worker

@@ -102,13 +102,16 @@ void CRemoteDlg::ShowPasswordState() {
         return;
     }
     const std::string file = DefaultPasswordFile();
+    const QString shown = QString::fromStdString(file);
     std::string password;
     std::string why;
-    m_stcPassword->setText(ReadPasswordFile(file, password, why)
-                               ? QString("The password is read from %1.").arg(QString::fromStdString(file))
-                               : QString("Put the password in %1, readable only by you (chmod "
-                                         "600): %2.")
-                                     .arg(QString::fromStdString(file), QString::fromStdString(why)));
+    if (ReadPasswordFile(file, password, why)) {
+        m_stcPassword->setText("The password is read from " + shown + ".");
+    } else if (!QFileInfo::exists(shown)) {
+        m_stcPassword->setText("Put the password in " + shown + ", readable only by you (chmod 600).");
+    } else {
+        m_stcPassword->setText(QString::fromStdString(why) + ".");
+    }
 }
 
 void CRemoteDlg::accept() {
