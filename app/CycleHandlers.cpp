@@ -360,6 +360,9 @@ void CChargerDlg::StartPublishing() {
         }, Qt::QueuedConnection);
     };
     callbacks.say = [window](const std::string& text) {
+        // Logged on standard error as the terminal says it; the caption only says that
+        // publishing is interrupted.
+        std::fprintf(stderr, "kvc410: %s\n", text.c_str());
         const QString said = QString::fromStdString(text);
         QMetaObject::invokeMethod(window, [window, said] {
             if (!window || !said.startsWith("publishing over MQTT is interrupted")) {

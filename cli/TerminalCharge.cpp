@@ -32,6 +32,7 @@
 #include "platform/Profile.h"
 #include "platform/SignalGuard.h"
 #include "remote/RemotePublisher.h"
+#include "remote/RemoteStore.h"
 #include "session/ChargeRun.h"
 #include "session/CommandLine.h"
 #include "session/GuardedPort.h"
@@ -395,15 +396,6 @@ int RunTerminalCharge(int argc, char** argv, const TerminalChargeOptions& option
     QCoreApplication::setApplicationName("KVC410");
     QCoreApplication::setOrganizationName("Quillmark");
 
-    // Publishing asked for with a password that cannot be read safely: nothing is started.
-    std::string password;
-    if (options.remote && !options.remote->user.empty()) {
-        std::string why;
-        if (!ReadPasswordFile(options.remote->passwordFile, password, why)) {
-            Say("--mqtt: " + why + ".");
-            return kExitCannotStart;
-        }
-    }
 
     // The port as the window takes it: the lock shared with the window (a charge in a terminal
     // and a window on one port refuse each other), the signal guard and the guardian.
@@ -458,6 +450,27 @@ int RunTerminalCharge(int argc, char** argv, const TerminalChargeOptions& option
             "); the defaults are in force.");
     }
 
+    // Published where --mqtt says, else where the window's Remote dialog has it published; with
+    // a password that cannot be read safely, nothing is started.
+    std::optional<RemoteSettings> broker = options.remote;
+    if (!broker) {
+        const StoredRemote stored = ReadRemoteSettings(profile);
+        if (stored.enabled && stored.broker) {
+            broker = stored.broker;
+        } else if (stored.enabled) {
+            Say("the stored MQTT broker cannot be used (" + stored.why.toStdString() +
+                "): the charge is not published.");
+        }
+    }
+    std::string password;
+    if (broker && !broker->user.empty()) {
+        std::string why;
+        if (!ReadPasswordFile(broker->passwordFile, password, why)) {
+            Say("publishing over MQTT: " + why + ".");
+            return kExitCannotStart;
+        }
+    }
+
     ChargeCycle cycle;
     cycle.SetSettings(settings);
     cycle.SetLimits(limits.limits);
@@ -469,8 +482,8 @@ int RunTerminalCharge(int argc, char** argv, const TerminalChargeOptions& option
     g_err = &err;
     TerminalRun run(options, cycle, profile, pack);
     std::unique_ptr<RemotePublisher> remote;
-    if (options.remote) {
-        const RemoteTopics topics = TopicsFor(*options.remote,
+    if (broker) {
+        const RemoteTopics topics = TopicsFor(*broker,
                                               QSysInfo::machineHostName().toStdString(),
                                               PortSettingInForce(), VersionNumber());
         RemotePublisher::Callbacks callbacks;
@@ -480,7 +493,7 @@ int RunTerminalCharge(int argc, char** argv, const TerminalChargeOptions& option
         };
         // Said through the bounded error output, which takes lines from any thread.
         callbacks.say = [](const std::string& text) { Say(text); };
-        remote = std::make_unique<RemotePublisher>(*options.remote, password, topics, callbacks);
+        remote = std::make_unique<RemotePublisher>(*broker, password, topics, callbacks);
         run.PublishTo(remote.get());
     }
     InstallSignalGuard([&run] { run.StopBySignal(); });

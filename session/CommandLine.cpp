@@ -178,7 +178,7 @@ std::string HelpText(const std::string& program) {
            "  charge               one charge without a window (SSH, scripts): a status line\n"
            "                       each second on a terminal, else CSV lines (or JSON), then\n"
            "                       a summary; Ctrl+C stops it (stored with --keep-stopped)\n"
-           "  --mqtt URL           charge: publish it to an MQTT broker (Home Assistant\n"
+           "  --mqtt URL           charge: publish it to this MQTT broker (Home Assistant\n"
            "                       discovery, a remote Stop): mqtt://[user@]host[:port][/prefix],\n"
            "                       mqtts://...[?ca=FILE] for TLS; the password is read from\n"
            "                       ~/.config/Quillmark/kvc410-mqtt-password (mode 600)\n"

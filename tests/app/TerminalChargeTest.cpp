@@ -624,10 +624,12 @@ TEST(TerminalCharge, PublishedOverMqttItIsWatchedAndStoppedRemotely) {
     EXPECT_LT(voltage, firstValue);
     EXPECT_LT(button, firstValue);
 
-    // Killed: the broker tells its watchers, retained. Under the prefix named for the host and
-    // the port (the simulated box, whatever its options).
+    // Killed: the broker tells its watchers, retained. Published as the window's Remote dialog
+    // keeps it, under the prefix named for the host and the port (the simulated box, whatever
+    // its options).
     Terminal t;
-    t.Start({"--port", "sim:speed=100", "--mqtt", QString("mqtt://127.0.0.1:%1").arg(broker.Port())});
+    t.Profile(QString("[Remote]\nEnabled=1\nBroker=mqtt://127.0.0.1:%1\n").arg(broker.Port()).toUtf8());
+    t.Start({"--port", "sim:speed=100"});
     ASSERT_TRUE(watcher.WaitFor("/sim/availability", "online"));
     for (const auto& [topic, payload] : watcher.Messages()) {
         if (topic.ends_with("/sim/availability")) {
