@@ -39,7 +39,6 @@ public:
     // the network; the messages are made on the publisher's thread, so that the tick only copies
     // a few short texts.
     void Offer(const RemoteSnapshot& snapshot);
-    const RemoteTopics& Topics() const { return m_topics; }
 
     // The mosquitto callbacks' way in.
     void Connected(int result);
