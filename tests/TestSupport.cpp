@@ -306,7 +306,6 @@ int FreeLoopbackPort() {
     return ntohs(address.sin_port);
 }
 
-namespace {
 bool Accepts(int port) {
     const int s = ::socket(AF_INET, SOCK_STREAM, 0);
     sockaddr_in address{};
@@ -317,7 +316,6 @@ bool Accepts(int port) {
     ::close(s);
     return connected;
 }
-}  // namespace
 
 Broker::Broker(const QString& extra) : m_port(FreeLoopbackPort()) {
     QFile conf(m_dir.filePath("mosquitto.conf"));

@@ -183,6 +183,8 @@ QStringList DataRegisterWrites(const QString& tracePath);
 
 // A Mosquitto broker of the test's own on a free loopback port, gone with the test.
 int FreeLoopbackPort();
+// Whether something listens on that loopback port.
+bool Accepts(int port);
 class Broker {
 public:
     // extra: lines of mosquitto.conf for the listener (a password file, TLS); none: anonymous.

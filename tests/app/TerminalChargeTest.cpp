@@ -690,6 +690,10 @@ TEST(TerminalCharge, ABrokerThatFailsChangesNothingInTheCharge) {
     // Two certificate authorities: the broker's certificate is signed by one, the charge trusts
     // the other.
     QTemporaryDir pki;
+    // The broker gives up root for a user of its own, who must reach the files.
+    QFile::setPermissions(pki.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                          QFileDevice::ExeOwner | QFileDevice::ReadOther |
+                                          QFileDevice::ExeOther);
     auto openssl = [&](const QStringList& arguments) {
         QProcess p;
         p.setWorkingDirectory(pki.path());
@@ -732,20 +736,30 @@ TEST(TerminalCharge, ABrokerThatFailsChangesNothingInTheCharge) {
     ::getsockname(silent, reinterpret_cast<sockaddr*>(&address), &length);
     const int silentPort = ntohs(address.sin_port);
 
+    // The brokers are there: the right password and the right CA are let in, so that the wrong
+    // ones are refused for being wrong.
+    ASSERT_TRUE(Accepts(withPassword.Port()));
+    ASSERT_TRUE(Accepts(tls.Port()));
     const struct {
         const char* name;
         QString url;
         QByteArray password;
         std::function<void()> during;
+        int saysInterrupted;
     } cases[] = {
         {"wrong password", QString("mqtt://kvc@127.0.0.1:%1").arg(withPassword.Port()), "wrong",
-         {}},
+         {}, 1},
+        {"right password", QString("mqtt://kvc@127.0.0.1:%1").arg(withPassword.Port()), "right",
+         {}, 0},
         {"wrong CA",
-         QString("mqtts://127.0.0.1:%1?ca=%2/other.crt").arg(tls.Port()).arg(pki.path()), {}, {}},
+         QString("mqtts://127.0.0.1:%1?ca=%2/other.crt").arg(tls.Port()).arg(pki.path()), {}, {},
+         1},
+        {"right CA", QString("mqtts://127.0.0.1:%1?ca=%2/ca.crt").arg(tls.Port()).arg(pki.path()),
+         {}, {}, 0},
         {"broker killed", QString("mqtt://127.0.0.1:%1").arg(dying.Port()), {},
-         [&] { dying.Kill(); }},
-        {"never answers", QString("mqtt://127.0.0.1:%1").arg(silentPort), {}, {}},
-        {"nobody there", QString("mqtt://127.0.0.1:%1").arg(FreeLoopbackPort()), {}, {}},
+         [&] { dying.Kill(); }, 1},
+        {"never answers", QString("mqtt://127.0.0.1:%1").arg(silentPort), {}, {}, 1},
+        {"nobody there", QString("mqtt://127.0.0.1:%1").arg(FreeLoopbackPort()), {}, {}, 1},
     };
     auto reference = start({});
     std::vector<std::unique_ptr<Terminal>> charges;
@@ -766,7 +780,7 @@ TEST(TerminalCharge, ABrokerThatFailsChangesNothingInTheCharge) {
         EXPECT_EQ(run.writes, plain.writes) << c.name;
         EXPECT_EQ(run.log, plain.log) << c.name;
         EXPECT_EQ(run.record, plain.record) << c.name;
-        EXPECT_EQ(run.errors.count("publishing over MQTT is interrupted"), 1)
+        EXPECT_EQ(run.errors.count("publishing over MQTT is interrupted"), c.saysInterrupted)
             << c.name << ": " << run.errors.toStdString();
     }
     ::close(silent);
