@@ -14,11 +14,9 @@
 #include <QTimer>
 #include "controls/CListBox.h"
 
-#include "remote/RemoteMessages.h"
 #include "remote/RemotePublisher.h"
 #include "remote/RemoteStore.h"
 #include "remote/dialogs/CRemoteDlg.h"
-#include "session/CommandLine.h"
 #include "session/PortSelection.h"
 #include "app/CAboutDlg.h"
 #include "app/Templates.h"
@@ -153,9 +151,7 @@ void CChargerDlg::OnRemote() {
     Profile& profile = AppProfile();
     const StoredRemote stored = ReadRemoteSettings(profile);
     const QString defaultPrefix = QString::fromStdString(
-        TopicsFor(RemoteSettings{}, QSysInfo::machineHostName().toStdString(),
-                  PortSettingInForce(), VersionNumber())
-            .Prefix());
+        DefaultTopicPrefix(QSysInfo::machineHostName().toStdString(), PortSettingInForce()));
     CRemoteDlg dlg(stored.enabled, stored.broker.value_or(RemoteSettings{}), defaultPrefix, this);
     if (dlg.exec() != QDialog::Accepted) {
         return;

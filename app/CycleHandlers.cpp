@@ -386,9 +386,7 @@ void CChargerDlg::PublishCharge(const std::string& endReason) {
     if (!m_remote) {
         return;
     }
-    const ChargeSample* last = m_cycle.History().sampleHead;
-    const int seconds = last ? last->hours * 3600 + last->minutes * 60 + last->seconds : 0;
-    m_remote->Offer(ChargeSnapshot(m_cycle.Texts(), seconds, m_bCharging != 0,
-                                   m_strPackName.toStdString(), endReason,
+    m_remote->Offer(ChargeSnapshot(m_cycle.Texts(), m_cycle.History().sampleHead,
+                                   m_bCharging != 0, m_strPackName.toStdString(), endReason,
                                    m_strChargeLogName.toStdString()));
 }

@@ -81,7 +81,8 @@ void RunHour(benchmark::State& state, int publishTo) {
             cycle.MeasurementTick();
             cycle.ClockTick();
             if (remote) {
-                remote->Offer(ChargeSnapshot(cycle.Texts(), second, true, "AA", "", ""));
+                remote->Offer(
+                    ChargeSnapshot(cycle.Texts(), cycle.History().sampleHead, true, "AA", "", ""));
             }
             worst = std::max(worst, std::chrono::duration<double, std::milli>(
                                         std::chrono::steady_clock::now() - from)

@@ -14,6 +14,11 @@ struct ChargeSample {
     ChargeSample* next;
 };
 
+// The charge time at a sample, in seconds.
+inline int ElapsedSeconds(const ChargeSample& s) {
+    return s.hours * 3600 + s.minutes * 60 + s.seconds;
+}
+
 // The clock's texts as numbers: a plain decimal conversion, leading zeros allowed, and 0 for a
 // text that is not a number.
 int ClockValue(const std::string& text);

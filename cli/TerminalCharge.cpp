@@ -211,7 +211,7 @@ private:
             return;
         }
         const ChargeTexts& t = m_cycle.Texts();
-        const int total = s->hours * 3600 + s->minutes * 60 + s->seconds;
+        const int total = ElapsedSeconds(*s);
         const EndTestState test = DescribeEndTest(m_cycle.History(), m_cycle.Settings(), total);
         switch (m_format) {
             case TerminalChargeOptions::Format::Csv:
@@ -236,17 +236,17 @@ private:
                 break;
         }
         WatchOutput();
-        Publish(total, std::string());
+        Publish(std::string());
     }
 
     // The values of this second, or the end with its reason and the record just written.
-    void Publish(int seconds, const std::string& endReason) {
+    void Publish(const std::string& endReason) {
         if (m_remote == nullptr) {
             return;
         }
         const RemoteSnapshot snapshot =
-            ChargeSnapshot(m_cycle.Texts(), seconds, true, m_pack.toStdString(), endReason,
-                           m_logName.toStdString());
+            ChargeSnapshot(m_cycle.Texts(), m_cycle.History().sampleHead, true,
+                           m_pack.toStdString(), endReason, m_logName.toStdString());
         m_remote->Offer(snapshot);
     }
 
@@ -327,8 +327,7 @@ private:
                 break;
         }
         RecordInHistory(end);
-        const ChargeSample* last = m_cycle.History().sampleHead;
-        Publish(last ? last->hours * 3600 + last->minutes * 60 + last->seconds : 0, reason);
+        Publish(reason);
         m_cycle.Release();
         QCoreApplication::exit(code);
     }

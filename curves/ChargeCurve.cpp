@@ -6,9 +6,6 @@
 namespace {
 constexpr int kLastSecond = 59;  // the clock's seconds never reach 60
 
-int32_t TotalSeconds(const ChargeSample& s) {
-    return s.hours * 3600 + s.minutes * 60 + s.seconds;
-}
 }  // namespace
 
 EndTestState DescribeEndTest(const SampleHistory& history, const ChargeSettings& settings,
@@ -102,7 +99,7 @@ void ChargeRecorder::SetLogFile(std::string path) {
 }
 
 void ChargeRecorder::OnSample(const ChargeSample& sample) {
-    const int32_t t = TotalSeconds(sample);
+    const int32_t t = ElapsedSeconds(sample);
     m_points.push_back(CurvePoint{t, sample.voltage, sample.current});
     m_endTest = DescribeEndTest(m_cycle.History(), m_cycle.Settings(), t);
     m_endTest.timerSeconds = m_cycle.Backups().TimerSeconds();

@@ -64,7 +64,7 @@ HistoryCharge ChargeForHistory(const ChargeCycle& cycle, ChargeEnd end, const QS
     c.limits = QString::fromStdString(FormatPackLimits(limits));
     // The samples are kept newest first.
     for (const ChargeSample* s = cycle.History().sampleHead; s != nullptr; s = s->next) {
-        c.curve.push_back({s->hours * 3600 + s->minutes * 60 + s->seconds, s->voltage, s->current});
+        c.curve.push_back({ElapsedSeconds(*s), s->voltage, s->current});
     }
     std::reverse(c.curve.begin(), c.curve.end());
     FillFiguresFromCurve(c);

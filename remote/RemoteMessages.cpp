@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include "charge/ChargeCycle.h"
+#include "charge/SampleHistory.h"
 
 namespace {
 
@@ -101,9 +102,10 @@ RemoteTopics TopicsFor(const RemoteSettings& broker, const std::string& hostName
     return RemoteTopics(prefix, "KVC410 " + hostName + " " + portSetting, version);
 }
 
-RemoteSnapshot ChargeSnapshot(const ChargeTexts& t, int seconds, bool charging,
+RemoteSnapshot ChargeSnapshot(const ChargeTexts& t, const ChargeSample* last, bool charging,
                               const std::string& pack, const std::string& endReason,
                               const std::string& logName) {
+    const int seconds = last != nullptr ? ElapsedSeconds(*last) : 0;
     RemoteSnapshot s;
     s.state = !endReason.empty() ? "ended" : charging ? "charging" : "idle";
     s.volts = t.volts.substr(0, t.volts.find('\n'));  // the display's second line is no number

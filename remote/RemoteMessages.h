@@ -8,6 +8,7 @@
 
 #include "remote/RemoteSettings.h"
 
+struct ChargeSample;
 struct ChargeTexts;
 
 struct RemoteMessage {
@@ -33,7 +34,8 @@ inline const char* const kRemoteStop = "STOP";
 
 // The snapshot of a charge as the engine's texts give it: idle or charging (endReason empty), or
 // ended, with the record (pack, end, duration, mAh, peak and the log's file name).
-RemoteSnapshot ChargeSnapshot(const ChargeTexts& texts, int seconds, bool charging,
+// last: the charge's last sample (its time), none before the first measurement.
+RemoteSnapshot ChargeSnapshot(const ChargeTexts& texts, const ChargeSample* last, bool charging,
                               const std::string& pack, const std::string& endReason,
                               const std::string& logName);
 
